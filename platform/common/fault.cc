@@ -1,0 +1,35 @@
+#include "platform/fault.h"
+
+namespace platform {
+namespace {
+// One process-wide counter; the updater runs on one thread and the tests
+// that arm faults do too.
+long g_countdown = 0;  // > 0: armed
+long g_counted = 0;
+bool g_fired = false;
+}  // namespace
+
+void ArmFault(long k) {
+  g_countdown = k > 0 ? k : 0;
+  g_counted = 0;
+  g_fired = false;
+}
+
+void DisarmFault() { g_countdown = 0; }
+
+long CountedOperations() { return g_counted; }
+void ResetOperationCount() { g_counted = 0; }
+bool FaultFired() { return g_fired; }
+
+namespace internal {
+bool ShouldFail() {
+  ++g_counted;
+  if (g_countdown > 0 && --g_countdown == 0) {
+    g_fired = true;
+    return true;
+  }
+  return false;
+}
+}  // namespace internal
+
+}  // namespace platform

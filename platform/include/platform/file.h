@@ -1,0 +1,55 @@
+// The file seam: native file handles with positional transfers.
+//
+// Paths are cp932 bytes, as the system's formats store them; each implementation
+// converts them explicitly (UTF-16 through code page 932 on Windows, UTF-8 on POSIX).
+// Transfers carry their own absolute offset, so several streams sharing one handle
+// never disturb each other's position.
+#ifndef PLATFORM_FILE_H_
+#define PLATFORM_FILE_H_
+
+#include <cstdint>
+
+namespace platform {
+
+// A native file handle: a HANDLE on Windows, a descriptor on POSIX.
+using FileHandle = std::intptr_t;
+constexpr FileHandle kInvalidFile = -1;
+
+// Open mode bits.
+enum : unsigned {
+  kFileRead = 1,    // read access
+  kFileWrite = 2,   // write access
+  kFileCreate = 4,  // create when missing (with kFileNew: create or empty)
+  kFileNew = 8,     // alone: create, failing when the file exists
+};
+
+// Opens `path` with the mode bits above; the file is shared for reading and
+// writing with other openers. Neither create bit: the file must exist.
+// Returns kInvalidFile on failure.
+FileHandle FileOpen(const char* path, unsigned mode);
+
+// Closes a handle. Returns false on failure or for kInvalidFile.
+bool FileClose(FileHandle file);
+
+// Reads up to `count` bytes at absolute `offset`. Returns the bytes read
+// (fewer than asked, down to 0, only at the end of the file) or -1 on failure.
+std::int64_t FileReadAt(FileHandle file, std::uint64_t offset, void* buffer,
+                        std::uint32_t count);
+
+// Writes `count` bytes at absolute `offset`, extending the file as needed.
+// Returns the bytes written or -1 on failure.
+std::int64_t FileWriteAt(FileHandle file, std::uint64_t offset,
+                         const void* buffer, std::uint32_t count);
+
+// The file's size in bytes, or -1 on failure.
+std::int64_t FileSize(FileHandle file);
+
+// Sets the file's end at `size` (shrinking or extending). False on failure.
+bool FileTruncate(FileHandle file, std::uint64_t size);
+
+// Pushes buffered data to the device. False on failure.
+bool FileFlush(FileHandle file);
+
+}  // namespace platform
+
+#endif  // PLATFORM_FILE_H_

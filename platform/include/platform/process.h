@@ -1,0 +1,20 @@
+// The process seam: who we are and what we run beside.
+#ifndef PLATFORM_PROCESS_H_
+#define PLATFORM_PROCESS_H_
+
+namespace platform {
+
+// Writes the running executable's full path (cp932) into `out`, at most
+// `size` - 1 bytes and a NUL. Returns false, leaving `out` empty, on failure.
+bool GetModulePath(char* out, unsigned size);
+
+// Writes the system's directory for shared settings files (the Windows
+// directory; $HOME or "/tmp" on POSIX) into `out`. False on failure.
+bool GetSystemSettingsDirectory(char* out, unsigned size);
+
+// Reads an environment variable into `out`. False when it is unset.
+bool GetEnvironment(const char* name, char* out, unsigned size);
+
+}  // namespace platform
+
+#endif  // PLATFORM_PROCESS_H_

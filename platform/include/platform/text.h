@@ -1,0 +1,25 @@
+// The text seam: cp932 is the system's text; terminals and Linux file
+// names want UTF-8. Conversion uses code page 932 explicitly, never the
+// process locale.
+#ifndef PLATFORM_TEXT_H_
+#define PLATFORM_TEXT_H_
+
+#include <string>
+
+namespace platform {
+
+// True for the first byte of a two-byte cp932 character (0x81-0x9F, 0xE0-0xFC).
+inline bool IsLeadByte(unsigned char c) {
+  return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+}
+
+// cp932 to UTF-8. Bytes that do not convert become U+FFFD.
+std::string Cp932ToUtf8(const std::string& cp932);
+
+// UTF-8 to cp932. Characters without a cp932 form become "?";
+// `ok`, when given, is set to false if that happened.
+std::string Utf8ToCp932(const std::string& utf8, bool* ok = nullptr);
+
+}  // namespace platform
+
+#endif  // PLATFORM_TEXT_H_

@@ -1,0 +1,111 @@
+// File handles on POSIX descriptors; pread/pwrite carry the offset.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
+#include "native_path.h"
+#include "platform/fault.h"
+#include "platform/file.h"
+
+namespace platform {
+
+FileHandle FileOpen(const char* path, unsigned mode) {
+  if (internal::ShouldFail()) return kInvalidFile;
+  int flags;
+  if ((mode & kFileRead) && (mode & kFileWrite))
+    flags = O_RDWR;
+  else if (mode & kFileWrite)
+    flags = O_WRONLY;
+  else
+    flags = O_RDONLY;  // Windows opens with no access too; reading then fails
+  bool create = mode & kFileCreate, fresh = mode & kFileNew;
+  if (create && fresh)
+    flags |= O_CREAT | O_TRUNC;
+  else if (create)
+    flags |= O_CREAT;
+  else if (fresh)
+    flags |= O_CREAT | O_EXCL;
+  flags |= O_CLOEXEC;
+  std::string native = NativePath(path);
+  int fd;
+  do {
+    fd = ::open(native.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return kInvalidFile;
+  // A directory opens read-only on POSIX but never on Windows.
+  struct stat st;
+  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return kInvalidFile;
+  }
+  // O_TRUNC needs write access; emulate "create or empty" without it.
+  if (create && fresh && !(mode & kFileWrite) && st.st_size != 0) {
+    int w = ::open(native.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
+    if (w >= 0) ::close(w);
+  }
+  return fd;
+}
+
+bool FileClose(FileHandle file) {
+  if (file == kInvalidFile) return false;
+  bool injected = internal::ShouldFail();
+  bool ok = ::close(static_cast<int>(file)) == 0;
+  return ok && !injected;
+}
+
+std::int64_t FileReadAt(FileHandle file, std::uint64_t offset, void* buffer,
+                        std::uint32_t count) {
+  if (internal::ShouldFail() || file == kInvalidFile) return -1;
+  std::uint32_t done = 0;
+  char* p = static_cast<char*>(buffer);
+  while (done < count) {
+    ssize_t r = ::pread(static_cast<int>(file), p + done, count - done,
+                        static_cast<off_t>(offset + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) break;  // end of file
+    done += static_cast<std::uint32_t>(r);
+  }
+  return done;
+}
+
+std::int64_t FileWriteAt(FileHandle file, std::uint64_t offset,
+                         const void* buffer, std::uint32_t count) {
+  if (internal::ShouldFail() || file == kInvalidFile) return -1;
+  std::uint32_t done = 0;
+  const char* p = static_cast<const char*>(buffer);
+  while (done < count) {
+    ssize_t r = ::pwrite(static_cast<int>(file), p + done, count - done,
+                         static_cast<off_t>(offset + done));
+    if (r < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (r == 0) return -1;
+    done += static_cast<std::uint32_t>(r);
+  }
+  return done;
+}
+
+std::int64_t FileSize(FileHandle file) {
+  if (internal::ShouldFail() || file == kInvalidFile) return -1;
+  struct stat st;
+  if (::fstat(static_cast<int>(file), &st) != 0) return -1;
+  return st.st_size;
+}
+
+bool FileTruncate(FileHandle file, std::uint64_t size) {
+  if (internal::ShouldFail() || file == kInvalidFile) return false;
+  return ::ftruncate(static_cast<int>(file), static_cast<off_t>(size)) == 0;
+}
+
+bool FileFlush(FileHandle file) {
+  if (internal::ShouldFail() || file == kInvalidFile) return false;
+  return ::fsync(static_cast<int>(file)) == 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,165 @@
+// File-system calls on POSIX, with Windows' meanings: a rename never
+// replaces, searches list "." and "..", temporary names are "<pfx>XXXX.tmp".
+#include <dirent.h>
+#include <fcntl.h>
+#include <fnmatch.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <string>
+
+#include "native_path.h"
+#include "platform/fault.h"
+#include "platform/filesystem.h"
+#include "platform/text.h"
+
+namespace platform {
+
+PathKind GetPathKind(const char* path) {
+  if (internal::ShouldFail()) return PathKind::kNone;
+  struct stat st;
+  if (::stat(NativePath(path).c_str(), &st) != 0) return PathKind::kNone;
+  if (S_ISDIR(st.st_mode)) return PathKind::kDirectory;
+  return PathKind::kFile;
+}
+
+bool RemoveFile(const char* path) {
+  if (internal::ShouldFail()) return false;
+  std::string native = NativePath(path);
+  struct stat st;
+  if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return ::unlink(native.c_str()) == 0;
+}
+
+bool RenameFile(const char* from, const char* to) {
+  if (internal::ShouldFail()) return false;
+  std::string src = NativePath(from), dst = NativePath(to);
+  struct stat st;
+  if (::lstat(src.c_str(), &st) != 0) return false;
+  if (S_ISDIR(st.st_mode)) {
+    // Directories: no atomic no-replace rename everywhere; check first.
+    if (::lstat(dst.c_str(), &st) == 0) return false;
+    return ::rename(src.c_str(), dst.c_str()) == 0;
+  }
+  // link + unlink never replaces an existing target.
+  if (::link(src.c_str(), dst.c_str()) != 0) {
+    if (errno == EEXIST) return false;
+    // File systems without hard links: check, then rename.
+    if (::lstat(dst.c_str(), &st) == 0) return false;
+    return ::rename(src.c_str(), dst.c_str()) == 0;
+  }
+  if (::unlink(src.c_str()) != 0) {
+    ::unlink(dst.c_str());
+    return false;
+  }
+  return true;
+}
+
+bool MakeDirectory(const char* path) {
+  if (internal::ShouldFail()) return false;
+  return ::mkdir(NativePath(path).c_str(), 0777) == 0;
+}
+
+bool RemoveEmptyDirectory(const char* path) {
+  if (internal::ShouldFail()) return false;
+  return ::rmdir(NativePath(path).c_str()) == 0;
+}
+
+namespace {
+
+struct Search {
+  DIR* dir;
+  std::string directory;  // native, with a trailing "/" when not empty
+  std::string pattern;    // native name pattern
+};
+
+// Native "*.*" matches every name, with or without a dot.
+bool Matches(const std::string& pattern, const char* name) {
+  if (pattern == "*" || pattern == "*.*") return true;
+  return ::fnmatch(pattern.c_str(), name, FNM_PERIOD) == 0;
+}
+
+bool Fill(Search* s, FindData* data) {
+  for (;;) {
+    errno = 0;
+    struct dirent* e = ::readdir(s->dir);
+    if (!e) return false;
+    if (!Matches(s->pattern, e->d_name)) continue;
+    std::string full = s->directory + e->d_name;
+    struct stat st;
+    if (::stat(full.c_str(), &st) != 0) continue;  // vanished or dangling
+    FromNativeName(e->d_name, data->name, kMaxPath);
+    data->is_directory = S_ISDIR(st.st_mode);
+    data->size = data->is_directory ? 0 : static_cast<std::uint64_t>(st.st_size);
+    return true;
+  }
+}
+
+}  // namespace
+
+FindHandle FindFirst(const char* pattern, FindData* data) {
+  if (internal::ShouldFail()) return nullptr;
+  std::string native = NativePath(pattern);
+  size_t slash = native.rfind('/');
+  auto* s = new Search;
+  if (slash == std::string::npos) {
+    s->directory = "";
+    s->pattern = native;
+  } else {
+    s->directory = native.substr(0, slash + 1);
+    s->pattern = native.substr(slash + 1);
+  }
+  s->dir = ::opendir(s->directory.empty() ? "." : s->directory.c_str());
+  if (!s->dir || !Fill(s, data)) {
+    if (s->dir) ::closedir(s->dir);
+    delete s;
+    return nullptr;
+  }
+  return s;
+}
+
+bool FindNext(FindHandle search, FindData* data) {
+  if (!search || internal::ShouldFail()) return false;
+  return Fill(static_cast<Search*>(search), data);
+}
+
+void FindClose(FindHandle search) {
+  if (!search) return;
+  auto* s = static_cast<Search*>(search);
+  ::closedir(s->dir);
+  delete s;
+}
+
+bool MakeTempFile(const char* dir, const char* prefix, char* out) {
+  out[0] = '\0';
+  if (internal::ShouldFail()) return false;
+  std::string base(dir ? dir : "");
+  if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
+  std::string pre(prefix ? prefix : "");
+  if (pre.size() > 3) pre.resize(3);
+  // Like the native call: a 16-bit unique number, first one from the clock.
+  unsigned start = static_cast<unsigned>(::time(nullptr) ^ ::getpid()) & 0xFFFF;
+  for (unsigned i = 0; i < 0x10000; ++i) {
+    unsigned n = (start + i) & 0xFFFF;
+    if (n == 0) continue;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%X", n);
+    std::string name = base + pre + hex + ".tmp";
+    if (name.size() >= kMaxPath) return false;
+    int fd = ::open(NativePath(name.c_str()).c_str(),
+                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      ::close(fd);
+      std::memcpy(out, name.c_str(), name.size() + 1);
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+}  // namespace platform

@@ -1,0 +1,59 @@
+// cp932 <-> UTF-8 through iconv. glibc knows code page 932 as "CP932".
+#include "platform/text.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+
+namespace platform {
+namespace {
+
+// Converts `in` from `from` to `to`; an unconvertible input sequence is
+// replaced by `replacement` and skipped (one byte, or a whole two-byte
+// cp932 character when the source is cp932).
+std::string Convert(const char* to, const char* from, const std::string& in,
+                    const std::string& replacement, bool from_cp932,
+                    bool* ok) {
+  if (ok) *ok = true;
+  iconv_t cd = iconv_open(to, from);
+  if (cd == reinterpret_cast<iconv_t>(-1)) {
+    if (ok) *ok = false;
+    return in;
+  }
+  std::string out;
+  char buffer[1024];
+  char* src = const_cast<char*>(in.data());
+  size_t src_left = in.size();
+  while (src_left > 0) {
+    char* dst = buffer;
+    size_t dst_left = sizeof buffer;
+    size_t r = iconv(cd, &src, &src_left, &dst, &dst_left);
+    out.append(buffer, dst - buffer);
+    if (r == static_cast<size_t>(-1) && errno != E2BIG) {
+      // EILSEQ or EINVAL: skip the bad sequence.
+      if (ok) *ok = false;
+      out += replacement;
+      size_t skip = 1;
+      if (from_cp932 && src_left >= 2 &&
+          IsLeadByte(static_cast<unsigned char>(*src)))
+        skip = 2;
+      src += skip;
+      src_left -= skip;
+      iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    }
+  }
+  iconv_close(cd);
+  return out;
+}
+
+}  // namespace
+
+std::string Cp932ToUtf8(const std::string& cp932) {
+  return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD", true, nullptr);
+}
+
+std::string Utf8ToCp932(const std::string& utf8, bool* ok) {
+  return Convert("CP932", "UTF-8", utf8, "?", false, ok);
+}
+
+}  // namespace platform

@@ -1,0 +1,100 @@
+// File handles on Win32; every transfer names its offset in an OVERLAPPED
+// block, so handles shared by several streams need no file pointer.
+#include <windows.h>
+
+#include "platform/fault.h"
+#include "platform/file.h"
+#include "wide.h"
+
+namespace platform {
+namespace {
+HANDLE Native(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
+
+OVERLAPPED At(std::uint64_t offset) {
+  OVERLAPPED o = {};
+  o.Offset = static_cast<DWORD>(offset);
+  o.OffsetHigh = static_cast<DWORD>(offset >> 32);
+  return o;
+}
+}  // namespace
+
+FileHandle FileOpen(const char* path, unsigned mode) {
+  if (internal::ShouldFail()) return kInvalidFile;
+  DWORD access = 0;
+  if (mode & kFileRead) access |= GENERIC_READ;
+  if (mode & kFileWrite) access |= GENERIC_WRITE;
+  DWORD disposition = OPEN_EXISTING;
+  if (mode & kFileCreate)
+    disposition = (mode & kFileNew) ? CREATE_ALWAYS : OPEN_ALWAYS;
+  else if (mode & kFileNew)
+    disposition = CREATE_NEW;
+  HANDLE h = CreateFileW(Widen(path).c_str(), access,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return kInvalidFile;
+  return reinterpret_cast<FileHandle>(h);
+}
+
+bool FileClose(FileHandle file) {
+  if (file == kInvalidFile) return false;
+  bool injected = internal::ShouldFail();
+  bool ok = CloseHandle(Native(file)) != FALSE;
+  return ok && !injected;
+}
+
+std::int64_t FileReadAt(FileHandle file, std::uint64_t offset, void* buffer,
+                        std::uint32_t count) {
+  if (internal::ShouldFail() || file == kInvalidFile) return -1;
+  std::uint32_t done = 0;
+  while (done < count) {
+    OVERLAPPED o = At(offset + done);
+    DWORD got = 0;
+    if (!ReadFile(Native(file), static_cast<char*>(buffer) + done,
+                  count - done, &got, &o)) {
+      // Reading at an explicit offset past the end reports EOF as an error.
+      if (GetLastError() == ERROR_HANDLE_EOF) break;
+      return -1;
+    }
+    if (got == 0) break;
+    done += got;
+  }
+  return done;
+}
+
+std::int64_t FileWriteAt(FileHandle file, std::uint64_t offset,
+                         const void* buffer, std::uint32_t count) {
+  if (internal::ShouldFail() || file == kInvalidFile) return -1;
+  std::uint32_t done = 0;
+  while (done < count) {
+    OVERLAPPED o = At(offset + done);
+    DWORD put = 0;
+    if (!WriteFile(Native(file), static_cast<const char*>(buffer) + done,
+                   count - done, &put, &o) ||
+        put == 0)
+      return -1;
+    done += put;
+  }
+  return done;
+}
+
+std::int64_t FileSize(FileHandle file) {
+  if (internal::ShouldFail() || file == kInvalidFile) return -1;
+  LARGE_INTEGER size;
+  if (!GetFileSizeEx(Native(file), &size)) return -1;
+  return size.QuadPart;
+}
+
+bool FileTruncate(FileHandle file, std::uint64_t size) {
+  if (internal::ShouldFail() || file == kInvalidFile) return false;
+  LARGE_INTEGER at;
+  at.QuadPart = static_cast<LONGLONG>(size);
+  return SetFilePointerEx(Native(file), at, nullptr, FILE_BEGIN) &&
+         SetEndOfFile(Native(file));
+}
+
+bool FileFlush(FileHandle file) {
+  if (internal::ShouldFail() || file == kInvalidFile) return false;
+  return FlushFileBuffers(Native(file)) != FALSE;
+}
+
+}  // namespace platform

@@ -1,0 +1,87 @@
+// File-system calls on Win32's wide API; names cross in cp932.
+#include <windows.h>
+
+#include <cstring>
+
+#include "platform/fault.h"
+#include "platform/filesystem.h"
+#include "wide.h"
+
+namespace platform {
+
+PathKind GetPathKind(const char* path) {
+  if (internal::ShouldFail()) return PathKind::kNone;
+  DWORD a = GetFileAttributesW(Widen(path).c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return PathKind::kNone;
+  return (a & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::kDirectory
+                                        : PathKind::kFile;
+}
+
+bool RemoveFile(const char* path) {
+  if (internal::ShouldFail()) return false;
+  return DeleteFileW(Widen(path).c_str()) != FALSE;
+}
+
+bool RenameFile(const char* from, const char* to) {
+  if (internal::ShouldFail()) return false;
+  return MoveFileW(Widen(from).c_str(), Widen(to).c_str()) != FALSE;
+}
+
+bool MakeDirectory(const char* path) {
+  if (internal::ShouldFail()) return false;
+  return CreateDirectoryW(Widen(path).c_str(), nullptr) != FALSE;
+}
+
+bool RemoveEmptyDirectory(const char* path) {
+  if (internal::ShouldFail()) return false;
+  return RemoveDirectoryW(Widen(path).c_str()) != FALSE;
+}
+
+namespace {
+void Fill(const WIN32_FIND_DATAW& w, FindData* data) {
+  Narrow(w.cFileName, data->name, kMaxPath);
+  data->is_directory = (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  data->size = data->is_directory
+                   ? 0
+                   : (static_cast<std::uint64_t>(w.nFileSizeHigh) << 32) |
+                         w.nFileSizeLow;
+}
+}  // namespace
+
+FindHandle FindFirst(const char* pattern, FindData* data) {
+  if (internal::ShouldFail()) return nullptr;
+  WIN32_FIND_DATAW w;
+  HANDLE h = FindFirstFileW(Widen(pattern).c_str(), &w);
+  if (h == INVALID_HANDLE_VALUE) return nullptr;
+  Fill(w, data);
+  return h;
+}
+
+bool FindNext(FindHandle search, FindData* data) {
+  if (!search || internal::ShouldFail()) return false;
+  WIN32_FIND_DATAW w;
+  if (!FindNextFileW(static_cast<HANDLE>(search), &w)) return false;
+  Fill(w, data);
+  return true;
+}
+
+void FindClose(FindHandle search) {
+  if (search) ::FindClose(static_cast<HANDLE>(search));
+}
+
+bool MakeTempFile(const char* dir, const char* prefix, char* out) {
+  out[0] = '\0';
+  if (internal::ShouldFail()) return false;
+  wchar_t name[MAX_PATH + 1];
+  if (GetTempFileNameW(Widen(dir).c_str(), Widen(prefix).c_str(), 0, name) ==
+      0)
+    return false;
+  if (!Narrow(name, out, kMaxPath)) {
+    DeleteFileW(name);
+    out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+}  // namespace platform

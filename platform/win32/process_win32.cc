@@ -1,0 +1,38 @@
+#include <windows.h>
+
+#include <vector>
+
+#include "platform/process.h"
+#include "wide.h"
+
+namespace platform {
+
+bool GetModulePath(char* out, unsigned size) {
+  std::vector<wchar_t> buffer(32768);
+  DWORD n = GetModuleFileNameW(nullptr, buffer.data(),
+                               static_cast<DWORD>(buffer.size()));
+  if (n == 0 || n >= buffer.size() || !Narrow(buffer.data(), out, size)) {
+    if (size) out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+bool GetSystemSettingsDirectory(char* out, unsigned size) {
+  wchar_t buffer[MAX_PATH + 1];
+  UINT n = GetWindowsDirectoryW(buffer, MAX_PATH + 1);
+  if (n == 0 || n > MAX_PATH || !Narrow(buffer, out, size)) {
+    if (size) out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+bool GetEnvironment(const char* name, char* out, unsigned size) {
+  wchar_t buffer[32768];
+  DWORD n = GetEnvironmentVariableW(Widen(name).c_str(), buffer, 32768);
+  if (n == 0 || n >= 32768) return false;
+  return Narrow(buffer, out, size);
+}
+
+}  // namespace platform

@@ -1,0 +1,69 @@
+#include "wide.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "platform/text.h"
+
+namespace platform {
+
+namespace {
+constexpr UINT kCp932 = 932;
+
+std::wstring ToWide(UINT cp, const std::string& text) {
+  if (text.empty()) return std::wstring();
+  int n = MultiByteToWideChar(cp, 0, text.data(), static_cast<int>(text.size()),
+                              nullptr, 0);
+  std::wstring out(static_cast<size_t>(n), L'\0');
+  MultiByteToWideChar(cp, 0, text.data(), static_cast<int>(text.size()),
+                      &out[0], n);
+  return out;
+}
+
+std::string FromWide(UINT cp, const std::wstring& text, bool* lossy) {
+  if (lossy) *lossy = false;
+  if (text.empty()) return std::string();
+  BOOL used_default = FALSE;
+  BOOL* flag = cp == CP_UTF8 ? nullptr : &used_default;
+  int n = WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()),
+                              nullptr, 0, nullptr, flag);
+  std::string out(static_cast<size_t>(n), '\0');
+  WideCharToMultiByte(cp, 0, text.data(), static_cast<int>(text.size()),
+                      &out[0], n, nullptr, flag);
+  if (lossy) *lossy = used_default != FALSE;
+  return out;
+}
+}  // namespace
+
+std::wstring Widen(const char* cp932) {
+  return ToWide(kCp932, cp932 ? cp932 : "");
+}
+
+bool Narrow(const wchar_t* text, char* out, unsigned size) {
+  if (size == 0) return false;
+  std::string narrow = FromWide(kCp932, text ? text : L"", nullptr);
+  size_t n = narrow.size() < size - 1 ? narrow.size() : size - 1;
+  size_t i = 0;
+  while (i < n) {
+    size_t step = IsLeadByte(static_cast<unsigned char>(narrow[i])) ? 2 : 1;
+    if (i + step > n) break;
+    i += step;
+  }
+  std::memcpy(out, narrow.data(), i);
+  out[i] = '\0';
+  return i == narrow.size();
+}
+
+std::string Cp932ToUtf8(const std::string& cp932) {
+  return FromWide(CP_UTF8, ToWide(kCp932, cp932), nullptr);
+}
+
+std::string Utf8ToCp932(const std::string& utf8, bool* ok) {
+  bool lossy = false;
+  std::string out = FromWide(kCp932, ToWide(CP_UTF8, utf8), &lossy);
+  if (ok) *ok = !lossy;
+  return out;
+}
+
+}  // namespace platform
