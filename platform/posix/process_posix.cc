@@ -47,4 +47,17 @@ bool GetEnvironment(const char* name, char* out, unsigned size) {
   return CopyOut(value, out, size);
 }
 
+bool GetWorkingDirectory(char* out, unsigned size) {
+  char buffer[PATH_MAX];
+  if (!::getcwd(buffer, sizeof buffer)) {
+    if (size) out[0] = '\0';
+    return false;
+  }
+  char name[4096];
+  FromNativeName(buffer, name, sizeof name);
+  return CopyOut(name, out, size);
+}
+
+bool IsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
 }  // namespace platform

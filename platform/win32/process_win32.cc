@@ -35,4 +35,20 @@ bool GetEnvironment(const char* name, char* out, unsigned size) {
   return Narrow(buffer, out, size);
 }
 
+bool GetWorkingDirectory(char* out, unsigned size) {
+  std::vector<wchar_t> buffer(32768);
+  DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()),
+                                 buffer.data());
+  if (n == 0 || n >= buffer.size() || !Narrow(buffer.data(), out, size)) {
+    if (size) out[0] = '\0';
+    return false;
+  }
+  return true;
+}
+
+bool IsTerminal() {
+  DWORD mode;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
 }  // namespace platform

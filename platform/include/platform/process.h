@@ -15,6 +15,14 @@ bool GetSystemSettingsDirectory(char* out, unsigned size);
 // Reads an environment variable into `out`. False when it is unset.
 bool GetEnvironment(const char* name, char* out, unsigned size);
 
+// Writes the process's current directory (cp932, absolute) into `out`.
+// Returns false, leaving `out` empty, on failure or when it does not fit.
+bool GetWorkingDirectory(char* out, unsigned size);
+
+// Whether the process's standard output is an interactive terminal (a
+// console on Windows), as opposed to a file or a pipe.
+bool IsTerminal();
+
 }  // namespace platform
 
 #endif  // PLATFORM_PROCESS_H_

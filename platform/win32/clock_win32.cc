@@ -1,0 +1,9 @@
+#include <windows.h>
+
+#include "platform/clock.h"
+
+namespace platform {
+
+std::uint64_t MonotonicMillis() { return GetTickCount64(); }
+
+}  // namespace platform
