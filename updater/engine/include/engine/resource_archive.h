@@ -113,7 +113,8 @@ class ResourceArchive {
                  std::int32_t length);
   zorl::KRef<ArchiveEntry> FindLocked(const char* key);
   void Unchain(ArchiveEntry* entry);
-  bool LoadRecords(zorl::KFile& stream, const Progress& progress);
+  bool LoadRecords(zorl::KFile& stream, bool entry_mode,
+                   const Progress& progress);
   bool SaveContents(zorl::KFile& out, const Progress& progress);
   void CloseLocked();
 

@@ -1,0 +1,36 @@
+// The six patch commands (see patch_format.h for their records).
+#ifndef ENGINE_PATCH_COMMANDS_H_
+#define ENGINE_PATCH_COMMANDS_H_
+
+#include <cstdint>
+
+#include "engine/progress.h"
+#include "engine/resource_archive.h"
+#include "engine/update_ui.h"
+#include "foundation/kfile.h"
+
+namespace updater {
+
+// What one update run works on.
+struct UpdateContext {
+  UpdateUi& ui;
+  ProgressPacer& pacer;
+  zorl::KFile& payload;        // the inflated command stream, at a command
+  ResourceArchive& archive;    // the loaded archive
+  const char* game_dir;        // names resolve against it ("" when none)
+};
+
+// Runs the command `opcode`, whose record follows at the payload's
+// position. Every failure goes through ui.Error (it does not return):
+//   unknown opcode, bad or short name, short size or content,
+//   a size past the payload's end (opcodes 0, 4)   "cannot read"
+//   a loose file cannot be created                 "file (%s) cannot be created"
+//   a chunk cannot be written                      "cannot write"
+//   a directory tree cannot be created             "cannot create directory"
+//   a file cannot be deleted, an entry is missing  "file (%s) cannot be deleted"
+//   an entry cannot be added                       "file (%s) cannot be written"
+void RunPatchCommand(std::uint32_t opcode, UpdateContext& context);
+
+}  // namespace updater
+
+#endif  // ENGINE_PATCH_COMMANDS_H_

@@ -1,0 +1,77 @@
+#include "engine/archive_rebuild.h"
+
+#include "engine/messages.h"
+#include "foundation/kpath.h"
+#include "foundation/ktext.h"
+#include "platform/filesystem.h"
+
+namespace updater {
+namespace {
+
+bool IsFile(const char* path) {
+  return platform::GetPathKind(path) == platform::PathKind::kFile;
+}
+
+// Deletes the new archive's temporary file on every way out of the
+// rebuild, unless it became "mareld.dat".
+class TemporaryFile {
+ public:
+  ~TemporaryFile() {
+    stream.Close();
+    if (name[0]) RemoveTemporaryFile(name);
+  }
+  void Keep() { name[0] = '\0'; }
+
+  char name[zorl::kNameBufferSize] = {};
+  zorl::KFile stream;
+};
+
+}  // namespace
+
+bool RemoveTemporaryFile(const char* path) {
+  if (platform::RemoveFile(path)) return true;
+  if (platform::GetPathKind(path) == platform::PathKind::kNone) return true;
+  return platform::RemoveFile(path);
+}
+
+void RebuildArchive(UpdateContext& c) {
+  c.ui.SetStatus(kStatusRebuilding);
+  c.ui.ShowName("");
+
+  TemporaryFile fresh;
+  if (!platform::MakeTempFile(c.game_dir, "qx", fresh.name) ||
+      !fresh.stream.Open(zorl::KFILE_READ | zorl::KFILE_WRITE |
+                             zorl::KFILE_CREATE | zorl::KFILE_NEW,
+                         fresh.name))
+    c.ui.Error(kMsgCannotWriteArchive);
+  ProgressPacer& pacer = c.pacer;
+  const bool saved = c.archive.Save(
+      fresh.stream,
+      [&pacer](std::int64_t done, std::int64_t total) {
+        pacer.Report(done, total);
+      });
+  // The new archive must be on the disk before the old one is moved aside.
+  if (!saved || !fresh.stream.Flush()) c.ui.Error(kMsgCannotWriteArchive);
+  fresh.stream.Close();
+  c.archive.Close();
+
+  char archive[zorl::kNameBufferSize];
+  char backup[zorl::kNameBufferSize];
+  zorl::MakePath(c.game_dir, kArchiveBaseName, kArchiveExtension, archive);
+  zorl::MakePath(c.game_dir, kArchiveBaseName, kBackupExtension, backup);
+  if (IsFile(backup) && !platform::RemoveFile(backup))
+    c.ui.Error(kMsgCannotSwapArchive);
+  if (!platform::RenameFile(archive, backup))
+    c.ui.Error(kMsgCannotSwapArchive);
+  if (IsFile(archive)) platform::RemoveFile(archive);
+  if (!platform::RenameFile(fresh.name, archive)) {
+    // Never leave the game without its archive: put the old one back.
+    if (!platform::RenameFile(backup, archive))
+      platform::RenameFile(backup, archive);
+    c.ui.Error(kMsgCannotSwapArchive);
+  }
+  fresh.Keep();
+  if (IsFile(backup)) platform::RemoveFile(backup);
+}
+
+}  // namespace updater

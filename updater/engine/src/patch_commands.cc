@@ -1,0 +1,138 @@
+#include "engine/patch_commands.h"
+
+#include <memory>
+
+#include "engine/directory_tree.h"
+#include "engine/messages.h"
+#include "engine/patch_format.h"
+#include "engine/path_resolve.h"
+#include "foundation/kpath.h"
+#include "foundation/ktext.h"
+#include "platform/filesystem.h"
+
+namespace updater {
+namespace {
+
+constexpr std::uint32_t kCopyChunk = 1024 * 1024;
+
+struct Command {
+  UpdateContext& c;
+  char name[zorl::kNameBufferSize];
+  char path[zorl::kNameBufferSize];
+
+  // Reads the command's name and shows it.
+  void ReadName() {
+    if (!ReadPatchName(c.payload, name)) c.ui.Error(kMsgCannotRead);
+    c.ui.ShowName(name);
+  }
+  void ReadNameAndResolve() {
+    ReadName();
+    ResolvePath(c.game_dir, name, path);
+  }
+  std::uint32_t ReadSize() {
+    std::uint32_t size;
+    if (!ReadU32(c.payload, &size)) c.ui.Error(kMsgCannotRead);
+    return size;
+  }
+  // Checks that `size` content bytes follow in the payload: a short
+  // payload must fail before anything on disk or in the archive changes.
+  void RequireContent(std::uint32_t size) {
+    const std::int32_t at = c.payload.Tell();
+    const std::int32_t end = c.payload.GetSize();
+    if (at < 0 || end < 0 || end < at ||
+        size > static_cast<std::uint32_t>(end - at))
+      c.ui.Error(kMsgCannotRead);
+  }
+
+  void WriteFile() {
+    ReadNameAndResolve();
+    char dir[zorl::kNameBufferSize];
+    zorl::SplitPath(path, dir, nullptr, nullptr);
+    c.ui.Pump();
+    if (!MakeDirectoryTree(dir)) c.ui.Error(kMsgCannotCreateDirectory);
+    // The size is signed: 0 or less is an empty file without content.
+    const std::int32_t size = static_cast<std::int32_t>(ReadSize());
+    if (size > 0) RequireContent(static_cast<std::uint32_t>(size));
+    zorl::KFile file;
+    if (!file.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_CREATE |
+                       zorl::KFILE_NEW,
+                   path))
+      c.ui.Error(kMsgCannotCreateFile, path);
+    if (size <= 0) return;
+    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyChunk]);
+    std::uint32_t done = 0;
+    const std::uint32_t total = static_cast<std::uint32_t>(size);
+    while (done < total) {
+      const std::uint32_t n =
+          total - done < kCopyChunk ? total - done : kCopyChunk;
+      if (c.payload.Read(n, buffer.get()) != static_cast<std::int32_t>(n))
+        c.ui.Error(kMsgCannotRead);
+      if (file.Write(buffer.get(), n) != static_cast<std::int32_t>(n))
+        c.ui.Error(kMsgCannotWrite);
+      done += n;
+      c.pacer.Report(done, total);
+    }
+  }
+
+  void DeleteFile() {
+    ReadNameAndResolve();
+    if (!platform::RemoveFile(path)) c.ui.Error(kMsgCannotDelete, path);
+  }
+
+  void MakeDirectory() {
+    ReadNameAndResolve();
+    c.ui.Pump();
+    if (!MakeDirectoryTree(path)) c.ui.Error(kMsgCannotCreateDirectory);
+  }
+
+  void EmptyTree() {
+    ReadNameAndResolve();
+    char failed[zorl::kNameBufferSize];
+    UpdateUi& ui = c.ui;
+    if (!EmptyDirectoryTree(path, [&ui] { ui.Pump(); }, failed))
+      c.ui.Error(kMsgCannotDelete, failed);
+  }
+
+  void PutEntry() {
+    ReadName();
+    c.ui.Pump();
+    const std::uint32_t size = ReadSize();
+    RequireContent(size);
+    zorl::KFile view;
+    if (!view.OpenView(c.payload, -1, static_cast<std::int32_t>(size)))
+      c.ui.Error(kMsgCannotAddEntry, name);
+    c.archive.Remove(name);
+    if (!c.archive.Add(name, view)) c.ui.Error(kMsgCannotAddEntry, name);
+    if (!c.payload.Seek(zorl::KSEEK_CURRENT, static_cast<std::int32_t>(size)))
+      c.ui.Error(kMsgCannotRead);
+  }
+
+  void RemoveEntry() {
+    ReadName();
+    if (!c.archive.Remove(name)) c.ui.Error(kMsgCannotDelete, name);
+  }
+};
+
+}  // namespace
+
+void RunPatchCommand(std::uint32_t opcode, UpdateContext& context) {
+  Command command{context, {}, {}};
+  switch (opcode) {
+    case kOpWriteFile:
+      return command.WriteFile();
+    case kOpDeleteFile:
+      return command.DeleteFile();
+    case kOpMakeDirectory:
+      return command.MakeDirectory();
+    case kOpEmptyDirectoryTree:
+      return command.EmptyTree();
+    case kOpPutEntry:
+      return command.PutEntry();
+    case kOpRemoveEntry:
+      return command.RemoveEntry();
+    default:
+      context.ui.Error(kMsgCannotRead);
+  }
+}
+
+}  // namespace updater

@@ -1,0 +1,367 @@
+#include "engine/resource_archive.h"
+
+#include <cstring>
+#include <memory>
+
+#include "foundation/kexcept.h"
+
+namespace updater {
+namespace {
+
+constexpr std::uint32_t kCopyChunk = 1024 * 1024;
+constexpr std::uint32_t kDirectoryChunk = 64 * 1024;
+constexpr std::uint32_t kMaxStreamOffset = 0x7FFFFFFFu;
+
+void PutLe32(unsigned char* p, std::uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+std::uint32_t GetLe32(const unsigned char* p) {
+  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
+         std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
+}
+
+// Reads exactly `count` bytes or throws (the stream's throw switch is on,
+// so a failed read throws by itself; a short one throws here).
+void ReadExact(zorl::KFile& stream, std::uint32_t count, void* buffer) {
+  if (stream.Read(count, buffer) != static_cast<std::int32_t>(count))
+    throw zorl::KExceptFile();
+}
+
+void WriteExact(zorl::KFile& stream, const void* buffer, std::uint32_t count) {
+  if (stream.Write(buffer, count) != static_cast<std::int32_t>(count))
+    throw zorl::KExceptFile();
+}
+
+// Restores a stream's throw switch on every way out.
+class ThrowModeScope {
+ public:
+  explicit ThrowModeScope(zorl::KFile& stream)
+      : stream_(stream), old_(stream.SetThrowMode(true)) {}
+  ~ThrowModeScope() { stream_.SetThrowMode(old_); }
+  bool old() const { return old_; }
+
+ private:
+  zorl::KFile& stream_;
+  bool old_;
+};
+
+}  // namespace
+
+std::uint32_t ArchiveNameHash(const char* lowered) {
+  std::uint32_t sum = 0;
+  for (const unsigned char* p = reinterpret_cast<const unsigned char*>(lowered);
+       *p; ++p)
+    sum = (sum + *p) & 0xFFu;
+  return sum;
+}
+
+ResourceArchive::~ResourceArchive() { Close(); }
+
+bool ResourceArchive::Load(const zorl::KRef<char>& path,
+                           const Progress& progress) {
+  zorl::KFile file;
+  if (!file.Open(zorl::KFILE_READ, path)) {
+    Close();
+    return false;
+  }
+  return Load(file, progress);
+}
+
+bool ResourceArchive::Load(zorl::KFile& stream, const Progress& progress) {
+  zorl::KLockGuard guard(lock_);
+  if (open_) {
+    CloseLocked();
+    return false;
+  }
+  open_ = true;
+  for (auto& head : buckets_) head = nullptr;
+  ThrowModeScope mode(stream);
+  bool loaded = false;
+  try {
+    loaded = LoadRecords(stream, mode.old(), progress);
+  } catch (const zorl::KExceptFile&) {
+    CloseLocked();
+    if (mode.old()) throw;
+    return false;
+  } catch (...) {
+    CloseLocked();
+    throw;
+  }
+  if (!loaded) CloseLocked();
+  return loaded;
+}
+
+bool ResourceArchive::LoadRecords(zorl::KFile& stream, bool entry_mode,
+                                  const Progress& progress) {
+  char archive_name[zorl::kNameBufferSize];
+  zorl::CopyText(archive_name, stream.GetName(), sizeof archive_name);
+
+  stream.Seek(zorl::KSEEK_BEGIN, 0);
+  unsigned char header[8];
+  ReadExact(stream, sizeof header, header);
+  if (GetLe32(header) != kArchiveMagic) return false;
+  if (!stream_.OpenView(stream, 0, -1)) return false;
+  stream_.SetThrowMode(entry_mode);
+  const std::uint32_t count = GetLe32(header + 4);
+  for (std::uint32_t i = 0; i < count; ++i) {
+    unsigned char field[4];
+    ReadExact(stream, 4, field);
+    const std::uint32_t length = GetLe32(field);
+    if (length > kMaxEntryNameLength) throw zorl::KExceptFile();
+    char name[zorl::kNameBufferSize];
+    if (length > 0) ReadExact(stream, length, name);
+    name[length] = '\0';
+    unsigned char place[8];
+    ReadExact(stream, sizeof place, place);
+    const std::uint32_t offset = GetLe32(place);
+    const std::uint32_t size = GetLe32(place + 4);
+    // Views take signed offsets and lengths; larger values would turn
+    // into "the current position" or "no limit".
+    if (offset > kMaxStreamOffset || size > kMaxStreamOffset) return false;
+    zorl::KFile view;
+    if (!view.OpenView(stream, static_cast<std::int32_t>(offset),
+                       static_cast<std::int32_t>(size)))
+      return false;
+    char view_name[zorl::kNameBufferSize];
+    zorl::LowerName(name);
+    // "<archive> | <entry>", cut to the name buffer.
+    zorl::CopyText(view_name, archive_name, sizeof view_name);
+    zorl::AppendText(view_name, " | ", sizeof view_name);
+    zorl::AppendText(view_name, name, sizeof view_name);
+    view.SetName(view_name);
+    view.SetThrowMode(entry_mode);
+    if (!AddLocked(name, view, -1)) return false;
+    if (progress) progress(i + 1, count);
+  }
+  return true;
+}
+
+zorl::KRef<ArchiveEntry> ResourceArchive::FindLocked(const char* key) {
+  const std::uint32_t hash = ArchiveNameHash(key);
+  const std::size_t length = std::strlen(key);
+  for (ArchiveEntry* e = buckets_[hash]; e; e = e->next) {
+    if (e->name_length == length && std::memcmp(e->name, key, length) == 0) {
+      for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p))
+        if (entries_.At(p).Get() == e) return entries_.At(p);
+    }
+  }
+  return {};
+}
+
+zorl::KRef<ArchiveEntry> ResourceArchive::Find(const zorl::KRef<char>& name) {
+  zorl::KLockGuard guard(lock_);
+  if (!open_) return {};
+  char key[zorl::kNameBufferSize];
+  zorl::MakeNameKey(key, name);
+  return FindLocked(key);
+}
+
+bool ResourceArchive::AddLocked(const char* name, const zorl::KFile& content,
+                                std::int32_t length) {
+  char key[zorl::kNameBufferSize];
+  zorl::MakeNameKey(key, name);
+  const std::uint32_t hash = ArchiveNameHash(key);
+  const std::size_t key_length = std::strlen(key);
+  for (ArchiveEntry* e = buckets_[hash]; e; e = e->next)
+    if (e->name_length == key_length &&
+        std::memcmp(e->name, key, key_length) == 0)
+      return false;
+  zorl::KRef<ArchiveEntry> entry;
+  entry.Reset(1);
+  std::memcpy(entry->name, key, key_length + 1);
+  entry->name_length = static_cast<std::uint32_t>(key_length);
+  entry->hash = hash;
+  if (!entry->content.OpenView(content, 0, length)) return false;
+  entries_.PushBack(entry);
+  ArchiveEntry** link = &buckets_[hash];
+  while (*link) link = &(*link)->next;
+  *link = entry.Get();
+  return true;
+}
+
+bool ResourceArchive::Add(const zorl::KRef<char>& name,
+                          const zorl::KFile& content) {
+  zorl::KLockGuard guard(lock_);
+  if (!open_) return false;
+  return AddLocked(zorl::TextOf(name), content, -1);
+}
+
+void ResourceArchive::Unchain(ArchiveEntry* entry) {
+  for (ArchiveEntry** link = &buckets_[entry->hash]; *link;
+       link = &(*link)->next) {
+    if (*link == entry) {
+      *link = entry->next;
+      entry->next = nullptr;
+      return;
+    }
+  }
+}
+
+bool ResourceArchive::Remove(const zorl::KRef<char>& name) {
+  zorl::KLockGuard guard(lock_);
+  if (!open_) return false;
+  char key[zorl::kNameBufferSize];
+  zorl::MakeNameKey(key, name);
+  zorl::KRef<ArchiveEntry> entry = FindLocked(key);
+  if (!entry) return false;
+  Unchain(entry.Get());
+  for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p)) {
+    if (entries_.At(p) == entry) {
+      entries_.Erase(p);
+      break;
+    }
+  }
+  entry->content.Close();
+  return true;
+}
+
+bool ResourceArchive::Replace(const zorl::KRef<char>& name,
+                              const zorl::KFile& content) {
+  zorl::KLockGuard guard(lock_);
+  if (!open_) return false;
+  char key[zorl::kNameBufferSize];
+  zorl::MakeNameKey(key, name);
+  zorl::KRef<ArchiveEntry> entry = FindLocked(key);
+  if (!entry) return false;
+  zorl::KFile view;
+  if (!view.OpenView(content, 0, -1)) return false;
+  entry->content.Close();
+  return entry->content.OpenView(view, 0, -1);
+}
+
+bool ResourceArchive::OpenEntry(const zorl::KRef<char>& name,
+                                zorl::KFile& out) {
+  zorl::KLockGuard guard(lock_);
+  if (!open_ || out.IsOpen()) return false;
+  char key[zorl::kNameBufferSize];
+  zorl::MakeNameKey(key, name);
+  zorl::KRef<ArchiveEntry> entry = FindLocked(key);
+  return entry && out.OpenView(entry->content, 0, -1);
+}
+
+zorl::KRef<ArchiveEntry> ResourceArchive::EntryAt(std::uint32_t index) {
+  zorl::KLockGuard guard(lock_);
+  if (index >= entries_.Count()) return {};
+  auto p = entries_.Begin();
+  while (index-- > 0) p = entries_.Next(p);
+  return entries_.At(p);
+}
+
+std::uint32_t ResourceArchive::Count() {
+  zorl::KLockGuard guard(lock_);
+  return entries_.Count();
+}
+
+bool ResourceArchive::IsOpen() {
+  zorl::KLockGuard guard(lock_);
+  return open_;
+}
+
+void ResourceArchive::CloseLocked() {
+  open_ = false;
+  for (auto& head : buckets_) head = nullptr;
+  entries_.Clear();
+  stream_.Close();
+}
+
+bool ResourceArchive::Close() {
+  zorl::KLockGuard guard(lock_);
+  CloseLocked();
+  return true;
+}
+
+bool ResourceArchive::Save(zorl::KFile& out, const Progress& progress) {
+  zorl::KLockGuard guard(lock_);
+  if (!open_) {
+    if (out.GetThrowMode()) throw zorl::KExceptFile();
+    return false;
+  }
+  ThrowModeScope mode(out);
+  try {
+    return SaveContents(out, progress);
+  } catch (const zorl::KExceptFile&) {
+    if (mode.old()) throw;
+    return false;
+  }
+}
+
+bool ResourceArchive::SaveContents(zorl::KFile& out,
+                                   const Progress& progress) {
+  // Sizes first: the directory is written once, with its final offsets.
+  std::uint64_t directory_size = 8;
+  std::uint64_t total = 0;
+  for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p)) {
+    ArchiveEntry& e = *entries_.At(p);
+    const bool old = e.content.SetThrowMode(false);
+    const std::int32_t size = e.content.GetSize();
+    e.content.SetThrowMode(old);
+    if (size < 0) throw zorl::KExceptFile();
+    directory_size += 12 + e.name_length;
+    total += static_cast<std::uint32_t>(size);
+  }
+  if (directory_size + total > 0xFFFFFFFFu) return false;  // offsets are u32
+
+  if (!out.Seek(zorl::KSEEK_BEGIN, 0)) throw zorl::KExceptFile();
+  std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyChunk]);
+  std::uint32_t used = 0;
+  auto put = [&](const void* bytes, std::uint32_t count) {
+    if (used + count > kDirectoryChunk) {
+      WriteExact(out, buffer.get(), used);
+      used = 0;
+    }
+    std::memcpy(buffer.get() + used, bytes, count);
+    used += count;
+  };
+  unsigned char field[4];
+  PutLe32(field, kArchiveMagic);
+  put(field, 4);
+  PutLe32(field, entries_.Count());
+  put(field, 4);
+  std::uint64_t offset = directory_size;
+  for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p)) {
+    ArchiveEntry& e = *entries_.At(p);
+    const std::uint32_t size = static_cast<std::uint32_t>(e.content.GetSize());
+    unsigned char record[4];
+    PutLe32(record, e.name_length);
+    put(record, 4);
+    put(e.name, e.name_length);
+    PutLe32(record, static_cast<std::uint32_t>(offset));
+    put(record, 4);
+    PutLe32(record, size);
+    put(record, 4);
+    offset += size;
+  }
+  if (used > 0) WriteExact(out, buffer.get(), used);
+
+  const std::int64_t total_bytes = static_cast<std::int64_t>(total);
+  std::int64_t written = 0;
+  for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p)) {
+    ArchiveEntry& e = *entries_.At(p);
+    if (progress) progress(written, total_bytes);
+    const bool old = e.content.SetThrowMode(true);
+    try {
+      if (!e.content.Seek(zorl::KSEEK_BEGIN, 0)) throw zorl::KExceptFile();
+      std::uint32_t left = static_cast<std::uint32_t>(e.content.GetSize());
+      while (left > 0) {
+        const std::uint32_t n = left < kCopyChunk ? left : kCopyChunk;
+        ReadExact(e.content, n, buffer.get());
+        WriteExact(out, buffer.get(), n);
+        left -= n;
+        written += n;
+        if (progress) progress(written, total_bytes);
+      }
+    } catch (...) {
+      e.content.SetThrowMode(old);
+      throw;
+    }
+    e.content.SetThrowMode(old);
+  }
+  if (progress) progress(written, total_bytes);
+  return true;
+}
+
+}  // namespace updater
