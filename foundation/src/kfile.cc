@@ -240,7 +240,7 @@ bool KFile::Seek(std::uint32_t origin, std::int32_t offset) {
           if (off > 0) {
             if (end >= 0) move_to(end);
           } else if (-off > end) {
-            position_ = 0;
+            if (limited) position_ = 0;  // else the native move fails
           } else {
             ok = move_to(end + off);
           }

@@ -8,6 +8,15 @@
 namespace platform {
 namespace {
 
+// Bytes of the (possibly invalid) character that starts with `c`.
+size_t SequenceLength(unsigned char c, bool cp932) {
+  if (cp932) return IsLeadByte(c) ? 2 : 1;
+  if (c >= 0xF0 && c <= 0xF7) return 4;
+  if (c >= 0xE0) return 3;
+  if (c >= 0xC0) return 2;
+  return 1;
+}
+
 // Converts `in` from `from` to `to`; an unconvertible input sequence is
 // replaced by `replacement` and skipped (one byte, or a whole two-byte
 // cp932 character when the source is cp932).
@@ -33,10 +42,9 @@ std::string Convert(const char* to, const char* from, const std::string& in,
       // EILSEQ or EINVAL: skip the bad sequence.
       if (ok) *ok = false;
       out += replacement;
-      size_t skip = 1;
-      if (from_cp932 && src_left >= 2 &&
-          IsLeadByte(static_cast<unsigned char>(*src)))
-        skip = 2;
+      size_t skip = SequenceLength(static_cast<unsigned char>(*src),
+                                   from_cp932);
+      if (skip > src_left) skip = src_left;
       src += skip;
       src_left -= skip;
       iconv(cd, nullptr, nullptr, nullptr, nullptr);

@@ -61,10 +61,12 @@ class KRef {
   }
   // Takes the new reference before dropping the old: self-assignment is safe.
   KRef& operator=(const KRef& other) noexcept {
-    if (other.control_) ++other.control_->count;
+    KRefControl* control = other.control_;
+    T* data = other.data_;
+    if (control) ++control->count;
     Release();
-    control_ = other.control_;
-    data_ = other.data_;
+    control_ = control;
+    data_ = data;
     return *this;
   }
   KRef& operator=(KRef&& other) noexcept {
