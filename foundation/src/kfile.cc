@@ -10,12 +10,16 @@ namespace {
 constexpr std::uint64_t kMaxPosition = 0xFFFFFFFFu;   // 32-bit streams
 constexpr std::uint32_t kMaxTransfer = 0x7FFFFFFFu;   // fits the result
 
-// The largest count a transfer at `position` may move: the result must fit
-// an int32 and the position must not wrap.
-std::uint32_t CapCount(std::uint32_t position, std::uint32_t count) {
+// The largest count a transfer at `position` of a window at `base` may
+// move: the result must fit an int32, and neither the position nor the
+// absolute offset may pass the 32-bit range.
+std::uint32_t CapCount(std::uint32_t base, std::uint32_t position,
+                       std::uint32_t count) {
+  const std::uint64_t at = std::uint64_t{base} + position;
+  if (at >= kMaxPosition) return 0;
   if (count > kMaxTransfer) count = kMaxTransfer;
-  if (std::uint64_t{position} + count > kMaxPosition)
-    count = static_cast<std::uint32_t>(kMaxPosition - position);
+  if (at + count > kMaxPosition)
+    count = static_cast<std::uint32_t>(kMaxPosition - at);
   return count;
 }
 }  // namespace
@@ -138,7 +142,7 @@ std::int32_t KFile::Read(std::uint32_t count, void* buffer) {
   std::int32_t result = -1;
   if (lock_) {
     KLockGuard guard(*lock_);
-    count = CapCount(position_, count);
+    count = CapCount(base_, position_, count);
     if (HasLimit() && position_ < limit_ && limit_ - position_ < count)
       count = limit_ - position_;
     if (!(HasLimit() && position_ >= limit_) && Position()) {
@@ -165,7 +169,7 @@ std::int32_t KFile::Write(const void* buffer, std::uint32_t count) {
   std::int32_t result = -1;
   if (lock_) {
     KLockGuard guard(*lock_);
-    count = CapCount(position_, count);
+    count = CapCount(base_, position_, count);
     if (HasLimit() && position_ < limit_ && limit_ - position_ < count)
       count = limit_ - position_;
     if (!(HasLimit() && position_ >= limit_) && Position()) {
