@@ -1,0 +1,20 @@
+// Windows only: cp932 <-> UTF-16 through code page 932, for Windows code above the seam that
+// hands text to the wide system API (the window framework). Same functions as the seam's own
+// win32/wide.h.
+#ifndef PLATFORM_WIDE_H_
+#define PLATFORM_WIDE_H_
+
+#include <string>
+
+namespace platform {
+
+// cp932 to UTF-16 (nullptr reads as "").
+std::wstring Widen(const char* cp932);
+
+// Converts to cp932 into `out` (`size` bytes, cut to size - 1 bytes on a
+// character boundary, NUL-terminated). Returns false if it had to cut.
+bool Narrow(const wchar_t* text, char* out, unsigned size);
+
+}  // namespace platform
+
+#endif  // PLATFORM_WIDE_H_
