@@ -38,6 +38,36 @@ TEST(FileSystemTest, RenameNeverReplaces) {
   EXPECT_FALSE(RenameFile((dir / "missing").c_str(), (dir / "d").c_str()));
 }
 
+TEST(FileSystemTest, ReplaceFileReplacesOrLeavesBothAlone) {
+  TempDir dir("fs");
+  std::string bytes;
+  // Onto an existing file: the target gets the new bytes, the source goes.
+  ASSERT_TRUE(WriteFileBytes(dir / "new", "fresh"));
+  ASSERT_TRUE(WriteFileBytes(dir / "out", "stale"));
+  EXPECT_TRUE(ReplaceFile((dir / "new").c_str(), (dir / "out").c_str()));
+  ASSERT_TRUE(ReadFileBytes(dir / "out", &bytes));
+  EXPECT_EQ(bytes, "fresh");
+  EXPECT_EQ(GetPathKind((dir / "new").c_str()), PathKind::kNone);
+  // Onto a missing name (a cp932 name whose trail byte is 0x5C).
+  ASSERT_TRUE(WriteFileBytes(dir / "n2", "two"));
+  EXPECT_TRUE(ReplaceFile((dir / "n2").c_str(), (dir / kSo).c_str()));
+  ASSERT_TRUE(ReadFileBytes(dir / kSo, &bytes));
+  EXPECT_EQ(bytes, "two");
+  // A missing source fails and leaves the target alone.
+  EXPECT_FALSE(ReplaceFile((dir / "gone").c_str(), (dir / "out").c_str()));
+  ASSERT_TRUE(ReadFileBytes(dir / "out", &bytes));
+  EXPECT_EQ(bytes, "fresh");
+  // An injected fault fails like the native call: nothing moves.
+  ASSERT_TRUE(WriteFileBytes(dir / "n3", "three"));
+  ArmFault(1);
+  EXPECT_FALSE(ReplaceFile((dir / "n3").c_str(), (dir / "out").c_str()));
+  DisarmFault();
+  ASSERT_TRUE(ReadFileBytes(dir / "out", &bytes));
+  EXPECT_EQ(bytes, "fresh");
+  ASSERT_TRUE(ReadFileBytes(dir / "n3", &bytes));
+  EXPECT_EQ(bytes, "three");
+}
+
 TEST(FileSystemTest, KindsDeleteAndDirectories) {
   TempDir dir("fs");
   ASSERT_TRUE(WriteFileBytes(dir / "f", "x"));
