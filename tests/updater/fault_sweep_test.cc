@@ -1,0 +1,119 @@
+// Makes each file operation of a sample update fail in turn and checks that
+// the run always ends with one known message, the archive is whole (old or
+// new), no backup is left without an intact archive, and no temporary file
+// stays behind.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "engine/messages.h"
+#include "engine/update_run.h"
+#include "engine_fixture.h"
+#include "platform/fault.h"
+
+namespace {
+
+using fixture::Commands;
+using fixture::Exists;
+
+struct Sample {
+  fixture::TempDir dir;
+  std::string old_archive = fixture::MakeArchive(
+      {{"data/a.txt", "old-a"}, {"keep.bin", "keep"}, {"gone.txt", "bye"}});
+  std::string exe = dir / "patch.exe";
+
+  Sample() {
+    fixture::WriteBytes(dir / "mareld.dat", old_archive);
+    fixture::WriteBytes(dir / "old.txt", "old");
+    std::filesystem::create_directories(dir / "tree/sub");
+    fixture::WriteBytes(dir / "tree/sub/y.txt", "y");
+    fixture::WriteBytes(
+        exe, fixture::MakeUpdater(Commands()
+                                      .WriteFile("new/file.txt", "hello")
+                                      .DeleteFile("old.txt")
+                                      .MakeDirectory("made/deep")
+                                      .EmptyTree("tree")
+                                      .PutEntry("DATA/A.TXT", "new-a")
+                                      .RemoveEntry("gone.txt")));
+  }
+  bool Run(fixture::RecordingUi& ui) {
+    return updater::RunUpdate(ui, exe.c_str(), dir.path().c_str());
+  }
+};
+
+TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
+  std::string new_archive;
+  long operations = 0;
+  {
+    Sample sample;
+    fixture::RecordingUi ui;
+    platform::DisarmFault();
+    platform::ResetOperationCount();
+    ASSERT_TRUE(sample.Run(ui));
+    operations = platform::CountedOperations();
+    new_archive = fixture::ReadBytes(sample.dir / "mareld.dat");
+  }
+  ASSERT_GT(operations, 20);
+  ASSERT_NE(new_archive, Sample().old_archive);
+
+  using namespace updater;
+  const std::set<std::string> known = {
+      kMsgCannotOpen,
+      fixture::Format(kMsgCannotOpenArchive, "*"),
+      kMsgCannotRead,
+      kMsgCannotWrite,
+      fixture::Format(kMsgCannotCreateFile, "*"),
+      kMsgCannotCreateDirectory,
+      fixture::Format(kMsgCannotDelete, "*"),
+      fixture::Format(kMsgCannotAddEntry, "*"),
+      kMsgCannotWriteArchive,
+      kMsgCannotSwapArchive,
+      kMsgCompleted};
+  std::set<std::string> seen;
+  for (long k = 1; k <= operations + 1; ++k) {
+    Sample sample;
+    fixture::RecordingUi ui;
+    platform::ArmFault(k);
+    const bool completed = sample.Run(ui);
+    const bool fired = platform::FaultFired();
+    platform::DisarmFault();
+
+    EXPECT_EQ(fired, k <= operations) << k;
+    ASSERT_EQ(ui.messages.size(), 1u) << "operation " << k;
+    // Messages are compared with their "%s" argument blanked out.
+    std::string message = ui.messages[0];
+    for (const char* format : {kMsgCannotOpenArchive, kMsgCannotCreateFile,
+                               kMsgCannotDelete, kMsgCannotAddEntry}) {
+      const std::string f = format;
+      const auto at = f.find("%s");
+      const std::string head = f.substr(0, at), tail = f.substr(at + 2);
+      if (message.size() >= head.size() + tail.size() &&
+          message.compare(0, head.size(), head) == 0 &&
+          message.compare(message.size() - tail.size(), tail.size(), tail) == 0)
+        message = head + "*" + tail;
+    }
+    EXPECT_TRUE(known.count(message)) << "operation " << k << ": " << ui.messages[0];
+    seen.insert(message);
+    EXPECT_EQ(completed, message == kMsgCompleted) << k;
+
+    bool ok = false;
+    const std::string archive = fixture::ReadBytes(sample.dir / "mareld.dat", &ok);
+    EXPECT_TRUE(ok) << "mareld.dat missing after operation " << k;
+    EXPECT_TRUE(archive == sample.old_archive || archive == new_archive)
+        << "operation " << k;
+    if (completed) {
+      EXPECT_EQ(archive, new_archive) << k;
+    }
+    for (const auto& name : sample.dir.List())
+      EXPECT_NE(name.rfind("qx", 0), 0u) << name << " left after operation " << k;
+  }
+  // The sweep reaches the swap and the archive's own failures.
+  EXPECT_TRUE(seen.count(kMsgCannotSwapArchive));
+  EXPECT_TRUE(seen.count(kMsgCannotWriteArchive));
+  EXPECT_TRUE(seen.count(kMsgCannotRead));
+  EXPECT_TRUE(seen.count(kMsgCompleted));
+}
+
+}  // namespace
