@@ -59,6 +59,14 @@ bool RenameFile(const char* from, const char* to) {
   return true;
 }
 
+bool ReplaceFile(const char* from, const char* to) {
+  if (internal::ShouldFail()) return false;
+  std::string src = NativePath(from), dst = NativePath(to);
+  struct stat st;
+  if (::lstat(src.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  return ::rename(src.c_str(), dst.c_str()) == 0;  // atomic on one volume
+}
+
 bool MakeDirectory(const char* path) {
   if (internal::ShouldFail()) return false;
   return ::mkdir(NativePath(path).c_str(), 0777) == 0;

@@ -27,6 +27,12 @@ bool RenameFile(const char* from, const char* to) {
   return MoveFileW(Widen(from).c_str(), Widen(to).c_str()) != FALSE;
 }
 
+bool ReplaceFile(const char* from, const char* to) {
+  if (internal::ShouldFail()) return false;
+  return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+}
+
 bool MakeDirectory(const char* path) {
   if (internal::ShouldFail()) return false;
   return CreateDirectoryW(Widen(path).c_str(), nullptr) != FALSE;

@@ -23,6 +23,12 @@ bool RemoveFile(const char* path);
 // Renames `from` to `to`. Never replaces: fails when `to` exists.
 bool RenameFile(const char* from, const char* to);
 
+// Renames the file `from` to `to`, replacing `to` atomically when it
+// exists: a reader sees either the old or the new file under `to`, never a
+// mixture or nothing. Both must be on the same volume. False on failure
+// (`from` then stays where it was).
+bool ReplaceFile(const char* from, const char* to);
+
 // Creates one directory (its parent must exist). False on failure,
 // including when the name exists already.
 bool MakeDirectory(const char* path);

@@ -26,9 +26,8 @@ struct InflateGuard {
 
 }  // namespace
 
-bool LocatePayload(const zorl::KRef<char>& exe_path, zorl::KFile& out) {
-  zorl::KFile file;
-  if (!file.Open(zorl::KFILE_READ, exe_path)) return false;
+bool FindImageEnd(zorl::KFile& file, std::uint32_t* end) {
+  if (!file.Seek(zorl::KSEEK_BEGIN, 0)) return false;
   unsigned char dos[64];
   if (file.Read(sizeof dos, dos) != 64 || Le16(dos) != 0x5A4D) return false;
   const std::uint32_t pe_offset = Le32(dos + 60);
@@ -65,8 +64,17 @@ bool LocatePayload(const zorl::KRef<char>& exe_path, zorl::KFile& out) {
     }
   }
   if (!found) return false;
+  const std::uint64_t image_end = std::uint64_t{start} + size;
+  if (image_end > 0xFFFFFFFFu) return false;
+  *end = static_cast<std::uint32_t>(image_end);
+  return true;
+}
 
-  const std::uint64_t payload = std::uint64_t{start} + size;
+bool LocatePayload(const zorl::KRef<char>& exe_path, zorl::KFile& out) {
+  zorl::KFile file;
+  if (!file.Open(zorl::KFILE_READ, exe_path)) return false;
+  std::uint32_t payload = 0;
+  if (!FindImageEnd(file, &payload)) return false;
   const std::int32_t file_size = file.GetSize();
   if (file_size < 0 || payload >= static_cast<std::uint64_t>(file_size))
     return false;

@@ -3,12 +3,21 @@
 #ifndef ENGINE_PAYLOAD_H_
 #define ENGINE_PAYLOAD_H_
 
+#include <cstdint>
 #include <functional>
 
 #include "foundation/kfile.h"
 #include "foundation/kref.h"
 
 namespace updater {
+
+// Reads the PE headers of `exe` (an open stream, read from its start) and
+// writes into `end` where the raw data of the counted section with the
+// greatest pointer to raw data ends (equal pointers: the larger size wins;
+// a section counts when both its pointer and size are non-zero): where an
+// overlay starts. False on a short read, a bad "MZ" or "PE\0\0"
+// signature, or no counted section. The stream's position is left anywhere.
+bool FindImageEnd(zorl::KFile& exe, std::uint32_t* end);
 
 // Opens `out` (closed) as an unlimited view of `exe_path` starting at the
 // overlay. The overlay starts where the counted section with the greatest
