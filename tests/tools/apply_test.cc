@@ -1,0 +1,192 @@
+// `kestrel-patch apply`, run as a process: exit status, what it prints (the
+// updater's messages in UTF-8) and what it does to the game directory.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include "engine_fixture.h"
+
+namespace {
+
+using fixture::Commands;
+using fixture::Exists;
+using fixture::ReadBytes;
+
+struct Result {
+  int status;
+  std::string out, err;
+};
+
+// Runs `kestrel-patch ARGS` in `cwd` with output captured in files.
+Result RunTool(const std::string& args, const std::string& cwd = ".") {
+  fixture::TempDir capture;
+  const std::string command = "cd '" + cwd + "' && '" KESTREL_PATCH_EXE "' " +
+                              args + " >'" + (capture / "out") + "' 2>'" +
+                              (capture / "err") + "' </dev/null";
+  const int raw = std::system(command.c_str());
+  Result r;
+  r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  r.out = ReadBytes(capture / "out");
+  r.err = ReadBytes(capture / "err");
+  return r;
+}
+
+std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+struct Game {
+  fixture::TempDir dir;
+  std::string old_archive =
+      fixture::MakeArchive({{"data/a.txt", "old-a"}, {"gone.txt", "bye"}});
+  Game() { fixture::WriteBytes(dir / "mareld.dat", old_archive); }
+  std::string Patch(const Commands& c, const std::string& name = "patch.exe") {
+    fixture::WriteBytes(dir / name, fixture::MakeUpdater(c));
+    return dir / name;
+  }
+  bool HasTemporaryFiles() const {
+    for (const auto& name : dir.List())
+      if (name.rfind("qx", 0) == 0) return true;
+    return false;
+  }
+};
+
+const char kCompleted[] = "Q18版からプレス版へのアップデートが完了しました。";
+
+TEST(KestrelPatchApply, AppliesEveryCommandInThePatchDirectory) {
+  Game game;
+  fixture::WriteBytes(game.dir / "old.txt", "old");
+  std::filesystem::create_directories(game.dir / "tree/sub");
+  fixture::WriteBytes(game.dir / "tree/sub/x", "x");
+  // "\x83\x65\x83\x58\x83\x67" is テスト in cp932.
+  const std::string patch = game.Patch(Commands()
+                                           .WriteFile("new/\x83\x65\x83\x58\x83\x67.txt", "hi")
+                                           .DeleteFile("old.txt")
+                                           .MakeDirectory("made")
+                                           .EmptyTree("tree")
+                                           .PutEntry("Data/A.txt", "new-a")
+                                           .RemoveEntry("gone.txt"));
+  const Result r = RunTool("apply " + Quote(patch));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_NE(r.out.find("new/テスト.txt\n"), std::string::npos) << r.out;
+  for (const char* name : {"old.txt\n", "made\n", "tree\n", "Data/A.txt\n",
+                           "gone.txt\n", "リソースファイルの再構築中\n"})
+    EXPECT_NE(r.out.find(name), std::string::npos) << name;
+  EXPECT_NE(r.out.find(std::string(kCompleted) + "\n"), std::string::npos);
+  EXPECT_EQ(r.out.find('\r'), std::string::npos) << "no progress bar off a terminal";
+  EXPECT_EQ(ReadBytes(game.dir / "new/テスト.txt"), "hi");
+  EXPECT_FALSE(Exists(game.dir / "old.txt"));
+  EXPECT_TRUE(fixture::IsDirectory(game.dir / "made"));
+  EXPECT_FALSE(Exists(game.dir / "tree/sub/x"));
+  EXPECT_EQ(ReadBytes(game.dir / "mareld.dat"),
+            fixture::MakeArchive({{"data/a.txt", "new-a"}}));
+  EXPECT_FALSE(game.HasTemporaryFiles());
+  EXPECT_FALSE(Exists(game.dir / "mareld.bak"));
+}
+
+TEST(KestrelPatchApply, TakesTheGameDirectoryFromDirOrARelativePatch) {
+  Game game;
+  fixture::TempDir elsewhere;
+  fixture::WriteBytes(elsewhere / "p.exe",
+                      fixture::MakeUpdater(Commands().WriteFile("a.txt", "A")));
+  Result r = RunTool("apply " + Quote(elsewhere / "p.exe") + " --dir " +
+                 Quote(game.dir.path()));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadBytes(game.dir / "a.txt"), "A");
+  EXPECT_FALSE(Exists(elsewhere / "a.txt"));
+
+  // A relative PATCH: its directory is taken below the working directory.
+  game.Patch(Commands().WriteFile("b.txt", "B"), "rel.exe");
+  r = RunTool("apply rel.exe", game.dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(ReadBytes(game.dir / "b.txt"), "B");
+  r = RunTool("apply --dir=. ./rel.exe", game.dir.path());
+  EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST(KestrelPatchApply, PrintsTheUpdatersMessagesAndFails) {
+  struct Case {
+    const char* what;
+    std::function<void(Game&)> setup;
+    Commands commands;
+    std::function<std::string(Game&)> message;
+  };
+  auto says = [](const char* text) {
+    return [text](Game&) { return std::string(text); };
+  };
+  auto no_setup = [](Game&) {};
+  const Case cases[] = {
+      {"archive missing",
+       [](Game& g) { std::filesystem::remove(g.dir / "mareld.dat"); }, Commands(),
+       [](Game& g) { return "ファイル(" + (g.dir / "mareld.dat") + ")が開けません"; }},
+      {"unknown opcode", no_setup, Commands().Raw(fixture::Le32(9)),
+       says("ファイルが読み込めません")},
+      {"file cannot be created",
+       [](Game& g) { std::filesystem::create_directory(g.dir / "d"); },
+       Commands().WriteFile("d", "x"),
+       [](Game& g) { return "ファイル(" + (g.dir / "d") + ")が作成できません"; }},
+      {"directory cannot be created",
+       [](Game& g) { fixture::WriteBytes(g.dir / "f", "x"); },
+       Commands().MakeDirectory("f/g"), says("ディレクトリを作成できません")},
+      {"file cannot be deleted", no_setup, Commands().DeleteFile("nothing"),
+       [](Game& g) { return "ファイル(" + (g.dir / "nothing") + ")が削除できません"; }},
+      {"entry missing", no_setup, Commands().RemoveEntry("NoSuch"),
+       says("ファイル(NoSuch)が削除できません")},
+      {"archive cannot be written",
+       [](Game& g) {
+         g.old_archive = "KMF " + fixture::Le32(1) + fixture::Le32(1) + "a" +
+                         fixture::Le32(500) + fixture::Le32(1);
+         fixture::WriteBytes(g.dir / "mareld.dat", g.old_archive);
+       },
+       Commands(), says("ファイルが書き出せなかった")},
+      {"archive cannot be swapped",
+       [](Game& g) { std::filesystem::create_directory(g.dir / "mareld.bak"); },
+       Commands(), says("データファイルが作成できません。")},
+  };
+  for (const Case& c : cases) {
+    Game game;
+    c.setup(game);
+    const std::string before = ReadBytes(game.dir / "mareld.dat");
+    const Result r = RunTool("apply " + Quote(game.Patch(c.commands)));
+    EXPECT_EQ(r.status, 1) << c.what;
+    EXPECT_EQ(r.err, c.message(game) + "\n") << c.what;
+    EXPECT_EQ(r.out.find(kCompleted), std::string::npos) << c.what;
+    EXPECT_EQ(ReadBytes(game.dir / "mareld.dat"), before) << c.what;
+    EXPECT_FALSE(game.HasTemporaryFiles()) << c.what;
+  }
+
+  Game bare;  // an executable without a payload
+  fixture::WriteBytes(bare.dir / "plain.exe", fixture::MakePe({{0x200, 0x200}}, ""));
+  Result r = RunTool("apply " + Quote(bare.dir / "plain.exe"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ファイルが開けません\n");
+  if (Exists("/dev/full")) {
+    r = RunTool("apply " + Quote(bare.Patch(Commands().WriteFile("/dev/full", "x"))));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "ファイルが書き出せません\n");
+  }
+}
+
+TEST(KestrelPatch, CommandLine) {
+  Result r = RunTool("--help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("apply"), std::string::npos);
+  r = RunTool("apply --help");
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("usage: kestrel-patch apply PATCH [--dir GAME]"),
+            std::string::npos);
+  EXPECT_EQ(RunTool("").status, 2);
+  EXPECT_EQ(RunTool("frobnicate").status, 2);
+  EXPECT_EQ(RunTool("apply").status, 2);
+  EXPECT_EQ(RunTool("apply a b").status, 2);
+  EXPECT_EQ(RunTool("apply a --dir").status, 2);
+  EXPECT_EQ(RunTool("apply a --bogus").status, 2);
+  r = RunTool("apply /nonexistent/patch.exe");
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "ファイルが開けません\n");
+}
+
+}  // namespace
