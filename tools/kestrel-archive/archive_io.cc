@@ -1,0 +1,89 @@
+#include "archive_io.h"
+
+#include <cstring>
+
+#include "patchlib/atomic_output.h"
+#include "patchlib/console.h"
+#include "platform/filesystem.h"
+
+namespace karchive {
+
+void Error(const std::string& message) { patchlib::PrintError(kTool, message); }
+
+bool WantsHelp(int argc, char** argv) {
+  for (int i = 0; i < argc; ++i)
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
+      return true;
+  return false;
+}
+
+bool PathArg(const char* arg, std::string* out) {
+  if (patchlib::ArgToCp932(arg, out)) return true;
+  Error(std::string(arg) + ": name has characters cp932 cannot hold");
+  return false;
+}
+
+bool LoadArchive(const std::string& path, updater::ResourceArchive& archive) {
+  const platform::PathKind kind = platform::GetPathKind(path.c_str());
+  if (kind == platform::PathKind::kNone) {
+    Error(patchlib::Show(path) + ": no such file");
+    return false;
+  }
+  if (kind == platform::PathKind::kDirectory) {
+    Error(patchlib::Show(path) + ": is a directory, not an archive");
+    return false;
+  }
+  zorl::KFile file;
+  if (!file.Open(zorl::KFILE_READ, path.c_str())) {
+    Error(patchlib::Show(path) + ": cannot open the file");
+    return false;
+  }
+  if (!archive.Load(file)) {
+    Error(patchlib::Show(path) +
+          ": not a valid archive (bad magic, truncated directory, or a bad "
+          "or duplicate name)");
+    return false;
+  }
+  return true;
+}
+
+bool StartEmptyArchive(updater::ResourceArchive& archive) {
+  static const unsigned char kEmpty[8] = {'K', 'M', 'F', ' ', 0, 0, 0, 0};
+  zorl::KFile header;
+  if (!header.OpenMemory("(new archive)", sizeof kEmpty,
+                         zorl::KMEM_READ | zorl::KMEM_WRITE) ||
+      header.Write(kEmpty, sizeof kEmpty) != sizeof kEmpty)
+    return false;
+  return archive.Load(header);
+}
+
+bool SaveArchive(updater::ResourceArchive& archive, const std::string& path) {
+  patchlib::AtomicOutput output;
+  if (!output.Open(path)) {
+    archive.Close();
+    Error(patchlib::Show(path) + ": cannot create a file in its directory");
+    return false;
+  }
+  patchlib::ProgressBar bar("writing");
+  const bool saved = archive.Save(
+      output.file(),
+      [&bar](std::int64_t done, std::int64_t total) {
+        bar.Update(static_cast<std::uint64_t>(done),
+                   static_cast<std::uint64_t>(total));
+      });
+  bar.Finish();
+  archive.Close();
+  if (!saved) {
+    Error(patchlib::Show(path) +
+          ": cannot write the archive (an entry's file could not be read, "
+          "the disk is full, or it would pass 2 GiB)");
+    return false;
+  }
+  if (!output.Commit()) {
+    Error(patchlib::Show(path) + ": cannot replace the file");
+    return false;
+  }
+  return true;
+}
+
+}  // namespace karchive

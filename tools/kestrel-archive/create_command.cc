@@ -1,0 +1,173 @@
+// kestrel-archive create ARCHIVE DIR [--order FILE]
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "archive_commands.h"
+#include "archive_io.h"
+#include "foundation/ktext.h"
+#include "patchlib/console.h"
+#include "patchlib/game_tree.h"
+
+namespace karchive {
+namespace {
+
+const char kHelp[] =
+    "usage: kestrel-archive create ARCHIVE DIR [--order FILE]\n\n"
+    "Packs every file below DIR into a new archive in canonical form: entry\n"
+    "names are the files' paths relative to DIR (\"/\" separated, cp932,\n"
+    "ASCII letters lowered), contents packed in directory order right after\n"
+    "the directory. The order is the lowered names' byte order, or the order\n"
+    "of the names in FILE (one per line, UTF-8; blank lines and lines\n"
+    "starting with '#' are skipped), which must name every file exactly once.\n"
+    "ARCHIVE is written through a temporary file and replaced at the end.\n";
+
+std::string Lowered(const std::string& name) {
+  char key[zorl::kNameBufferSize];
+  zorl::MakeNameKey(key, name.c_str());
+  return key;
+}
+
+bool ReadOrderFile(const std::string& path, std::vector<std::string>* names) {
+  zorl::KFile file;
+  if (!file.Open(zorl::KFILE_READ, path.c_str())) {
+    Error(patchlib::Show(path) + ": cannot open the order file");
+    return false;
+  }
+  const std::int32_t size = file.GetSize();
+  std::string text(size > 0 ? static_cast<std::size_t>(size) : 0, '\0');
+  if (size < 0 || (size > 0 && file.Read(size, &text[0]) != size)) {
+    Error(patchlib::Show(path) + ": cannot read the order file");
+    return false;
+  }
+  std::size_t start = 0, line_no = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    start = end + 1;
+    ++line_no;
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.empty() || line[0] == '#') continue;
+    std::string cp932;
+    if (!patchlib::ArgToCp932(line, &cp932)) {
+      Error(patchlib::Show(path) + ":" + std::to_string(line_no) +
+            ": name has characters cp932 cannot hold");
+      return false;
+    }
+    names->push_back(cp932);
+  }
+  return true;
+}
+
+}  // namespace
+
+int CreateCommand(int argc, char** argv) {
+  if (WantsHelp(argc, argv)) {
+    std::fputs(kHelp, stdout);
+    return kExitSuccess;
+  }
+  std::vector<const char*> positional;
+  const char* order_arg = nullptr;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--order") == 0 && i + 1 < argc) {
+      order_arg = argv[++i];
+    } else if (argv[i][0] == '-') {
+      std::fputs(kHelp, stderr);
+      return kExitUsage;
+    } else {
+      positional.push_back(argv[i]);
+    }
+  }
+  if (positional.size() != 2) {
+    std::fputs(kHelp, stderr);
+    return kExitUsage;
+  }
+  std::string path, dir, order_path;
+  if (!PathArg(positional[0], &path) || !PathArg(positional[1], &dir) ||
+      (order_arg && !PathArg(order_arg, &order_path)))
+    return kExitUsage;
+
+  std::vector<patchlib::TreeItem> items;
+  std::string error;
+  if (!patchlib::WalkTree(dir, &items, &error)) {
+    Error(error);
+    return kExitFailure;
+  }
+  // Lowered entry name -> path relative to DIR.
+  std::map<std::string, std::string> files;
+  for (const patchlib::TreeItem& item : items) {
+    if (item.is_directory) continue;
+    if (item.path.size() > updater::kMaxEntryNameLength) {
+      Error(patchlib::Show(patchlib::JoinPath(dir, item.path)) +
+            ": name longer than 263 bytes");
+      return kExitFailure;
+    }
+    const std::string key = Lowered(item.path);
+    auto it = files.find(key);
+    if (it != files.end()) {
+      Error(patchlib::Show(patchlib::JoinPath(dir, item.path)) +
+            ": same entry name as " + patchlib::Show(it->second) +
+            " (names differ only in letter case)");
+      return kExitFailure;
+    }
+    files[key] = item.path;
+  }
+
+  std::vector<std::string> order;  // lowered names
+  if (order_arg) {
+    std::vector<std::string> listed;
+    if (!ReadOrderFile(order_path, &listed)) return kExitFailure;
+    std::map<std::string, bool> seen;
+    for (const std::string& name : listed) {
+      const std::string key = Lowered(name);
+      if (!files.count(key)) {
+        Error(patchlib::Show(order_path) + ": " + patchlib::Show(name) +
+              " is not a file below " + patchlib::Show(dir));
+        return kExitFailure;
+      }
+      if (seen[key]) {
+        Error(patchlib::Show(order_path) + ": " + patchlib::Show(name) +
+              " is listed twice");
+        return kExitFailure;
+      }
+      seen[key] = true;
+      order.push_back(key);
+    }
+    for (const auto& file : files)
+      if (!seen[file.first]) {
+        Error(patchlib::Show(order_path) + ": does not list " +
+              patchlib::Show(file.second));
+        return kExitFailure;
+      }
+  } else {
+    for (const auto& file : files) order.push_back(file.first);  // byte order
+  }
+
+  updater::ResourceArchive archive;
+  if (!StartEmptyArchive(archive)) {
+    Error("cannot start a new archive");
+    return kExitFailure;
+  }
+  for (const std::string& key : order) {
+    const std::string file_path = patchlib::JoinPath(dir, files[key]);
+    zorl::KFile content;
+    if (!content.Open(zorl::KFILE_READ, file_path.c_str())) {
+      Error(patchlib::Show(file_path) + ": cannot open the file");
+      return kExitFailure;
+    }
+    if (!archive.Add(key.c_str(), content)) {
+      Error(patchlib::Show(file_path) + ": cannot add the entry");
+      return kExitFailure;
+    }
+  }
+  if (!SaveArchive(archive, path)) return kExitFailure;
+  std::printf("%zu entries written to %s\n", order.size(),
+              patchlib::Show(path).c_str());
+  return kExitSuccess;
+}
+
+}  // namespace karchive

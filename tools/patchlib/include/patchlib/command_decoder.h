@@ -1,0 +1,59 @@
+// Reading a patch payload back: an inflating reader over a zlib stream and
+// a decoder that walks the command stream record by record.
+#ifndef PATCHLIB_COMMAND_DECODER_H_
+#define PATCHLIB_COMMAND_DECODER_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "foundation/kfile.h"
+
+namespace patchlib {
+
+// Inflates one zlib stream from `source`'s position on demand.
+class InflateReader {
+ public:
+  explicit InflateReader(zorl::KFile& source);
+  ~InflateReader();
+  InflateReader(const InflateReader&) = delete;
+  InflateReader& operator=(const InflateReader&) = delete;
+
+  // Reads up to `count` bytes; fewer only at the stream's end. -1 when the
+  // data is not a valid zlib stream, is truncated, or cannot be read.
+  std::int64_t Read(void* buffer, std::uint64_t count);
+  // Skips `count` bytes; false when fewer were there or on bad data.
+  bool Skip(std::uint64_t count);
+  // True once the zlib stream has ended and every byte was read.
+  bool AtEnd();
+  // Bytes handed out (or skipped) so far.
+  std::uint64_t position() const { return position_; }
+
+ private:
+  struct Zlib;
+  bool Fill();
+  zorl::KFile& source_;
+  std::unique_ptr<Zlib> z_;
+  std::uint64_t position_ = 0;
+};
+
+struct DecodedCommand {
+  std::uint32_t opcode = 0;
+  std::string name;           // cp932, as stored
+  bool has_size = false;      // opcodes 0 and 4
+  std::int64_t size = 0;      // opcode 0: signed; opcode 4: unsigned
+  std::uint64_t offset = 0;   // of the opcode in the inflated stream
+};
+
+// Walks every command, calling `each` for it (content skipped). True when
+// the stream ended cleanly after a whole command; false with `error` set
+// (naming the offset) on an unknown opcode, a bad name length, truncated
+// data or a zlib error.
+bool DecodeCommands(InflateReader& reader,
+                    const std::function<void(const DecodedCommand&)>& each,
+                    std::string* error);
+
+}  // namespace patchlib
+
+#endif  // PATCHLIB_COMMAND_DECODER_H_

@@ -1,0 +1,71 @@
+// CommandWriter: writes a patch command stream, deflated (zlib, window bits
+// 15) as it goes, into an output stream. Contents are copied from streams
+// in large chunks; nothing is held in memory whole.
+#ifndef PATCHLIB_COMMAND_WRITER_H_
+#define PATCHLIB_COMMAND_WRITER_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "engine/patch_format.h"
+#include "foundation/kfile.h"
+
+namespace patchlib {
+
+class CommandWriter {
+ public:
+  // Called with the number of content bytes just copied.
+  using Progress = std::function<void(std::uint64_t bytes)>;
+
+  // Writes at `out`'s position; `out` must outlive the writer.
+  explicit CommandWriter(zorl::KFile& out, int level = 9);
+  ~CommandWriter();
+  CommandWriter(const CommandWriter&) = delete;
+  CommandWriter& operator=(const CommandWriter&) = delete;
+
+  // Each command returns false on failure, with error() saying why: a name
+  // above 262 bytes, a content shorter than `size` (the file changed while
+  // read), a failed write. After a failure the stream is unusable.
+  // Contents are read from `content`'s start.
+  bool WriteFile(const std::string& name, zorl::KFile& content,
+                 std::uint32_t size, const Progress& progress = {});
+  bool DeleteFile(const std::string& name);
+  bool MakeDirectory(const std::string& name);
+  bool EmptyTree(const std::string& name);
+  bool PutEntry(const std::string& name, zorl::KFile& content,
+                std::uint32_t size, const Progress& progress = {});
+  bool RemoveEntry(const std::string& name);
+
+  // Ends the zlib stream and writes what is left. False on a write failure.
+  bool Finish();
+
+  const std::string& error() const { return error_; }
+  // Commands written, by opcode (0..5).
+  std::uint64_t count(std::uint32_t opcode) const { return counts_[opcode]; }
+  // Bytes of the command stream before and after compression.
+  std::uint64_t raw_bytes() const { return raw_bytes_; }
+  std::uint64_t compressed_bytes() const { return compressed_bytes_; }
+
+ private:
+  struct Zlib;
+  bool Named(std::uint32_t opcode, const std::string& name);
+  bool Content(zorl::KFile& content, std::uint32_t size,
+               const Progress& progress);
+  bool Put(const void* data, std::uint32_t size);
+  bool Deflate(int flush);
+  bool Fail(const std::string& why);
+
+  zorl::KFile& out_;
+  std::unique_ptr<Zlib> z_;
+  std::uint64_t counts_[updater::kOpcodeCount] = {};
+  std::uint64_t raw_bytes_ = 0;
+  std::uint64_t compressed_bytes_ = 0;
+  bool failed_ = false;
+  std::string error_;
+};
+
+}  // namespace patchlib
+
+#endif  // PATCHLIB_COMMAND_WRITER_H_

@@ -1,0 +1,142 @@
+#include "patchlib/command_decoder.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <vector>
+
+#include "engine/patch_format.h"
+
+namespace patchlib {
+namespace {
+constexpr std::uint32_t kChunk = 256 * 1024;
+}
+
+struct InflateReader::Zlib {
+  z_stream stream;
+  bool live = false;
+  bool ended = false;
+  bool bad = false;
+  std::vector<unsigned char> in = std::vector<unsigned char>(kChunk);
+  std::vector<unsigned char> out = std::vector<unsigned char>(kChunk);
+  std::uint32_t out_pos = 0, out_end = 0;
+};
+
+InflateReader::InflateReader(zorl::KFile& source)
+    : source_(source), z_(new Zlib) {
+  std::memset(&z_->stream, 0, sizeof z_->stream);
+  if (inflateInit2(&z_->stream, 15) == Z_OK)
+    z_->live = true;
+  else
+    z_->bad = true;
+}
+
+InflateReader::~InflateReader() {
+  if (z_->live) inflateEnd(&z_->stream);
+}
+
+// Produces more inflated bytes into the output buffer. False at the end of
+// the stream or on bad data (z_->bad tells which).
+bool InflateReader::Fill() {
+  if (z_->ended || z_->bad) return false;
+  z_stream& s = z_->stream;
+  s.next_out = z_->out.data();
+  s.avail_out = kChunk;
+  while (s.avail_out == kChunk) {
+    if (s.avail_in == 0) {
+      const std::int32_t got = source_.Read(kChunk, z_->in.data());
+      if (got <= 0) {  // truncated stream, or a read failure
+        z_->bad = true;
+        return false;
+      }
+      s.next_in = z_->in.data();
+      s.avail_in = static_cast<uInt>(got);
+    }
+    const int result = inflate(&s, Z_NO_FLUSH);
+    if (result == Z_STREAM_END) {
+      z_->ended = true;
+      break;
+    }
+    if (result != Z_OK) {
+      z_->bad = true;
+      return false;
+    }
+  }
+  z_->out_pos = 0;
+  z_->out_end = kChunk - s.avail_out;
+  return z_->out_end > 0;
+}
+
+std::int64_t InflateReader::Read(void* buffer, std::uint64_t count) {
+  unsigned char* to = static_cast<unsigned char*>(buffer);
+  std::uint64_t done = 0;
+  while (done < count) {
+    if (z_->out_pos == z_->out_end && !Fill()) {
+      if (z_->bad) return -1;
+      break;
+    }
+    std::uint64_t n = z_->out_end - z_->out_pos;
+    if (n > count - done) n = count - done;
+    if (to) std::memcpy(to + done, z_->out.data() + z_->out_pos, n);
+    z_->out_pos += static_cast<std::uint32_t>(n);
+    done += n;
+  }
+  position_ += done;
+  return static_cast<std::int64_t>(done);
+}
+
+bool InflateReader::Skip(std::uint64_t count) {
+  return Read(nullptr, count) == static_cast<std::int64_t>(count);
+}
+
+bool InflateReader::AtEnd() {
+  if (z_->out_pos < z_->out_end) return false;
+  return !Fill() && !z_->bad;
+}
+
+bool DecodeCommands(InflateReader& reader,
+                    const std::function<void(const DecodedCommand&)>& each,
+                    std::string* error) {
+  auto fail = [&](std::uint64_t at, const std::string& why) {
+    *error = why + " at offset " + std::to_string(at) +
+             " of the command stream";
+    return false;
+  };
+  auto u32 = [&](std::uint32_t* v) {
+    unsigned char b[4];
+    if (reader.Read(b, 4) != 4) return false;
+    *v = std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
+         std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
+    return true;
+  };
+  for (;;) {
+    if (reader.AtEnd()) return true;
+    DecodedCommand c;
+    c.offset = reader.position();
+    if (!u32(&c.opcode)) return fail(c.offset, "truncated or corrupt opcode");
+    if (c.opcode >= updater::kOpcodeCount)
+      return fail(c.offset, "unknown opcode " + std::to_string(c.opcode));
+    std::uint32_t n = 0;
+    if (!u32(&n)) return fail(c.offset, "truncated name length");
+    if (n > updater::kMaxPatchNameLength)
+      return fail(c.offset, "name length " + std::to_string(n) +
+                                " above 262");
+    c.name.resize(n);
+    if (n > 0 && reader.Read(&c.name[0], n) != n)
+      return fail(c.offset, "truncated name");
+    if (c.opcode == updater::kOpWriteFile ||
+        c.opcode == updater::kOpPutEntry) {
+      std::uint32_t size = 0;
+      if (!u32(&size)) return fail(c.offset, "truncated size");
+      c.has_size = true;
+      c.size = c.opcode == updater::kOpWriteFile
+                   ? static_cast<std::int64_t>(static_cast<std::int32_t>(size))
+                   : static_cast<std::int64_t>(size);
+      const std::uint64_t skip = c.size > 0 ? static_cast<std::uint64_t>(c.size) : 0;
+      if (!reader.Skip(skip)) return fail(c.offset, "truncated content");
+    }
+    each(c);
+  }
+}
+
+}  // namespace patchlib

@@ -1,0 +1,144 @@
+#include "patchlib/command_writer.h"
+
+#include <zlib.h>
+
+#include <cstring>
+#include <vector>
+
+namespace patchlib {
+namespace {
+
+constexpr std::uint32_t kChunk = 1u << 20;
+
+void PutLe32(unsigned char* p, std::uint32_t v) {
+  p[0] = static_cast<unsigned char>(v);
+  p[1] = static_cast<unsigned char>(v >> 8);
+  p[2] = static_cast<unsigned char>(v >> 16);
+  p[3] = static_cast<unsigned char>(v >> 24);
+}
+
+}  // namespace
+
+struct CommandWriter::Zlib {
+  z_stream stream;
+  bool live = false;
+  std::vector<unsigned char> out = std::vector<unsigned char>(kChunk);
+  std::vector<unsigned char> in = std::vector<unsigned char>(kChunk);
+};
+
+CommandWriter::CommandWriter(zorl::KFile& out, int level)
+    : out_(out), z_(new Zlib) {
+  std::memset(&z_->stream, 0, sizeof z_->stream);
+  if (deflateInit2(&z_->stream, level, Z_DEFLATED, 15, 9,
+                   Z_DEFAULT_STRATEGY) != Z_OK) {
+    Fail("cannot start the compressor");
+    return;
+  }
+  z_->live = true;
+}
+
+CommandWriter::~CommandWriter() {
+  if (z_->live) deflateEnd(&z_->stream);
+}
+
+bool CommandWriter::Fail(const std::string& why) {
+  if (!failed_) error_ = why;
+  failed_ = true;
+  return false;
+}
+
+bool CommandWriter::Deflate(int flush) {
+  z_stream& s = z_->stream;
+  for (;;) {
+    s.next_out = z_->out.data();
+    s.avail_out = kChunk;
+    const int result = deflate(&s, flush);
+    if (result == Z_STREAM_ERROR) return Fail("compressor failed");
+    const std::uint32_t have = kChunk - s.avail_out;
+    if (have > 0) {
+      if (out_.Write(z_->out.data(), have) != static_cast<std::int32_t>(have))
+        return Fail("cannot write the output file");
+      compressed_bytes_ += have;
+    }
+    if (flush == Z_FINISH ? result == Z_STREAM_END
+                          : (s.avail_in == 0 && s.avail_out != 0))
+      return true;
+  }
+}
+
+bool CommandWriter::Put(const void* data, std::uint32_t size) {
+  if (failed_) return false;
+  z_->stream.next_in =
+      const_cast<Bytef*>(static_cast<const Bytef*>(data));
+  z_->stream.avail_in = size;
+  raw_bytes_ += size;
+  return Deflate(Z_NO_FLUSH);
+}
+
+bool CommandWriter::Named(std::uint32_t opcode, const std::string& name) {
+  if (failed_) return false;
+  if (name.size() > updater::kMaxPatchNameLength)
+    return Fail("name longer than 262 bytes");
+  unsigned char head[8];
+  PutLe32(head, opcode);
+  PutLe32(head + 4, static_cast<std::uint32_t>(name.size()));
+  if (!Put(head, 8) ||
+      !Put(name.data(), static_cast<std::uint32_t>(name.size())))
+    return false;
+  ++counts_[opcode];
+  return true;
+}
+
+bool CommandWriter::Content(zorl::KFile& content, std::uint32_t size,
+                            const Progress& progress) {
+  if (size > 0x7FFFFFFFu) return Fail("content larger than 2 GiB - 1");
+  unsigned char head[4];
+  PutLe32(head, size);
+  if (!Put(head, 4)) return false;
+  if (!content.Seek(zorl::KSEEK_BEGIN, 0))
+    return Fail("cannot read the content");
+  std::uint32_t left = size;
+  while (left > 0) {
+    const std::uint32_t n = left < kChunk ? left : kChunk;
+    if (content.Read(n, z_->in.data()) != static_cast<std::int32_t>(n))
+      return Fail("content shorter than expected (changed while read?)");
+    if (!Put(z_->in.data(), n)) return false;
+    left -= n;
+    if (progress) progress(n);
+  }
+  return true;
+}
+
+bool CommandWriter::WriteFile(const std::string& name, zorl::KFile& content,
+                              std::uint32_t size, const Progress& progress) {
+  return Named(updater::kOpWriteFile, name) && Content(content, size, progress);
+}
+bool CommandWriter::DeleteFile(const std::string& name) {
+  return Named(updater::kOpDeleteFile, name);
+}
+bool CommandWriter::MakeDirectory(const std::string& name) {
+  return Named(updater::kOpMakeDirectory, name);
+}
+bool CommandWriter::EmptyTree(const std::string& name) {
+  return Named(updater::kOpEmptyDirectoryTree, name);
+}
+bool CommandWriter::PutEntry(const std::string& name, zorl::KFile& content,
+                             std::uint32_t size, const Progress& progress) {
+  return Named(updater::kOpPutEntry, name) && Content(content, size, progress);
+}
+bool CommandWriter::RemoveEntry(const std::string& name) {
+  return Named(updater::kOpRemoveEntry, name);
+}
+
+bool CommandWriter::Finish() {
+  if (failed_) return false;
+  z_->stream.next_in = nullptr;
+  z_->stream.avail_in = 0;
+  if (!Deflate(Z_FINISH)) return false;
+  deflateEnd(&z_->stream);
+  z_->live = false;
+  failed_ = true;  // nothing more may be written
+  return true;
+}
+
+}  // namespace patchlib

@@ -1,0 +1,68 @@
+#include "patchlib/entry_name.h"
+
+#include <cstring>
+
+#include "engine/path_resolve.h"
+#include "platform/text.h"
+
+namespace patchlib {
+
+std::vector<std::string> SplitComponents(const std::string& path) {
+  std::vector<std::string> parts(1);
+  for (std::string::size_type i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (platform::IsLeadByte(c) && i + 1 < path.size()) {
+      parts.back() += path.substr(i, 2);
+      ++i;
+    } else if (c == '/' || c == '\\') {
+      parts.emplace_back();
+    } else {
+      parts.back() += path[i];
+    }
+  }
+  return parts;
+}
+
+bool ValidComponent(const std::string& component, std::string* why) {
+  if (component.empty()) {
+    *why = "empty path component";
+    return false;
+  }
+  if (component.find_first_not_of('.') == std::string::npos) {
+    *why = "path component made of dots only";
+    return false;
+  }
+  for (std::string::size_type i = 0; i < component.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(component[i]);
+    if (platform::IsLeadByte(c) && i + 1 < component.size()) {
+      ++i;
+      continue;
+    }
+    if (c < 0x20 || std::strchr("<>:\"|?*/\\", c) != nullptr) {
+      *why = c == '?' ? "name has '?' or a character cp932 cannot hold"
+                      : "name has a character Windows does not allow";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool SafeRelativePath(const std::string& path, std::string* why) {
+  if (path.empty()) {
+    *why = "empty name";
+    return false;
+  }
+  for (const std::string& part : SplitComponents(path))
+    if (!ValidComponent(part, why)) return false;
+  return true;
+}
+
+bool ResolvesInsideGame(const std::string& name) {
+  static const char kDir[] = "C:/kestrel/game";
+  char out[264];
+  updater::ResolvePath(kDir, name.c_str(), out);
+  const std::size_t n = sizeof kDir - 1;
+  return std::strncmp(out, kDir, n) == 0 && out[n] == '/' && out[n + 1] != 0;
+}
+
+}  // namespace patchlib
