@@ -67,6 +67,8 @@ void TearDown(Application& app) {
   // Only a start-up that initialised COM balances it here: uninitialising a COM this object
   // never initialised would tear down someone else's apartment.
   if (app.com_initialised_) CoUninitialize();
+  // The global pointer must not outlive the object it points to.
+  if (g_application == &app) g_application = nullptr;
   app.com_initialised_ = false;
   app.arguments_.TearDown();
   app.application_name_ = zorl::KString();

@@ -105,8 +105,10 @@ std::intptr_t __stdcall DialogProcedure(WindowHandle window, unsigned message, W
     if (message != WM_INITDIALOG || !lparam) return FALSE;
     dialog = reinterpret_cast<Dialog*>(lparam);
     dialog->Ref().Attach(window, false);
-    SetWindowLongPtrW(window, DWLP_USER, lparam);
+    // The font is fixed before the object is stored, so the object's first message is
+    // WM_INITDIALOG itself (the fix-up's WM_GETFONT goes to the dialog manager).
     FixDialogFont(window);
+    SetWindowLongPtrW(window, DWLP_USER, lparam);
   }
   LResult result = 0;
   if (dialog->DialogMessageFilter(&record)) {

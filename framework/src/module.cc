@@ -47,9 +47,13 @@ void Module::Detach() { ref_.Detach(&UnloadHeld); }
 bool Module::Free() { return ref_.Release(&UnloadHeld); }
 
 bool Module::FreeAndExitThread(unsigned exit_code) {
-  return ref_.Release([exit_code](InstanceHandle module) {
-    FreeLibraryAndExitThread(module, exit_code);
-  });
+  if (!ref_.HasRecord()) return false;
+  InstanceHandle module = ref_.Get();
+  // Let go of the handle first: the call below does not return, and a wrapper still holding
+  // the freed module would free it a second time later.
+  ref_.Release([](InstanceHandle) {});
+  if (module) FreeLibraryAndExitThread(module, exit_code);
+  return true;
 }
 
 void* Module::ProcAddress(const char* name) {

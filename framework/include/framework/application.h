@@ -79,8 +79,8 @@ void TearDown(Application& app);
 // without the extension. A trail byte equal to "\" is no separator.
 void SplitModulePath(const char* path, zorl::KString& directory, zorl::KString& name);
 
-// The process's application object, set by the entry after a successful start-up and never
-// cleared; null before.
+// The process's application object, set by the entry after a successful start-up; null
+// before, and again once that object is torn down.
 Application* GetApplication();
 void PublishApplication(Application* app);
 
