@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "producer_commands.h"
 #include "subcommands.h"
 
 namespace {
@@ -13,6 +14,9 @@ struct Subcommand {
 };
 
 const Subcommand kSubcommands[] = {
+    {"build", kpatch::BuildCommand, kpatch::kBuildSummary},
+    {"pack", kpatch::PackCommand, kpatch::kPackSummary},
+    {"list", kpatch::ListCommand, kpatch::kListSummary},
     {"apply", kpatch::ApplyCommand, kpatch::kApplySummary},
 };
 

@@ -1,0 +1,114 @@
+// kestrel-patch list UPDATER|PAYLOAD
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "engine/patch_format.h"
+#include "engine/payload.h"
+#include "patchlib/command_decoder.h"
+#include "patchlib/console.h"
+#include "patchlib/entry_name.h"
+#include "producer_commands.h"
+#include "subcommands.h"
+
+namespace kpatch {
+
+const char kListSummary[] = "print every command of a payload or updater";
+
+namespace {
+
+const char kTool[] = "kestrel-patch list";
+const char kHelp[] =
+    "usage: kestrel-patch list UPDATER|PAYLOAD\n\n"
+    "Decodes the payload (a raw zlib payload, or the overlay of an updater\n"
+    "executable) and prints every command: opcode, kind, size, name (UTF-8).\n"
+    "Names of file commands that the updater would resolve outside its game\n"
+    "directory are flagged, with a warning on stderr. Exit status 1 when the\n"
+    "payload is corrupt or truncated (after the commands decoded so far).\n";
+
+const char* Kind(std::uint32_t opcode) {
+  static const char* const kKinds[] = {"write",  "delete", "mkdir",
+                                       "clear",  "put",    "remove"};
+  return opcode < 6 ? kKinds[opcode] : "?";
+}
+
+}  // namespace
+
+int ListCommand(int argc, char** argv) {
+  if (argc == 1 && (std::strcmp(argv[0], "--help") == 0 ||
+                    std::strcmp(argv[0], "-h") == 0)) {
+    std::fputs(kHelp, stdout);
+    return kExitSuccess;
+  }
+  if (argc != 1 || argv[0][0] == '-') {
+    std::fputs(kHelp, stderr);
+    return kExitUsage;
+  }
+  std::string path;
+  if (!patchlib::ArgToCp932(argv[0], &path)) {
+    patchlib::PrintError(kTool, std::string(argv[0]) +
+                                    ": name has characters cp932 cannot hold");
+    return kExitUsage;
+  }
+  const std::string shown = patchlib::Show(path);
+  zorl::KFile file;
+  if (!file.Open(zorl::KFILE_READ, path.c_str())) {
+    patchlib::PrintError(kTool, shown + ": cannot open the file");
+    return kExitFailure;
+  }
+  unsigned char magic[2] = {};
+  zorl::KFile source;
+  if (file.Read(2, magic) == 2 && magic[0] == 'M' && magic[1] == 'Z') {
+    std::uint32_t end = 0;
+    if (!updater::FindImageEnd(file, &end)) {
+      patchlib::PrintError(kTool, shown + ": starts like an executable but is not a valid PE file");
+      return kExitFailure;
+    }
+    if (static_cast<std::int64_t>(end) >= file.GetSize()) {
+      patchlib::PrintError(kTool, shown + ": an executable without a payload");
+      return kExitFailure;
+    }
+    source.OpenView(file, static_cast<std::int32_t>(end), -1);
+    std::printf("%s: updater, payload at offset %u\n", shown.c_str(), end);
+  } else {
+    source.OpenView(file, 0, -1);
+  }
+
+  patchlib::InflateReader reader(source);
+  std::uint64_t count = 0, warnings = 0, content = 0;
+  std::string error;
+  const bool ok = patchlib::DecodeCommands(
+      reader,
+      [&](const patchlib::DecodedCommand& c) {
+        ++count;
+        const bool outside = c.opcode <= updater::kOpEmptyDirectoryTree &&
+                             !patchlib::ResolvesInsideGame(c.name);
+        char size[24] = "-";
+        if (c.has_size) {
+          std::snprintf(size, sizeof size, "%" PRId64, c.size);
+          if (c.size > 0) content += static_cast<std::uint64_t>(c.size);
+        }
+        std::printf("%u %-6s %10s  %s%s\n", c.opcode, Kind(c.opcode), size,
+                    patchlib::Show(c.name).c_str(),
+                    outside ? "   <-- OUTSIDE the game directory" : "");
+        if (outside) {
+          ++warnings;
+          patchlib::PrintError(kTool, "warning: " + patchlib::Show(c.name) +
+                                          " resolves outside the game directory");
+        }
+      },
+      &error);
+  std::printf("%" PRIu64 " commands, %" PRIu64 " bytes of content, %" PRIu64
+              " bytes inflated\n",
+              count, content, reader.position());
+  if (!ok) {
+    patchlib::PrintError(kTool, shown + ": " + error);
+    return kExitFailure;
+  }
+  if (warnings)
+    std::printf("%" PRIu64 " names resolve outside the game directory\n", warnings);
+  return kExitSuccess;
+}
+
+}  // namespace kpatch

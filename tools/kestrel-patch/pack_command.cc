@@ -1,0 +1,141 @@
+// kestrel-patch pack STUB PAYLOAD -o UPDATER [--replace]
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "engine/payload.h"
+#include "patchlib/atomic_output.h"
+#include "patchlib/command_decoder.h"
+#include "patchlib/console.h"
+#include "producer_commands.h"
+#include "subcommands.h"
+
+namespace kpatch {
+
+const char kPackSummary[] = "append a payload to an updater stub";
+
+namespace {
+
+const char kTool[] = "kestrel-patch pack";
+const char kHelp[] =
+    "usage: kestrel-patch pack STUB PAYLOAD -o UPDATER [--replace]\n\n"
+    "Writes UPDATER: the PE image of STUB up to the end of its last section's\n"
+    "raw data, followed by PAYLOAD (checked first: it must decode as a whole\n"
+    "command stream). A STUB that already carries data after its image (an\n"
+    "overlay, such as an earlier payload) is refused unless --replace, which\n"
+    "drops that data. UPDATER appears complete or not at all.\n";
+
+bool CopyRange(zorl::KFile& from, std::uint64_t size, zorl::KFile& to) {
+  std::vector<unsigned char> buffer(1u << 20);
+  if (!from.Seek(zorl::KSEEK_BEGIN, 0)) return false;
+  while (size > 0) {
+    const std::uint32_t n = size < buffer.size()
+                                ? static_cast<std::uint32_t>(size)
+                                : static_cast<std::uint32_t>(buffer.size());
+    if (from.Read(n, buffer.data()) != static_cast<std::int32_t>(n) ||
+        to.Write(buffer.data(), n) != static_cast<std::int32_t>(n))
+      return false;
+    size -= n;
+  }
+  return true;
+}
+
+}  // namespace
+
+int PackCommand(int argc, char** argv) {
+  const char* out_arg = nullptr;
+  bool replace = false;
+  std::vector<const char*> positional;
+  for (int i = 0; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+      std::fputs(kHelp, stdout);
+      return kExitSuccess;
+    }
+  }
+  for (int i = 0; i < argc; ++i) {
+    if ((std::strcmp(argv[i], "-o") == 0 || std::strcmp(argv[i], "--output") == 0) &&
+        i + 1 < argc)
+      out_arg = argv[++i];
+    else if (std::strcmp(argv[i], "--replace") == 0)
+      replace = true;
+    else if (argv[i][0] == '-') {
+      std::fputs(kHelp, stderr);
+      return kExitUsage;
+    } else
+      positional.push_back(argv[i]);
+  }
+  if (positional.size() != 2 || !out_arg) {
+    std::fputs(kHelp, stderr);
+    return kExitUsage;
+  }
+  std::string stub_path, payload_path, out_path;
+  if (!patchlib::ArgToCp932(positional[0], &stub_path) ||
+      !patchlib::ArgToCp932(positional[1], &payload_path) ||
+      !patchlib::ArgToCp932(out_arg, &out_path)) {
+    patchlib::PrintError(kTool, "a name has characters cp932 cannot hold");
+    return kExitUsage;
+  }
+  const std::string stub_shown = patchlib::Show(stub_path);
+  zorl::KFile stub;
+  if (!stub.Open(zorl::KFILE_READ, stub_path.c_str())) {
+    patchlib::PrintError(kTool, stub_shown + ": cannot open the stub");
+    return kExitFailure;
+  }
+  std::uint32_t image_end = 0;
+  if (!updater::FindImageEnd(stub, &image_end)) {
+    patchlib::PrintError(kTool, stub_shown +
+                                    ": not a PE file (or no section with raw data)");
+    return kExitFailure;
+  }
+  const std::int32_t stub_size = stub.GetSize();
+  if (stub_size < 0 || static_cast<std::uint32_t>(stub_size) < image_end) {
+    patchlib::PrintError(kTool, stub_shown + ": truncated (its image ends at " +
+                                    std::to_string(image_end) + ", the file at " +
+                                    std::to_string(stub_size) + ")");
+    return kExitFailure;
+  }
+  if (static_cast<std::uint32_t>(stub_size) > image_end && !replace) {
+    patchlib::PrintError(
+        kTool, stub_shown + ": already carries " +
+                   std::to_string(stub_size - image_end) +
+                   " bytes after its image (an overlay); use --replace to drop them");
+    return kExitFailure;
+  }
+
+  const std::string payload_shown = patchlib::Show(payload_path);
+  zorl::KFile payload;
+  if (!payload.Open(zorl::KFILE_READ, payload_path.c_str())) {
+    patchlib::PrintError(kTool, payload_shown + ": cannot open the payload");
+    return kExitFailure;
+  }
+  const std::int32_t payload_size = payload.GetSize();
+  {
+    patchlib::InflateReader reader(payload);
+    std::string error;
+    if (payload_size <= 0 ||
+        !patchlib::DecodeCommands(reader, [](const patchlib::DecodedCommand&) {},
+                                  &error)) {
+      patchlib::PrintError(kTool, payload_shown + ": not a valid payload" +
+                                      (error.empty() ? "" : " (" + error + ")"));
+      return kExitFailure;
+    }
+  }
+  patchlib::AtomicOutput output;
+  if (!output.Open(out_path)) {
+    patchlib::PrintError(kTool, patchlib::Show(out_path) +
+                                    ": cannot create a file in its directory");
+    return kExitFailure;
+  }
+  if (!CopyRange(stub, image_end, output.file()) ||
+      !CopyRange(payload, static_cast<std::uint64_t>(payload_size), output.file()) ||
+      !output.Commit()) {
+    patchlib::PrintError(kTool, patchlib::Show(out_path) + ": cannot write the updater");
+    return kExitFailure;
+  }
+  std::printf("%s: image %u bytes + payload %d bytes\n",
+              patchlib::Show(out_path).c_str(), image_end, payload_size);
+  return kExitSuccess;
+}
+
+}  // namespace kpatch

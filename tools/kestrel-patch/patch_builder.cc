@@ -1,0 +1,250 @@
+#include "patch_builder.h"
+
+#include <map>
+#include <set>
+
+#include "engine/patch_format.h"
+#include "engine/resource_archive.h"
+#include "foundation/ktext.h"
+#include "patchlib/command_writer.h"
+#include "patchlib/console.h"
+#include "patchlib/entry_name.h"
+#include "patchlib/game_tree.h"
+#include "patchlib/stream_compare.h"
+#include "platform/filesystem.h"
+
+namespace kpatch {
+namespace {
+
+using patchlib::Show;
+
+bool IsArchiveName(const std::string& path) {
+  char key[zorl::kNameBufferSize];
+  zorl::MakeNameKey(key, path.c_str());
+  return std::string(key) == updater::kArchiveFileName;
+}
+
+bool Under(const std::string& path, const std::string& dir) {
+  return path == dir ||
+         (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 &&
+          path[dir.size()] == '/');
+}
+
+class Builder {
+ public:
+  Builder(const BuildOptions& options, zorl::KFile& out, BuildSummary* summary,
+          std::string* error)
+      : options_(options), writer_(out, 9), summary_(summary), error_(error),
+        bar_("building") {}
+
+  bool Run() {
+    if (!ScanTrees() || !LoadArchives() || !Loose() || !Archive()) return false;
+    if (!writer_.Finish()) return Fail("cannot write the payload: " + writer_.error());
+    bar_.Finish();
+    for (std::uint32_t op = 0; op < updater::kOpcodeCount; ++op)
+      summary_->commands[op] = writer_.count(op);
+    summary_->raw_bytes = writer_.raw_bytes();
+    summary_->compressed_bytes = writer_.compressed_bytes();
+    return true;
+  }
+
+ private:
+  bool Fail(const std::string& message) {
+    bar_.Finish();
+    *error_ = message;
+    return false;
+  }
+  bool WriterFailed(const std::string& what) {
+    return Fail(what + ": " + writer_.error());
+  }
+  void Progress(std::uint64_t bytes) {
+    done_ += bytes;
+    bar_.Update(done_ < total_ ? done_ : total_, total_);
+  }
+
+  bool ScanTrees() {
+    for (const std::string* dir : {&options_.old_dir, &options_.new_dir}) {
+      if (platform::GetPathKind(dir->c_str()) != platform::PathKind::kDirectory)
+        return Fail(Show(*dir) + ": no such directory");
+      const std::string archive = patchlib::JoinPath(*dir, updater::kArchiveFileName);
+      if (platform::GetPathKind(archive.c_str()) != platform::PathKind::kFile)
+        return Fail(Show(archive) + ": no resource archive in the game directory");
+    }
+    std::string why;
+    std::vector<patchlib::TreeItem> items;
+    if (!patchlib::WalkTree(options_.old_dir, &items, &why)) return Fail(why);
+    for (const auto& item : items)
+      if (!(item.path.find('/') == std::string::npos && IsArchiveName(item.path)))
+        old_[item.path] = item;
+    if (!patchlib::WalkTree(options_.new_dir, &items, &why)) return Fail(why);
+    for (const auto& item : items) {
+      if (item.path.find('/') == std::string::npos && IsArchiveName(item.path)) {
+        if (item.path != updater::kArchiveFileName)
+          return Fail(Show(patchlib::JoinPath(options_.new_dir, item.path)) +
+                      ": would be written over the resource archive");
+        continue;
+      }
+      const std::string shown = Show(patchlib::JoinPath(options_.new_dir, item.path));
+      if (item.path.size() > updater::kMaxPatchNameLength)
+        return Fail(shown + ": name longer than 262 bytes");
+      if (!patchlib::ResolvesInsideGame(item.path))
+        return Fail(shown + ": name would resolve outside the game directory");
+      if (!item.is_directory && item.size > 0x7FFFFFFFu)
+        return Fail(shown + ": larger than 2 GiB - 1");
+      new_[item.path] = item;
+      if (!item.is_directory) total_ += item.size;
+    }
+    for (const std::string& dir : options_.clear) {
+      if (!patchlib::ResolvesInsideGame(dir) || dir.size() > updater::kMaxPatchNameLength)
+        return Fail(Show(dir) + ": --clear needs a directory inside the game directory");
+    }
+    return true;
+  }
+
+  bool LoadArchives() {
+    const std::string old_path = patchlib::JoinPath(options_.old_dir, updater::kArchiveFileName);
+    const std::string new_path = patchlib::JoinPath(options_.new_dir, updater::kArchiveFileName);
+    if (!old_archive_.Load(old_path.c_str()))
+      return Fail(Show(old_path) + ": cannot read the archive, or it is corrupt");
+    if (!new_archive_.Load(new_path.c_str()))
+      return Fail(Show(new_path) + ": cannot read the archive, or it is corrupt");
+    for (std::uint32_t i = 0; i < new_archive_.Count(); ++i) {
+      auto entry = new_archive_.EntryAt(i);
+      const std::int32_t size = entry->content.GetSize();
+      if (entry->name_length > updater::kMaxPatchNameLength)
+        return Fail(Show(new_path) + ": entry " + Show(entry->name) +
+                    " has a name longer than 262 bytes");
+      if (size < 0) return Fail(Show(new_path) + ": cannot read entry " + Show(entry->name));
+      total_ += static_cast<std::uint64_t>(size);
+    }
+    return true;
+  }
+
+  bool Cleared(const std::string& path) const {
+    for (const std::string& dir : options_.clear)
+      if (Under(path, dir)) return true;
+    return false;
+  }
+
+  bool Loose() {
+    for (const std::string& dir : options_.clear)
+      if (!writer_.EmptyTree(dir)) return WriterFailed(Show(dir));
+    // Deletions: files of OLD gone from NEW, or turned into directories.
+    for (const auto& [path, item] : old_) {
+      if (item.is_directory) {
+        auto it = new_.find(path);
+        if (it != new_.end() && !it->second.is_directory)
+          return Fail(Show(patchlib::JoinPath(options_.new_dir, path)) +
+                      ": is a file in NEW but a directory in OLD (no command "
+                      "removes a directory)");
+        continue;
+      }
+      auto it = new_.find(path);
+      if ((it == new_.end() || it->second.is_directory) && !Cleared(path))
+        if (!writer_.DeleteFile(path)) return WriterFailed(Show(path));
+    }
+    for (const auto& [path, item] : new_) {
+      if (!item.is_directory) continue;
+      auto it = old_.find(path);
+      if (it == old_.end() || !it->second.is_directory)
+        if (!writer_.MakeDirectory(path)) return WriterFailed(Show(path));
+    }
+    for (const auto& [path, item] : new_) {
+      if (item.is_directory) continue;
+      const std::string new_path = patchlib::JoinPath(options_.new_dir, path);
+      zorl::KFile content;
+      if (!content.Open(zorl::KFILE_READ, new_path.c_str()))
+        return Fail(Show(new_path) + ": cannot open the file");
+      bool changed = true;
+      auto it = old_.find(path);
+      if (it != old_.end() && !it->second.is_directory && !Cleared(path) &&
+          it->second.size == item.size) {
+        const std::string old_path = patchlib::JoinPath(options_.old_dir, path);
+        zorl::KFile old_content;
+        if (!old_content.Open(zorl::KFILE_READ, old_path.c_str()))
+          return Fail(Show(old_path) + ": cannot open the file");
+        std::uint64_t compared = 0;
+        switch (patchlib::CompareStreams(old_content, content, item.size,
+                                         [&](std::uint64_t n) { compared += n; Progress(n); })) {
+          case patchlib::Comparison::kEqual: changed = false; break;
+          case patchlib::Comparison::kDifferent: break;
+          case patchlib::Comparison::kReadError:
+            return Fail(Show(old_path) + " or " + Show(new_path) + ": cannot read the file");
+        }
+        summary_->compared_bytes += compared;
+      }
+      if (!changed) continue;
+      if (!writer_.WriteFile(path, content, static_cast<std::uint32_t>(item.size),
+                             [&](std::uint64_t n) { Progress(n); }))
+        return WriterFailed(Show(new_path));
+    }
+    return true;
+  }
+
+  bool Archive() {
+    std::set<std::string> new_names;
+    for (std::uint32_t i = 0; i < new_archive_.Count(); ++i)
+      new_names.insert(new_archive_.EntryAt(i)->name);
+    std::vector<zorl::KRef<updater::ArchiveEntry>> kept;  // OLD order
+    for (std::uint32_t i = 0; i < old_archive_.Count(); ++i) {
+      auto entry = old_archive_.EntryAt(i);
+      if (new_names.count(entry->name)) {
+        kept.push_back(entry);
+      } else if (!writer_.RemoveEntry(entry->name)) {
+        return WriterFailed(Show(entry->name));
+      }
+    }
+    // Entries of NEW that sit where OLD has them with the same bytes stay
+    // put; from the first one that does not, everything is put again.
+    bool reput = false;
+    for (std::uint32_t i = 0; i < new_archive_.Count(); ++i) {
+      auto entry = new_archive_.EntryAt(i);
+      const std::int32_t size = entry->content.GetSize();
+      bool put = reput;
+      if (!reput) {
+        if (i >= kept.size() || std::string(kept[i]->name) != entry->name ||
+            kept[i]->content.GetSize() != size) {
+          put = true;
+        } else {
+          std::uint64_t compared = 0;
+          switch (patchlib::CompareStreams(kept[i]->content, entry->content,
+                                           static_cast<std::uint64_t>(size),
+                                           [&](std::uint64_t n) { compared += n; Progress(n); })) {
+            case patchlib::Comparison::kEqual: break;
+            case patchlib::Comparison::kDifferent: put = true; break;
+            case patchlib::Comparison::kReadError:
+              return Fail("cannot read archive entry " + Show(entry->name));
+          }
+          summary_->compared_bytes += compared;
+        }
+        reput = put;
+      } else if (old_archive_.Find(entry->name)) {
+        ++summary_->entries_reput;
+      }
+      if (put && !writer_.PutEntry(entry->name, entry->content,
+                                   static_cast<std::uint32_t>(size),
+                                   [&](std::uint64_t n) { Progress(n); }))
+        return WriterFailed("entry " + Show(entry->name));
+    }
+    return true;
+  }
+
+  const BuildOptions& options_;
+  patchlib::CommandWriter writer_;
+  BuildSummary* summary_;
+  std::string* error_;
+  patchlib::ProgressBar bar_;
+  std::map<std::string, patchlib::TreeItem> old_, new_;
+  updater::ResourceArchive old_archive_, new_archive_;
+  std::uint64_t total_ = 0, done_ = 0;
+};
+
+}  // namespace
+
+bool BuildPatch(const BuildOptions& options, zorl::KFile& out,
+                BuildSummary* summary, std::string* error) {
+  Builder builder(options, out, summary, error);
+  return builder.Run();
+}
+
+}  // namespace kpatch

@@ -1,0 +1,49 @@
+// PatchBuilder: compares two game directories (each with "mareld.dat" and
+// loose files) and writes the command stream that turns the old one into
+// the new one, deflated at level 9.
+//
+// Command order: empty the --clear trees (3); delete loose files only in
+// OLD (1); create directories only in NEW (2); write loose files new or
+// changed (0); remove archive entries only in OLD (5); put archive entries
+// (4). Entries keep NEW's order: from the first entry where NEW's order or
+// content departs from OLD's, every later entry of NEW is put again, so the
+// rebuilt archive lists them exactly in NEW's order (and, when NEW's
+// archive is canonical, is byte-identical to it).
+#ifndef TOOLS_KESTREL_PATCH_PATCH_BUILDER_H_
+#define TOOLS_KESTREL_PATCH_PATCH_BUILDER_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "foundation/kfile.h"
+
+namespace kpatch {
+
+struct BuildOptions {
+  std::string old_dir;               // cp932
+  std::string new_dir;               // cp932
+  std::vector<std::string> clear;    // relative directories, cp932
+};
+
+struct BuildSummary {
+  std::uint64_t commands[6] = {};
+  std::uint64_t compared_bytes = 0;  // bytes of NEW compared with OLD
+  std::uint64_t raw_bytes = 0;       // command stream before compression
+  std::uint64_t compressed_bytes = 0;
+  std::uint32_t entries_reput = 0;  // OLD's entries put again for the order
+  std::vector<std::string> notes;    // UTF-8, for the user
+};
+
+// Writes the payload at `out`'s position. False with `error` (one line,
+// UTF-8, naming the file or entry) on: a missing directory or archive, an
+// unreadable file, a corrupt archive, a name longer than the format allows
+// (262 bytes) or one that would resolve outside the game directory, a
+// directory in OLD that is a file in NEW (no command removes directories),
+// or a write failure.
+bool BuildPatch(const BuildOptions& options, zorl::KFile& out,
+                BuildSummary* summary, std::string* error);
+
+}  // namespace kpatch
+
+#endif  // TOOLS_KESTREL_PATCH_PATCH_BUILDER_H_

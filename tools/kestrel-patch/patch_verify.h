@@ -1,0 +1,32 @@
+// Checking a built payload: apply it with the update engine to a scratch
+// copy of OLD and compare the outcome with NEW byte for byte.
+#ifndef TOOLS_KESTREL_PATCH_PATCH_VERIFY_H_
+#define TOOLS_KESTREL_PATCH_PATCH_VERIFY_H_
+
+#include <string>
+#include <vector>
+
+#include "foundation/kfile.h"
+
+namespace kpatch {
+
+struct VerifyResult {
+  bool applied = false;                  // the engine ran to completion
+  std::string engine_message;            // UTF-8, when it did not
+  std::vector<std::string> differences;  // UTF-8; empty when identical
+  std::vector<std::string> notes;        // UTF-8; not failures
+};
+
+// Copies `old_dir` into a scratch directory beside `scratch_near` (a cp932
+// file path: the scratch goes into its directory), puts `payload` (read
+// from its start) behind a minimal PE stub, runs the update there and
+// compares the tree with `new_dir`. The scratch is removed afterwards.
+// False with `error` when the scratch cannot be prepared; otherwise true
+// with the findings in `result`.
+bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
+                 zorl::KFile& payload, const std::string& scratch_near,
+                 VerifyResult* result, std::string* error);
+
+}  // namespace kpatch
+
+#endif  // TOOLS_KESTREL_PATCH_PATCH_VERIFY_H_

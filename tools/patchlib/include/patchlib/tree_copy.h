@@ -1,0 +1,32 @@
+// Copying, comparing and removing whole directory trees through the seam.
+#ifndef PATCHLIB_TREE_COPY_H_
+#define PATCHLIB_TREE_COPY_H_
+
+#include <string>
+#include <vector>
+
+namespace patchlib {
+
+// Copies the file `from` to `to` (created or emptied). False on failure.
+bool CopyFile(const std::string& from, const std::string& to);
+
+// Copies every file and directory below `from` into `to` (which must
+// exist). False with `error` naming the item that failed.
+bool CopyTree(const std::string& from, const std::string& to,
+              std::string* error);
+
+// Removes `path` and everything below it. False if something stayed.
+bool RemoveTree(const std::string& path);
+
+// Compares the trees below `actual` and `expected`: the same files with
+// the same bytes, and every directory of `expected` present. Each mismatch
+// (UTF-8 text naming the relative path) goes to `differences`; directories
+// found only in `actual` go to `notes`. False when a tree or file could
+// not be read (`differences` says which).
+bool CompareTrees(const std::string& actual, const std::string& expected,
+                  std::vector<std::string>* differences,
+                  std::vector<std::string>* notes);
+
+}  // namespace patchlib
+
+#endif  // PATCHLIB_TREE_COPY_H_

@@ -1,0 +1,128 @@
+#include "patchlib/tree_copy.h"
+
+#include <algorithm>
+#include <map>
+
+#include "foundation/kfile.h"
+#include "patchlib/console.h"
+#include "patchlib/game_tree.h"
+#include "patchlib/stream_compare.h"
+#include "platform/filesystem.h"
+
+namespace patchlib {
+
+bool CopyFile(const std::string& from, const std::string& to) {
+  zorl::KFile in, out;
+  if (!in.Open(zorl::KFILE_READ, from.c_str()) ||
+      !out.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_CREATE |
+                    zorl::KFILE_NEW,
+                to.c_str()))
+    return false;
+  std::vector<unsigned char> buffer(1u << 20);
+  for (;;) {
+    const std::int32_t got =
+        in.Read(static_cast<std::uint32_t>(buffer.size()), buffer.data());
+    if (got < 0) return false;
+    if (got == 0) break;
+    if (out.Write(buffer.data(), static_cast<std::uint32_t>(got)) != got)
+      return false;
+  }
+  return out.Flush();
+}
+
+bool CopyTree(const std::string& from, const std::string& to,
+              std::string* error) {
+  std::vector<TreeItem> items;
+  if (!WalkTree(from, &items, error)) return false;
+  for (const TreeItem& item : items) {  // sorted: parents come first
+    const std::string target = JoinPath(to, item.path);
+    const bool ok = item.is_directory
+                        ? platform::MakeDirectory(target.c_str())
+                        : CopyFile(JoinPath(from, item.path), target);
+    if (!ok) {
+      *error = Show(target) + ": cannot copy";
+      return false;
+    }
+  }
+  return true;
+}
+
+bool RemoveTree(const std::string& path) {
+  std::vector<TreeItem> items;
+  std::string error;
+  if (platform::GetPathKind(path.c_str()) == platform::PathKind::kNone)
+    return true;
+  if (WalkTree(path, &items, &error)) {
+    std::reverse(items.begin(), items.end());  // children before parents
+    for (const TreeItem& item : items) {
+      const std::string target = JoinPath(path, item.path);
+      if (item.is_directory)
+        platform::RemoveEmptyDirectory(target.c_str());
+      else
+        platform::RemoveFile(target.c_str());
+    }
+  }
+  platform::RemoveEmptyDirectory(path.c_str());
+  return platform::GetPathKind(path.c_str()) == platform::PathKind::kNone;
+}
+
+bool CompareTrees(const std::string& actual, const std::string& expected,
+                  std::vector<std::string>* differences,
+                  std::vector<std::string>* notes) {
+  std::vector<TreeItem> a, e;
+  std::string error;
+  if (!WalkTree(actual, &a, &error) || !WalkTree(expected, &e, &error)) {
+    differences->push_back(error);
+    return false;
+  }
+  std::map<std::string, TreeItem> have;
+  for (const TreeItem& item : a) have[item.path] = item;
+  bool readable = true;
+  for (const TreeItem& item : e) {
+    auto it = have.find(item.path);
+    const std::string shown = Show(item.path);
+    if (it == have.end()) {
+      differences->push_back(shown + ": missing");
+      continue;
+    }
+    const TreeItem other = it->second;
+    have.erase(it);
+    if (other.is_directory != item.is_directory) {
+      differences->push_back(shown + ": file and directory swapped");
+      continue;
+    }
+    if (item.is_directory) continue;
+    if (other.size != item.size) {
+      differences->push_back(shown + ": size " + std::to_string(other.size) +
+                             ", expected " + std::to_string(item.size));
+      continue;
+    }
+    zorl::KFile x, y;
+    if (!x.Open(zorl::KFILE_READ, JoinPath(actual, item.path).c_str()) ||
+        !y.Open(zorl::KFILE_READ, JoinPath(expected, item.path).c_str())) {
+      differences->push_back(shown + ": cannot open");
+      readable = false;
+      continue;
+    }
+    switch (CompareStreams(x, y, item.size)) {
+      case Comparison::kEqual:
+        break;
+      case Comparison::kDifferent:
+        differences->push_back(shown + ": content differs");
+        break;
+      case Comparison::kReadError:
+        differences->push_back(shown + ": cannot read");
+        readable = false;
+        break;
+    }
+  }
+  for (const auto& left : have) {
+    if (left.second.is_directory)
+      notes->push_back(Show(left.first) + ": directory only in the result");
+    else
+      differences->push_back(Show(left.first) + ": file only in the result");
+  }
+  return readable;
+}
+
+}  // namespace patchlib
