@@ -109,9 +109,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     return 0;
   packed.resize(packed_size);
 
-  static const fs::path base =
-      fs::temp_directory_path() / ("kestrel-fuzz-" + std::to_string(::getpid()));
-  const fs::path game = base / "game";
+  // One scratch directory per process, removed when the process ends.
+  static const struct Scratch {
+    fs::path path = fs::temp_directory_path() /
+                    ("kestrel-fuzz-" + std::to_string(::getpid()));
+    ~Scratch() {
+      std::error_code ignored;
+      fs::remove_all(path, ignored);
+    }
+  } scratch;
+  const fs::path game = scratch.path / "game";
   std::error_code ec;
   fs::remove_all(game, ec);
   fs::create_directories(game / "tree/sub", ec);
