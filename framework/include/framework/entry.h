@@ -1,8 +1,9 @@
 // The program entry: prepares the runtime and the image library, starts the application
 // object, runs the application's main function and tears everything down in a fixed order.
 //
-// The program defines ApplicationMain; the framework's GUI entry (WinMain) calls it. A program
-// with its own main (a test) never pulls the GUI entry in and may call RunEntry directly.
+// The program defines ApplicationMain; the framework's GUI entry (WinMain, CMake target
+// framework_entry) calls it. A program with its own main (a test) leaves the GUI entry out and
+// may call RunEntry directly.
 #ifndef FRAMEWORK_ENTRY_H_
 #define FRAMEWORK_ENTRY_H_
 

@@ -1,0 +1,129 @@
+// Drives the running framework sample from outside: finds its window and dialog, checks their
+// texts as the system holds them, takes a screenshot of both into a BMP file and closes the
+// sample. Prints what it saw; exits 0 when everything was as expected.
+//
+//   framework_sample_driver <screenshot.bmp>
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::wstring TextOf(HWND window) {
+  wchar_t buffer[256] = {};
+  GetWindowTextW(window, buffer, 256);
+  return buffer;
+}
+
+std::string Utf8(const std::wstring& text) {
+  char buffer[1024] = {};
+  WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
+  return buffer;
+}
+
+struct Found {
+  HWND main = nullptr;
+  HWND dialog = nullptr;
+};
+
+BOOL CALLBACK Look(HWND window, LPARAM param) {
+  Found* found = reinterpret_cast<Found*>(param);
+  wchar_t class_name[64] = {};
+  GetClassNameW(window, class_name, 64);
+  std::wstring title = TextOf(window);
+  if (title == L"Kestrel framework sample" &&
+      std::wstring(class_name) == L"QWF Basic Window Class")
+    found->main = window;
+  if (title == L"サンプル ダイアログ" && std::wstring(class_name) == L"#32770")
+    found->dialog = window;
+  return TRUE;
+}
+
+bool Check(bool ok, const char* what, const std::wstring& seen) {
+  std::printf("%s %s: \"%s\"\n", ok ? "ok  " : "FAIL", what, Utf8(seen).c_str());
+  return ok;
+}
+
+bool SaveScreen(const RECT& r, const char* path) {
+  int width = r.right - r.left, height = r.bottom - r.top;
+  if (width <= 0 || height <= 0) return false;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  BITMAPINFO info = {};
+  info.bmiHeader.biSize = sizeof(info.bmiHeader);
+  info.bmiHeader.biWidth = width;
+  info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores rows
+  info.bmiHeader.biPlanes = 1;
+  info.bmiHeader.biBitCount = 24;
+  info.bmiHeader.biCompression = BI_RGB;
+  void* bits = nullptr;
+  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
+  GdiFlush();
+  DWORD stride = ((width * 3 + 3) / 4) * 4;
+  DWORD image_size = stride * height;
+  BITMAPFILEHEADER file = {};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+  file.bfSize = file.bfOffBits + image_size;
+  info.bmiHeader.biSizeImage = image_size;
+  bool ok = false;
+  if (FILE* out = std::fopen(path, "wb")) {
+    ok = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
+         std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 &&
+         std::fwrite(bits, 1, image_size, out) == image_size;
+    ok = std::fclose(out) == 0 && ok;
+  }
+  SelectObject(memory, old);
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return ok;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: framework_sample_driver <screenshot.bmp>\n");
+    return 2;
+  }
+  Found found;
+  for (int i = 0; i < 300 && (!found.main || !found.dialog); ++i) {
+    found = Found();
+    EnumWindows(&Look, reinterpret_cast<LPARAM>(&found));
+    if (!found.main || !found.dialog) Sleep(100);
+  }
+  bool ok = Check(found.main != nullptr, "main window", found.main ? TextOf(found.main) : L"");
+  ok = Check(found.dialog != nullptr, "dialog", found.dialog ? TextOf(found.dialog) : L"") && ok;
+  if (!ok) return 1;
+
+  ok = Check(GetWindow(found.dialog, GW_OWNER) == found.main, "dialog owned by the window",
+             TextOf(GetWindow(found.dialog, GW_OWNER))) && ok;
+  ok = Check(IsWindowVisible(found.main) && IsWindowVisible(found.dialog), "both visible", L"") &&
+       ok;
+  std::wstring label = TextOf(GetDlgItem(found.main, 10));
+  ok = Check(label == L"ウィンドウの中身", "window label", label) && ok;
+  std::wstring name = TextOf(GetDlgItem(found.dialog, 1001));
+  ok = Check(name == L"ファイル: 表示.dat", "dialog name line", name) && ok;
+  std::wstring status = TextOf(GetDlgItem(found.dialog, 1002));
+  ok = Check(status == L"更新しています…", "dialog status line", status) && ok;
+  LRESULT position = SendMessageW(GetDlgItem(found.dialog, 1003), PBM_GETPOS, 0, 0);
+  ok = Check(position == 40, "progress at 40", std::to_wstring(position)) && ok;
+  // Let both finish painting, then photograph the area they cover.
+  Sleep(700);
+  RECT a, b, both;
+  GetWindowRect(found.main, &a);
+  GetWindowRect(found.dialog, &b);
+  UnionRect(&both, &a, &b);
+  ok = Check(SaveScreen(both, argv[1]), "screenshot written", L"") && ok;
+
+  PostMessageW(found.main, WM_CLOSE, 0, 0);
+  return ok ? 0 : 1;
+}
