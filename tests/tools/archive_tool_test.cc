@@ -1,0 +1,189 @@
+// kestrel-archive run as a process: packing, listing, extracting (with
+// cp932 names and names that would escape), editing through a temporary
+// file, and checking corrupt directories.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine_fixture.h"
+#include "tool_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using tool_run::Quote;
+
+struct Scratch {
+  fs::path path;
+  Scratch() {
+    char pattern[] = "/tmp/kt-archive-XXXXXX";
+    path = ::mkdtemp(pattern);
+  }
+  ~Scratch() { fs::remove_all(path); }
+  std::string operator/(const std::string& rel) const {
+    return (path / fs::u8path(rel)).string();
+  }
+};
+
+tool_run::Result Tool(const std::string& args) {
+  return tool_run::Run(KESTREL_ARCHIVE_EXE, args);
+}
+
+void Write(const std::string& path, const std::string& bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string Le32(std::uint32_t v) { return fixture::Le32(v); }
+
+TEST(KestrelArchive, CreateIsCanonicalAndExtractGivesTheFilesBack) {
+  Scratch s;
+  Write(s / "src/Readme.TXT", "hello");
+  Write(s / "src/表/ソース.bin", std::string("\0\x01\x02", 3));
+  Write(s / "src/sub/b.dat", "bbb");
+  tool_run::Result r = Tool("create " + Quote(s / "a.dat") + " " + Quote(s / "src"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  // Names lowered, sorted by their cp932 bytes, contents packed after the
+  // directory: exactly the archive the engine's writer makes of them.
+  EXPECT_EQ(fixture::ReadBytes(s / "a.dat"),
+            fixture::MakeArchive({{"readme.txt", "hello"},
+                                  {"sub/b.dat", "bbb"},
+                                  {"\x95\x5C/\x83\x5C\x81[\x83X.bin",
+                                   std::string("\0\x01\x02", 3)}}));
+  r = Tool("list --json " + Quote(s / "a.dat"));
+  EXPECT_NE(r.out.find("\"name\": \"表/ソース.bin\""), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("\"count\": 3"), std::string::npos);
+  r = Tool("extract " + Quote(s / "a.dat") + " " + Quote(s / "out"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(tool_run::TreeDifferences(s / "out", s / "src"),
+            (std::vector<std::string>{"missing: Readme.TXT", "extra: readme.txt"}));
+  EXPECT_EQ(fixture::ReadBytes(s / "out/readme.txt"), "hello");
+  EXPECT_EQ(fixture::ReadBytes(s / "out/表/ソース.bin"), std::string("\0\x01\x02", 3));
+  // Only the named entries, found regardless of letter case.
+  r = Tool("extract " + Quote(s / "a.dat") + " " + Quote(s / "one") + " SUB/B.DAT");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(tool_run::TreeDifferences(s / "one", s / "src"),
+            (std::vector<std::string>{"missing: Readme.TXT", "missing: 表",
+                                      "missing: 表/ソース.bin"}));
+  EXPECT_EQ(fixture::ReadBytes(s / "one/sub/b.dat"), "bbb");
+}
+
+TEST(KestrelArchive, ExtractRefusesNamesThatLeaveTheDirectory) {
+  Scratch s;
+  Write(s / "evil.dat", fixture::MakeArchive({{"../escaped.txt", "x"},
+                                              {"/abs.txt", "x"},
+                                              {"c:drive.txt", "x"},
+                                              {"ok/fine.txt", "fine"},
+                                              {"a\\..\\..\\back.txt", "x"}}));
+  const tool_run::Result r = Tool("extract " + Quote(s / "evil.dat") + " " + Quote(s / "out"));
+  EXPECT_EQ(r.status, 1);
+  for (const char* name : {"../escaped.txt", "/abs.txt", "c:drive.txt", "back.txt"})
+    EXPECT_NE(r.err.find(name), std::string::npos) << name << "\n" << r.err;
+  EXPECT_EQ(fixture::ReadBytes(s / "out/ok/fine.txt"), "fine");
+  EXPECT_FALSE(fs::exists(s / "escaped.txt"));
+  EXPECT_FALSE(fs::exists(s / "back.txt"));
+  EXPECT_FALSE(fs::exists("/abs.txt"));
+}
+
+TEST(KestrelArchive, EditsReplaceTheArchiveWholeOrNotAtAll) {
+  Scratch s;
+  Write(s / "a.dat", fixture::MakeArchive({{"one", "1"}, {"two", "22"}, {"three", "333"}}));
+  Write(s / "new.txt", "NEW");
+  ASSERT_EQ(Tool("add " + Quote(s / "a.dat") + " " + Quote(s / "new.txt")).status, 0);
+  ASSERT_EQ(Tool("replace " + Quote(s / "a.dat") + " " + Quote(s / "new.txt") + " TWO").status, 0);
+  ASSERT_EQ(Tool("remove " + Quote(s / "a.dat") + " one").status, 0);
+  EXPECT_EQ(fixture::ReadBytes(s / "a.dat"),
+            fixture::MakeArchive({{"two", "NEW"}, {"three", "333"}, {"new.txt", "NEW"}}));
+  const std::string before = fixture::ReadBytes(s / "a.dat");
+  const std::string failing[] = {
+      "add " + Quote(s / "a.dat") + " " + Quote(s / "new.txt"),  // exists
+      "replace " + Quote(s / "a.dat") + " " + Quote(s / "new.txt") + " missing",
+      "remove " + Quote(s / "a.dat") + " two missing",  // all or nothing
+      "add " + Quote(s / "a.dat") + " " + Quote(s / "no-such-file"),
+  };
+  for (const std::string& args : failing) {
+    const tool_run::Result r = Tool(args);
+    EXPECT_EQ(r.status, 1) << args;
+    EXPECT_NE(r.err, "") << args;
+    EXPECT_EQ(fixture::ReadBytes(s / "a.dat"), before) << args;
+  }
+  EXPECT_EQ(tool_run::NamesStartingWith(s.path.string(), "kst"), std::vector<std::string>());
+}
+
+TEST(KestrelArchive, CheckNamesEachProblem) {
+  const std::string good = fixture::MakeArchive({{"a", "xx"}, {"b", "y"}});
+  // "KMF ", 1 entry, name length, name, offset, size (+ content).
+  auto one = [](const std::string& name, std::uint32_t offset, std::uint32_t size,
+                const std::string& content) {
+    return "KMF " + Le32(1) + Le32(static_cast<std::uint32_t>(name.size())) + name +
+           Le32(offset) + Le32(size) + content;
+  };
+  struct Case {
+    const char* what;
+    std::string bytes;
+    int status;
+    const char* says;
+  } cases[] = {
+      {"canonical", good, 0, "valid, 2 entries, canonical"},
+      {"gap before content", one("a", 22, 1, "-x"), 0, "not canonical"},
+      {"upper-case name", one("A", 21, 1, "x"), 0, "names not lowered"},
+      {"bad magic", "KMG " + good.substr(4), 1, "bad magic"},
+      {"short header", "KMF ", 1, "header"},
+      {"truncated directory", good.substr(0, 14), 1, "directory ends early"},
+      {"name length 264", "KMF " + Le32(1) + Le32(264) + std::string(272, 'a'), 1,
+       "name length 264 above 263"},
+      {"content past the end", one("a", 21, 5, "x"), 1, "passes the end"},
+      {"duplicate after lowering",
+       "KMF " + Le32(2) + Le32(1) + "a" + Le32(0) + Le32(0) + Le32(1) + "A" + Le32(0) + Le32(0),
+       1, "duplicate name"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scratch s;
+    Write(s / "x.dat", c.bytes);
+    const tool_run::Result r = Tool("check " + Quote(s / "x.dat"));
+    EXPECT_EQ(r.status, c.status);
+    EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
+  }
+}
+
+TEST(KestrelArchive, CreateWithAnOrderFile) {
+  Scratch s;
+  for (const char* n : {"a", "b", "c"}) Write(s / (std::string("src/") + n), n);
+  Write(s / "order", "# reversed\nC\nb\n\na\n");
+  tool_run::Result r = Tool("create " + Quote(s / "x.dat") + " " + Quote(s / "src") +
+                            " --order " + Quote(s / "order"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(fixture::ReadBytes(s / "x.dat"),
+            fixture::MakeArchive({{"c", "c"}, {"b", "b"}, {"a", "a"}}));
+  // An order that misses a file, or names one that is not there, is refused
+  // and writes nothing.
+  for (const char* order : {"a\nb\n", "a\nb\nc\nd\n", "a\nb\nc\nc\n"}) {
+    Write(s / "order", order);
+    r = Tool("create " + Quote(s / "y.dat") + " " + Quote(s / "src") + " --order " +
+             Quote(s / "order"));
+    EXPECT_EQ(r.status, 1) << order;
+    EXPECT_FALSE(fs::exists(s / "y.dat"));
+  }
+  // Two files whose names differ only in case cannot both be entries.
+  Write(s / "src/A", "A");
+  r = Tool("create " + Quote(s / "z.dat") + " " + Quote(s / "src"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_FALSE(fs::exists(s / "z.dat"));
+}
+
+TEST(KestrelArchive, HelpAndUsage) {
+  for (const char* sub : {"list", "extract", "create", "add", "remove", "replace", "check"}) {
+    const tool_run::Result r = Tool(std::string(sub) + " --help");
+    EXPECT_EQ(r.status, 0) << sub;
+    EXPECT_EQ(r.out.rfind(std::string("usage: kestrel-archive ") + sub, 0), 0u) << sub;
+    EXPECT_EQ(Tool(sub).status, 2) << sub;
+  }
+  EXPECT_EQ(Tool("").status, 2);
+  EXPECT_EQ(Tool("--help").status, 0);
+}
+
+}  // namespace

@@ -1,0 +1,261 @@
+// The producer workflow, run as processes: make-sample-game, kestrel-patch
+// build / pack / list, then kestrel-patch apply on a copy of OLD must give
+// a tree byte-identical to NEW (archive included). Bad input ends with one
+// line on stderr naming the file, a non-zero status and no output file.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "engine_fixture.h"
+#include "tool_run.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+using tool_run::Quote;
+
+struct Scratch {
+  fs::path path;
+  Scratch() {
+    char pattern[] = "/tmp/kt-producer-XXXXXX";
+    path = ::mkdtemp(pattern);
+  }
+  ~Scratch() { fs::remove_all(path); }
+  std::string operator/(const std::string& rel) const {
+    return (path / fs::u8path(rel)).string();
+  }
+};
+
+tool_run::Result Patch(const std::string& args, const std::string& cwd = ".") {
+  return tool_run::Run(KESTREL_PATCH_EXE, args, cwd);
+}
+tool_run::Result Archive(const std::string& args) {
+  return tool_run::Run(KESTREL_ARCHIVE_EXE, args);
+}
+
+void Write(const std::string& path, const std::string& bytes) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
+std::string Read(const std::string& path) {
+  return fixture::ReadBytes(path);
+}
+
+// A minimal PE stub made here, independently of the tools' own.
+std::string Stub() { return fixture::MakePe({{0x200, 0x400}}, ""); }
+
+// One line on stderr that names `what`.
+void ExpectOneLineNaming(const tool_run::Result& r, const std::string& what) {
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.err.find(what), std::string::npos) << r.err;
+  EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+}
+
+// Builds, packs and applies OLD -> NEW in `s`, expecting success.
+void BuildPackApply(const Scratch& s, const std::string& build_extra = "") {
+  tool_run::Result r = Patch("build " + Quote(s / "old") + " " + Quote(s / "new") +
+                             " -o " + Quote(s / "patch.bin") + " --verify" +
+                             build_extra);
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_NE(r.out.find("verify: OK"), std::string::npos) << r.out;
+  Write(s / "stub.exe", Stub());
+  r = Patch("pack " + Quote(s / "stub.exe") + " " + Quote(s / "patch.bin") +
+            " -o " + Quote(s / "update.exe"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  fs::copy(s / "old", s / "game", fs::copy_options::recursive);
+  r = Patch("apply " + Quote(s / "update.exe") + " --dir " + Quote(s / "game"));
+  ASSERT_EQ(r.status, 0) << r.out << r.err;
+  EXPECT_EQ(tool_run::TreeDifferences(s / "game", s / "new"),
+            std::vector<std::string>());
+}
+
+TEST(ProducerWorkflow, SampleGameOldBecomesNewByteForByte) {
+  Scratch s;
+  const std::string make = std::string("python3 ") + KESTREL_SAMPLE_GAME + " " +
+                           Quote(s / "sample") + " --archive-tool " +
+                           Quote(KESTREL_ARCHIVE_EXE) + " >/dev/null";
+  ASSERT_EQ(std::system(make.c_str()), 0);
+  fs::rename(s / "sample/old", s / "old");
+  fs::rename(s / "sample/new", s / "new");
+  // The sample is what the workflow needs: a canonical archive of a few
+  // hundred entries with cp932 names whose second byte is 0x5C.
+  tool_run::Result r = Archive("check " + Quote(s / "new/mareld.dat"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.out.find("canonical"), std::string::npos);
+  r = Archive("list " + Quote(s / "old/mareld.dat"));
+  EXPECT_NE(r.out.find("300 entries"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("表示/表題.txt"), std::string::npos);
+  EXPECT_NE(r.out.find("ソース/ソ01.dat"), std::string::npos);
+
+  BuildPackApply(s);
+  // Every kind of loose-file and entry command was exercised, and the
+  // listing decodes the packed updater the same way as the raw payload.
+  r = Patch("list " + Quote(s / "update.exe"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* kind : {"0 write", "1 delete", "2 mkdir", "4 put", "5 remove"})
+    EXPECT_NE(r.out.find(kind), std::string::npos) << kind;
+  EXPECT_NE(r.out.find("data/追加/新規ソ.txt"), std::string::npos);
+  EXPECT_NE(r.out.find("mods/empty/deeper"), std::string::npos);
+  EXPECT_EQ(r.err, "");
+  const tool_run::Result raw = Patch("list " + Quote(s / "patch.bin"));
+  EXPECT_EQ(raw.out.substr(raw.out.find('\n') + 1).size() > 0, true);
+  EXPECT_NE(r.out.find(raw.out), std::string::npos);
+}
+
+TEST(ProducerWorkflow, ClearReorderAndFileDirectorySwap) {
+  Scratch s;
+  // OLD: a cache tree and a file that becomes a directory.
+  Write(s / "old/cache/a.bin", "a");
+  Write(s / "old/cache/deep/b.bin", "b");
+  Write(s / "old/cache/deep/gone.bin", "g");
+  Write(s / "old/thing", "file in OLD");
+  Write(s / "old/same.txt", "same");
+  for (const char* n : {"x1", "x2", "x3", "x4"}) Write(s / (std::string("a-old/") + n), n);
+  Write(s / "new/cache/a.bin", "a");  // unchanged, but the tree is cleared
+  Write(s / "new/cache/deep/b.bin", "b");
+  Write(s / "new/thing/inside.txt", "now a directory");
+  Write(s / "new/same.txt", "same");
+  for (const char* n : {"x1", "x2", "x3", "x4"}) Write(s / (std::string("a-new/") + n), n);
+  Write(s / "a-new/x2", "changed");
+  Write(s / "order.txt", "x1\nx4\nx2\nx3\n");  // NEW's archive reordered
+  ASSERT_EQ(Archive("create " + Quote(s / "old/mareld.dat") + " " + Quote(s / "a-old")).status, 0);
+  ASSERT_EQ(Archive("create " + Quote(s / "new/mareld.dat") + " " + Quote(s / "a-new") +
+                    " --order " + Quote(s / "order.txt")).status, 0);
+  BuildPackApply(s, " --clear cache");
+  const tool_run::Result r = Patch("list " + Quote(s / "patch.bin"));
+  // The clear comes first; nothing in the cleared tree is deleted one by one.
+  EXPECT_EQ(r.out.rfind("3 clear", 0), 0u) << r.out;
+  EXPECT_EQ(r.out.find("gone.bin"), std::string::npos);
+  EXPECT_NE(r.out.find("cache/a.bin"), std::string::npos);
+  EXPECT_EQ(r.out.find("same.txt"), std::string::npos);
+  // x1 stays in place; from x4 (the first change of order) all is put again.
+  EXPECT_EQ(r.out.find("x1"), std::string::npos);
+  EXPECT_LT(r.out.find("put") , r.out.find("x4"));
+  EXPECT_LT(r.out.find("x4"), r.out.find("x2"));
+  EXPECT_LT(r.out.find("x2"), r.out.find("x3"));
+}
+
+TEST(ProducerWorkflow, PackRefusesAnOverlayUnlessReplacing) {
+  Scratch s;
+  const std::string payload = fixture::Deflate(fixture::Commands().DeleteFile("a").bytes());
+  Write(s / "p.bin", payload);
+  Write(s / "carrying.exe", Stub() + "OLDPAYLOAD");
+  Write(s / "out.exe", "keep");
+  tool_run::Result r = Patch("pack " + Quote(s / "carrying.exe") + " " + Quote(s / "p.bin") +
+                             " -o " + Quote(s / "out.exe"));
+  ExpectOneLineNaming(r, "carrying.exe");
+  EXPECT_EQ(Read(s / "out.exe"), "keep");
+  r = Patch("pack " + Quote(s / "carrying.exe") + " " + Quote(s / "p.bin") + " -o " +
+            Quote(s / "out.exe") + " --replace");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read(s / "out.exe"), Stub() + payload);
+  // Packing onto the output itself replaces its payload in place.
+  r = Patch("pack " + Quote(s / "out.exe") + " " + Quote(s / "p.bin") + " -o " +
+            Quote(s / "out.exe") + " --replace");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read(s / "out.exe"), Stub() + payload);
+  EXPECT_EQ(tool_run::NamesStartingWith(s.path.string(), "kst"), std::vector<std::string>());
+}
+
+TEST(ProducerWorkflow, ListWarnsAboutNamesOutsideTheGame) {
+  Scratch s;
+  Write(s / "p.bin", fixture::Deflate(fixture::Commands()
+                                          .WriteFile("../evil.txt", "x")
+                                          .DeleteFile("ok/fine.txt")
+                                          .PutEntry("../not-a-path", "y")
+                                          .bytes()));
+  const tool_run::Result r = Patch("list " + Quote(s / "p.bin"));
+  EXPECT_EQ(r.status, 0);
+  EXPECT_NE(r.err.find("../evil.txt resolves outside"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("fine.txt"), std::string::npos);
+  EXPECT_EQ(r.err.find("not-a-path"), std::string::npos);  // an entry, not a path
+  EXPECT_NE(r.out.find("3 commands"), std::string::npos);
+}
+
+// Bad input: each case breaks one thing; the tool must say which file, fail,
+// and leave the existing output file alone.
+TEST(ProducerWorkflow, BadInputNamesTheFileAndWritesNothing) {
+  struct Case {
+    const char* what;
+    std::function<void(Scratch&)> spoil;
+    std::string args;  // relative to the scratch directory
+    const char* named;
+  };
+  const std::string good_payload =
+      fixture::Deflate(fixture::Commands().DeleteFile("a").bytes());
+  const std::string long_dir = std::string(200, 'd') + "/" + std::string(70, 'f');
+  const Case cases[] = {
+      {"missing OLD", [](Scratch& s) { fs::remove_all(s.path / "old"); },
+       "build old new -o out", "old"},
+      {"corrupt NEW archive", [](Scratch& s) { Write(s / "new/mareld.dat", "KMF junk"); },
+       "build old new -o out", "new/mareld.dat"},
+      {"NEW without archive", [](Scratch& s) { fs::remove(s.path / "new/mareld.dat"); },
+       "build old new -o out", "new/mareld.dat"},
+      {"unreadable NEW file",
+       [](Scratch& s) {
+         Write(s / "new/locked", "secret");
+         fs::permissions(s.path / "new/locked", fs::perms::none);
+       },
+       "build old new -o out", "new/locked"},
+      {"name longer than 262 bytes",
+       [long_dir](Scratch& s) { Write(s / ("new/" + long_dir), "x"); },
+       "build old new -o out", "longer than 262"},
+      {"directory in OLD, file in NEW",
+       [](Scratch& s) {
+         Write(s / "old/d/in.txt", "x");
+         Write(s / "new/d", "now a file");
+       },
+       "build old new -o out", "new/d"},
+      {"name Windows cannot hold", [](Scratch& s) { Write(s / "new/a:b", "x"); },
+       "build old new -o out", "new/a:b"},
+      {"stub not a PE file", [](Scratch& s) { Write(s / "stub.exe", "just text"); },
+       "pack stub.exe p.bin -o out", "stub.exe"},
+      {"corrupt payload", [](Scratch& s) { Write(s / "p.bin", "not zlib at all"); },
+       "pack stub.exe p.bin -o out", "p.bin"},
+      {"missing payload", [](Scratch& s) { fs::remove(s.path / "p.bin"); },
+       "pack stub.exe p.bin -o out", "p.bin"},
+      {"truncated payload for list",
+       [good_payload](Scratch& s) { Write(s / "p.bin", good_payload.substr(0, 6)); },
+       "list p.bin", "p.bin"},
+      {"updater without payload", [](Scratch&) {}, "list stub.exe", "stub.exe"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scratch s;
+    Write(s / "old/mareld.dat", fixture::MakeArchive({{"a", "1"}}));
+    Write(s / "new/mareld.dat", fixture::MakeArchive({{"a", "2"}}));
+    Write(s / "old/f.txt", "f");
+    Write(s / "new/f.txt", "g");
+    Write(s / "stub.exe", Stub());
+    Write(s / "p.bin", good_payload);
+    Write(s / "out", "keep");
+    c.spoil(s);
+    if (std::string(c.what) == "unreadable NEW file" && ::geteuid() == 0)
+      continue;  // permissions do not stop root from reading
+    const tool_run::Result r = Patch(c.args, s.path.string());
+    ExpectOneLineNaming(r, c.named);
+    EXPECT_EQ(Read(s / "out"), "keep");
+    EXPECT_EQ(tool_run::NamesStartingWith(s.path.string(), "kst"), std::vector<std::string>());
+  }
+}
+
+TEST(ProducerWorkflow, EveryCommandHasHelp) {
+  for (const char* sub : {"build", "pack", "list"}) {
+    const tool_run::Result r = Patch(std::string(sub) + " --help");
+    EXPECT_EQ(r.status, 0) << sub;
+    EXPECT_EQ(r.out.rfind(std::string("usage: kestrel-patch ") + sub, 0), 0u) << r.out;
+  }
+  EXPECT_EQ(Patch("build onlyone -o x").status, 2);
+  EXPECT_EQ(Patch("pack a b").status, 2);
+  EXPECT_EQ(Patch("list").status, 2);
+}
+
+}  // namespace

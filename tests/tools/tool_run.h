@@ -1,0 +1,34 @@
+// Running a built tool as a process, and comparing directory trees, for
+// the producer tools' tests.
+#ifndef TESTS_TOOLS_TOOL_RUN_H_
+#define TESTS_TOOLS_TOOL_RUN_H_
+
+#include <string>
+#include <vector>
+
+namespace tool_run {
+
+struct Result {
+  int status = -1;
+  std::string out, err;
+};
+
+// Runs `exe ARGS` through the shell in `cwd`, output captured.
+Result Run(const std::string& exe, const std::string& args,
+           const std::string& cwd = ".");
+
+// Single-quotes `s` for the shell.
+std::string Quote(const std::string& s);
+
+// Differences between two trees (files by bytes, directories by name), as
+// readable lines; empty when they are identical.
+std::vector<std::string> TreeDifferences(const std::string& actual,
+                                         const std::string& expected);
+
+// Names directly in `dir` whose name starts with `prefix`.
+std::vector<std::string> NamesStartingWith(const std::string& dir,
+                                           const std::string& prefix);
+
+}  // namespace tool_run
+
+#endif  // TESTS_TOOLS_TOOL_RUN_H_
