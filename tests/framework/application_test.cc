@@ -8,6 +8,7 @@
 #include <vector>
 
 #include <objbase.h>
+#include <shellapi.h>
 
 #include "framework/entry.h"
 #include "framework/win32.h"
@@ -217,6 +218,32 @@ TEST_F(EntryTest, PreparesTheRuntimeLocaleAndOutOfMemoryHandler) {
   }
   // The user's default locale, not the "C" locale set before.
   EXPECT_STRNE("C", std::setlocale(LC_ALL, nullptr));
+}
+
+struct DefaultEntrySeen {
+  HINSTANCE instance = nullptr;
+  int show = -1;
+  std::uint32_t arguments = 0;
+  std::string company;
+} g_default_seen;
+
+TEST_F(EntryTest, TheEntryWithoutArgumentsTakesTheProcessesOwnValues) {
+  int result = QWF::RunDefaultEntry([] {
+    QWF::Application* app = QWF::GetApplication();
+    g_default_seen.instance = app->Instance();
+    g_default_seen.show = app->ShowCommand();
+    g_default_seen.arguments = app->Arguments().Count();
+    g_default_seen.company = app->CompanyName().Text();
+    return 9;
+  });
+  EXPECT_EQ(9, result);
+  EXPECT_EQ(GetModuleHandleW(nullptr), g_default_seen.instance);
+  EXPECT_EQ(SW_SHOWNORMAL, g_default_seen.show);
+  EXPECT_EQ("Tessel Works", g_default_seen.company);
+  // The program's own arguments, without the program name.
+  int count = 0;
+  LocalFree(CommandLineToArgvW(GetCommandLineW(), &count));
+  EXPECT_EQ(static_cast<std::uint32_t>(count - 1), g_default_seen.arguments);
 }
 
 TEST(EntryHelpersTest, SkipsTheProgramNameOfACommandLine) {
