@@ -62,7 +62,22 @@ bool ResolvesInsideGame(const std::string& name) {
   char out[264];
   updater::ResolvePath(kDir, name.c_str(), out);
   const std::size_t n = sizeof kDir - 1;
-  return std::strncmp(out, kDir, n) == 0 && out[n] == '/' && out[n + 1] != 0;
+  if (std::strncmp(out, kDir, n) != 0 || out[n] != '/' || out[n + 1] == 0)
+    return false;
+  // The file system goes on to interpret what resolution kept literally
+  // ("a/../../x"): walk the rest as it would.
+  int depth = 0;
+  for (const std::string& part : SplitComponents(out + n + 1)) {
+    if (part.empty() || part == ".") continue;
+    if (part == "..") {
+      if (--depth < 0) return false;
+    } else if (part.find_first_not_of('.') == std::string::npos) {
+      return false;  // "...": meaning differs between systems
+    } else {
+      ++depth;
+    }
+  }
+  return depth > 0;
 }
 
 }  // namespace patchlib

@@ -22,7 +22,8 @@ bool ValidComponent(const std::string& component, std::string* why);
 bool SafeRelativePath(const std::string& path, std::string* why);
 
 // Whether the updater would resolve `name` to a place inside its game
-// directory (not the directory itself), by the engine's own resolution.
+// directory (not the directory itself), by the engine's own resolution
+// followed by the file system's reading of any "." and ".." it kept.
 bool ResolvesInsideGame(const std::string& name);
 
 }  // namespace patchlib
