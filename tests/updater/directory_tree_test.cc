@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "engine_fixture.h"
+#include "platform/fault.h"
 
 namespace {
 
@@ -20,6 +21,7 @@ TEST(MakeDirectoryTree, CreatesMissingLevelsAndAcceptsExistingOnes) {
   fixture::WriteBytes(dir / "file", "x");
   EXPECT_FALSE(updater::MakeDirectoryTree((dir / "file/sub").c_str()));
   EXPECT_FALSE(updater::MakeDirectoryTree((dir / "file").c_str()));
+  EXPECT_TRUE(updater::MakeDirectoryTree("/")) << "the root stays the root";
 }
 
 TEST(EmptyDirectoryTree, DeletesFilesAtEveryLevelAndKeepsDirectories) {
@@ -40,6 +42,18 @@ TEST(EmptyDirectoryTree, DeletesFilesAtEveryLevelAndKeepsDirectories) {
     EXPECT_TRUE(IsDirectory(dir / d)) << d;
   EXPECT_TRUE(Exists(dir / "outside"));
   EXPECT_TRUE(updater::EmptyDirectoryTree((dir / "missing").c_str(), {}, failed));
+}
+
+TEST(EmptyDirectoryTree, AnExistingDirectoryThatCannotBeListedIsAFailure) {
+  fixture::TempDir dir;
+  fixture::WriteBytes(dir / "x", "x");
+  char failed[264];
+  platform::ArmFault(1);  // the search itself fails
+  const bool ok = updater::EmptyDirectoryTree(dir.path().c_str(), {}, failed);
+  platform::DisarmFault();
+  EXPECT_FALSE(ok);
+  EXPECT_EQ(std::string(failed), dir.path());
+  EXPECT_TRUE(Exists(dir / "x"));
 }
 
 TEST(EmptyDirectoryTree, APumpThatThrowsEndsTheWalk) {

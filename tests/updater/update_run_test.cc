@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -282,6 +283,17 @@ TEST(UpdateRun, QuittingAtAnyPumpEndsSilentlyAndCleansUp) {
     EXPECT_TRUE(archive == game.old_archive || archive == new_archive) << k;
     EXPECT_FALSE(Exists(game.dir / "mareld.bak")) << k;
   }
+}
+
+TEST(UpdateRun, OtherExceptionsPassThroughAfterCleanUp) {
+  struct ThrowingUi : fixture::RecordingUi {
+    void Pump() override { throw std::runtime_error("out of something"); }
+  };
+  Game game;
+  ThrowingUi ui;
+  EXPECT_THROW(game.Run(Commands().PutEntry("x", "y"), ui), std::runtime_error);
+  EXPECT_FALSE(game.HasTemporaryFiles());
+  EXPECT_EQ(game.Archive(), game.old_archive);
 }
 
 TEST(PatchCommand, AnEntryThatCannotBeAddedIsReportedWithItsName) {
