@@ -94,15 +94,21 @@ int Deflate(const char* in, const char* out) {
 
 int Archive(const char* out, unsigned entries, unsigned long long bytes) {
   std::FILE* f = std::fopen(out, "wb");
-  if (!f) return 1;
-  std::string directory = "KMF " + Le32(entries);
-  const unsigned long long per = bytes / entries;
-  std::uint64_t offset = 8 + entries * (12ull + 9);
+  if (!f || entries == 0) return 1;
+  std::vector<std::string> names(entries);
+  std::uint64_t offset = 8;
   for (unsigned i = 0; i < entries; ++i) {
     char name[16];
     std::snprintf(name, sizeof name, "e%04u.bin", i);
+    names[i] = name;
+    offset += 12 + names[i].size();
+  }
+  std::string directory = "KMF " + Le32(entries);
+  const unsigned long long per = bytes / entries;
+  for (unsigned i = 0; i < entries; ++i) {
     const unsigned long long size = i + 1 == entries ? bytes - per * i : per;
-    directory += Le32(9) + name + Le32(static_cast<std::uint32_t>(offset)) +
+    directory += Le32(static_cast<std::uint32_t>(names[i].size())) + names[i] +
+                 Le32(static_cast<std::uint32_t>(offset)) +
                  Le32(static_cast<std::uint32_t>(size));
     offset += size;
   }

@@ -21,6 +21,8 @@
 
 #include <cstdint>
 #include <functional>
+#include <string>
+#include <unordered_map>
 
 #include "foundation/kfile.h"
 #include "foundation/klist.h"
@@ -123,6 +125,15 @@ class ResourceArchive {
   zorl::KLock lock_;
   zorl::KList<ArchiveEntry> entries_;
   ArchiveEntry* buckets_[kArchiveBuckets] = {};
+  ArchiveEntry* tails_[kArchiveBuckets] = {};  // last entry of each chain
+  // Name key -> entry and its list position. The format's 8-bit byte-sum
+  // buckets crowd names that differ only in digits into a few chains; this
+  // index keeps lookups constant-time for archives of many entries.
+  struct IndexSlot {
+    zorl::KRef<ArchiveEntry> entry;
+    zorl::KList<ArchiveEntry>::Position position;
+  };
+  std::unordered_map<std::string, IndexSlot> index_;
 };
 
 }  // namespace updater
