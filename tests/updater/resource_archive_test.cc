@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -196,6 +197,61 @@ TEST(ResourceArchive, NameKeyNeverLowersATrailByte) {
   EXPECT_FALSE(archive.Find("\x83\x61" "bc"));
   EXPECT_EQ(entry->hash, (0x83u + 0x41u + 'b' + 'c') & 0xFFu);
   EXPECT_EQ(updater::ArchiveNameHash("ab"), (0x61u + 0x62u) & 0xFFu);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ResourceArchive, ManyEntriesInCrowdedBucketsStayConsistent) {
+  // Names that differ only in digits share a few byte-sum buckets.
+  Entries entries;
+  for (int i = 0; i < 600; ++i)
+    entries.emplace_back("e" + std::to_string(1000 + i), std::to_string(i));
+  fixture::TempDir dir;
+  updater::ResourceArchive archive;
+  ASSERT_TRUE(LoadBytes(archive, dir, fixture::MakeArchive(entries)));
+  zorl::KFile fresh;
+  ASSERT_TRUE(fresh.OpenMemory("new", 1, zorl::KMEM_READ | zorl::KMEM_WRITE));
+  fresh.Write("N", 1);
+  Entries expected;
+  for (int i = 0; i < 600; ++i) {
+    if (i % 3 == 0) {
+      ASSERT_TRUE(archive.Remove(entries[i].first.c_str()));
+    } else {
+      expected.push_back(entries[i]);
+    }
+  }
+  for (int i = 0; i < 600; i += 6) {  // every other removed name comes back
+    ASSERT_TRUE(archive.Add(entries[i].first.c_str(), fresh));
+    expected.emplace_back(entries[i].first, "N");
+  }
+  for (int i = 0; i < 600; ++i)
+    EXPECT_EQ(static_cast<bool>(archive.Find(entries[i].first.c_str())),
+              i % 3 != 0 || i % 6 == 0)
+        << i;
+
+  // Every chain link stays within its bucket and every entry is reached
+  // from exactly one chain head.
+  std::set<const updater::ArchiveEntry*> linked;
+  for (std::uint32_t i = 0; i < archive.Count(); ++i) {
+    const updater::ArchiveEntry* e = archive.EntryAt(i).Get();
+    if (e->next) {
+      EXPECT_EQ(e->next->hash, e->hash);
+      EXPECT_TRUE(linked.insert(e->next).second) << "two links to one entry";
+    }
+  }
+  std::set<std::uint32_t> heads;
+  for (std::uint32_t i = 0; i < archive.Count(); ++i) {
+    const updater::ArchiveEntry* e = archive.EntryAt(i).Get();
+    if (!linked.count(e)) {
+      EXPECT_TRUE(heads.insert(e->hash).second) << "two heads in one bucket";
+    }
+  }
+
+  bool ok;
+  EXPECT_EQ(SaveBytes(archive, dir, &ok), fixture::MakeArchive(expected));
+  EXPECT_TRUE(ok);
 }
 
 }  // namespace
