@@ -1,5 +1,7 @@
 // File-system calls on Win32's wide API; names cross in cp932.
 #include <windows.h>
+// <windows.h> maps ReplaceFile to ReplaceFileW; the seam's own name wins.
+#undef ReplaceFile
 
 #include <cstring>
 
