@@ -4,18 +4,15 @@
 
 #include "platform/clock.h"
 #include "platform/process.h"
-#include "platform/text.h"
+#include "console_text.h"
 
 namespace patchlib {
 
-std::string Show(const std::string& cp932) {
-  return platform::Cp932ToUtf8(cp932);
-}
+// Both tools speak to the console the way `kestrel-patch apply` does.
+std::string Show(const std::string& cp932) { return tools::ToConsole(cp932); }
 
 bool ArgToCp932(const std::string& arg, std::string* out) {
-  bool ok = true;
-  *out = platform::Utf8ToCp932(arg, &ok);
-  return ok;
+  return tools::ArgumentToCp932(arg.c_str(), out);
 }
 
 void PrintError(const std::string& tool, const std::string& message) {

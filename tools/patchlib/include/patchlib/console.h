@@ -8,11 +8,12 @@
 
 namespace patchlib {
 
-// cp932 text as UTF-8 for the terminal.
+// cp932 text as the console shows it (UTF-8 on Linux; unchanged on
+// Windows, whose console speaks the system code page).
 std::string Show(const std::string& cp932);
 
-// A command-line argument (UTF-8) as a cp932 path. False when it has a
-// character that cp932 cannot hold.
+// A command-line argument as a cp932 path (from UTF-8 on Linux; unchanged
+// on Windows). False when it has a character that cp932 cannot hold.
 bool ArgToCp932(const std::string& arg, std::string* out);
 
 // Prints "<tool>: <message>" and a newline on stderr (message in UTF-8).
