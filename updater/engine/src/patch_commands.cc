@@ -29,6 +29,14 @@ struct Command {
     ReadName();
     ResolvePath(c.game_dir, name, path);
   }
+  // Whether `path` names the loaded archive (its entries read from that
+  // file until the rebuild, so writing or deleting it would corrupt the
+  // new archive or lose the old one). Windows names ignore case.
+  bool IsLoadedArchive() const {
+    return c.archive_path[0] &&
+           zorl::CompareTextNoCase(path, c.archive_path,
+                                   zorl::kNameBufferSize) == 0;
+  }
   std::uint32_t ReadSize() {
     std::uint32_t size;
     if (!ReadU32(c.payload, &size)) c.ui.Error(kMsgCannotRead);
@@ -53,6 +61,7 @@ struct Command {
     // The size is signed: 0 or less is an empty file without content.
     const std::int32_t size = static_cast<std::int32_t>(ReadSize());
     if (size > 0) RequireContent(static_cast<std::uint32_t>(size));
+    if (IsLoadedArchive()) c.ui.Error(kMsgCannotCreateFile, path);
     zorl::KFile file;
     if (!file.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_CREATE |
                        zorl::KFILE_NEW,
@@ -76,7 +85,8 @@ struct Command {
 
   void DeleteFile() {
     ReadNameAndResolve();
-    if (!platform::RemoveFile(path)) c.ui.Error(kMsgCannotDelete, path);
+    if (IsLoadedArchive() || !platform::RemoveFile(path))
+      c.ui.Error(kMsgCannotDelete, path);
   }
 
   void MakeDirectory() {

@@ -51,7 +51,8 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
                       [&pacer](std::int64_t, std::int64_t) { pacer.Tick(); }))
     ui.Error(kMsgCannotOpenArchive, archive_path);
 
-  UpdateContext context{ui, pacer, s.payload, s.archive, game_dir};
+  UpdateContext context{ui, pacer, s.payload, s.archive, game_dir,
+                        archive_path};
   for (;;) {
     ui.Pump();
     const std::int32_t position = s.payload.Tell();
