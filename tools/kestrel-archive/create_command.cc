@@ -23,7 +23,8 @@ const char kHelp[] =
     "the directory. The order is the lowered names' byte order, or the order\n"
     "of the names in FILE (one per line, UTF-8; blank lines and lines\n"
     "starting with '#' are skipped), which must name every file exactly once.\n"
-    "ARCHIVE is written through a temporary file and replaced at the end.\n";
+    "ARCHIVE is written through a temporary file and replaced at the end;\n"
+    "when it lies in DIR (given as DIR/NAME), it is not packed into itself.\n";
 
 std::string Lowered(const std::string& name) {
   char key[zorl::kNameBufferSize];
@@ -101,6 +102,8 @@ int CreateCommand(int argc, char** argv) {
   std::map<std::string, std::string> files;
   for (const patchlib::TreeItem& item : items) {
     if (item.is_directory) continue;
+    // An archive written into DIR itself (an old copy of it) is no entry.
+    if (patchlib::JoinPath(dir, item.path) == path) continue;
     if (item.path.size() > updater::kMaxEntryNameLength) {
       Error(patchlib::Show(patchlib::JoinPath(dir, item.path)) +
             ": name longer than 263 bytes");

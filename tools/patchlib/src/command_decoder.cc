@@ -3,7 +3,7 @@
 #include <zlib.h>
 
 #include <cstring>
-#include <vector>
+#include <memory>
 
 #include "engine/patch_format.h"
 
@@ -17,8 +17,9 @@ struct InflateReader::Zlib {
   bool live = false;
   bool ended = false;
   bool bad = false;
-  std::vector<unsigned char> in = std::vector<unsigned char>(kChunk);
-  std::vector<unsigned char> out = std::vector<unsigned char>(kChunk);
+  // Left uninitialised: zlib writes before anything reads.
+  std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]};
+  std::unique_ptr<unsigned char[]> out{new unsigned char[kChunk]};
   std::uint32_t out_pos = 0, out_end = 0;
 };
 
@@ -40,16 +41,16 @@ InflateReader::~InflateReader() {
 bool InflateReader::Fill() {
   if (z_->ended || z_->bad) return false;
   z_stream& s = z_->stream;
-  s.next_out = z_->out.data();
+  s.next_out = z_->out.get();
   s.avail_out = kChunk;
   while (s.avail_out == kChunk) {
     if (s.avail_in == 0) {
-      const std::int32_t got = source_.Read(kChunk, z_->in.data());
+      const std::int32_t got = source_.Read(kChunk, z_->in.get());
       if (got <= 0) {  // truncated stream, or a read failure
         z_->bad = true;
         return false;
       }
-      s.next_in = z_->in.data();
+      s.next_in = z_->in.get();
       s.avail_in = static_cast<uInt>(got);
     }
     const int result = inflate(&s, Z_NO_FLUSH);
@@ -77,7 +78,7 @@ std::int64_t InflateReader::Read(void* buffer, std::uint64_t count) {
     }
     std::uint64_t n = z_->out_end - z_->out_pos;
     if (n > count - done) n = count - done;
-    if (to) std::memcpy(to + done, z_->out.data() + z_->out_pos, n);
+    if (to) std::memcpy(to + done, z_->out.get() + z_->out_pos, n);
     z_->out_pos += static_cast<std::uint32_t>(n);
     done += n;
   }
