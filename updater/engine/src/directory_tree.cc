@@ -61,7 +61,8 @@ bool MakeDirectoryTree(const char* path) {
 }
 
 bool EmptyDirectoryTree(const char* path, const std::function<void()>& pump,
-                        char* failed) {
+                        char* failed,
+                        const std::function<bool(const char*)>& in_use) {
   failed[0] = '\0';
   if (pump) pump();
   char pattern[zorl::kNameBufferSize];
@@ -84,8 +85,8 @@ bool EmptyDirectoryTree(const char* path, const std::function<void()>& pump,
       char child[zorl::kNameBufferSize];
       zorl::MakePath(path, found.name, "", child);
       if (found.is_directory) {
-        ok = EmptyDirectoryTree(child, pump, failed);
-      } else if (!platform::RemoveFile(child)) {
+        ok = EmptyDirectoryTree(child, pump, failed, in_use);
+      } else if ((in_use && in_use(child)) || !platform::RemoveFile(child)) {
         zorl::CopyText(failed, child, zorl::kNameBufferSize);
         ok = false;
       }

@@ -29,13 +29,16 @@ struct Command {
     ReadName();
     ResolvePath(c.game_dir, name, path);
   }
-  // Whether `path` names the loaded archive (its entries read from that
-  // file until the rebuild, so writing or deleting it would corrupt the
-  // new archive or lose the old one). Windows names ignore case.
-  bool IsLoadedArchive() const {
-    return c.archive_path[0] &&
-           zorl::CompareTextNoCase(path, c.archive_path,
-                                   zorl::kNameBufferSize) == 0;
+  // Whether `file` is one the run still reads: the loaded archive (its
+  // entries read from it until the rebuild, so writing or deleting it
+  // would corrupt the new archive or lose the old one) or the payload.
+  // Windows names ignore case.
+  bool InUse(const char* file) const {
+    for (const char* busy : {c.archive_path, c.payload_path})
+      if (busy[0] &&
+          zorl::CompareTextNoCase(file, busy, zorl::kNameBufferSize) == 0)
+        return true;
+    return false;
   }
   std::uint32_t ReadSize() {
     std::uint32_t size;
@@ -61,7 +64,7 @@ struct Command {
     // The size is signed: 0 or less is an empty file without content.
     const std::int32_t size = static_cast<std::int32_t>(ReadSize());
     if (size > 0) RequireContent(static_cast<std::uint32_t>(size));
-    if (IsLoadedArchive()) c.ui.Error(kMsgCannotCreateFile, path);
+    if (InUse(path)) c.ui.Error(kMsgCannotCreateFile, path);
     zorl::KFile file;
     if (!file.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_CREATE |
                        zorl::KFILE_NEW,
@@ -85,7 +88,7 @@ struct Command {
 
   void DeleteFile() {
     ReadNameAndResolve();
-    if (IsLoadedArchive() || !platform::RemoveFile(path))
+    if (InUse(path) || !platform::RemoveFile(path))
       c.ui.Error(kMsgCannotDelete, path);
   }
 
@@ -99,7 +102,9 @@ struct Command {
     ReadNameAndResolve();
     char failed[zorl::kNameBufferSize];
     UpdateUi& ui = c.ui;
-    if (!EmptyDirectoryTree(path, [&ui] { ui.Pump(); }, failed))
+    const Command& self = *this;
+    if (!EmptyDirectoryTree(path, [&ui] { ui.Pump(); }, failed,
+                            [&self](const char* f) { return self.InUse(f); }))
       c.ui.Error(kMsgCannotDelete, failed);
   }
 

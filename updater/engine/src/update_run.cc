@@ -52,7 +52,7 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
     ui.Error(kMsgCannotOpenArchive, archive_path);
 
   UpdateContext context{ui, pacer, s.payload, s.archive, game_dir,
-                        archive_path};
+                        archive_path, s.payload_name};
   for (;;) {
     ui.Pump();
     const std::int32_t position = s.payload.Tell();

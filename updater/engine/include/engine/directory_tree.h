@@ -14,11 +14,13 @@ bool MakeDirectoryTree(const char* path);
 
 // Deletes every file in the tree below `path`, at every level, keeping the
 // directories. A missing directory is success. On false, `failed` (264
-// bytes) names the file that could not be deleted, or the directory that
-// exists but could not be listed. `pump` is called before each directory
-// is listed (it may throw; the search is closed first).
-bool EmptyDirectoryTree(const char* path, const std::function<void()>& pump,
-                        char* failed);
+// bytes) names the file that could not be deleted (or that `in_use` says
+// must stay: a file the caller still reads), or the directory that exists
+// but could not be listed. `pump` is called before each directory is
+// listed (it may throw; the search is closed first).
+bool EmptyDirectoryTree(
+    const char* path, const std::function<void()>& pump, char* failed,
+    const std::function<bool(const char*)>& in_use = {});
 
 }  // namespace updater
 
