@@ -56,6 +56,7 @@ TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
     new_archive = fixture::ReadBytes(sample.dir / "mareld.dat");
   }
   ASSERT_GT(operations, 20);
+  RecordProperty("file_operations", static_cast<int>(operations));
   ASSERT_NE(new_archive, Sample().old_archive);
 
   using namespace updater;
