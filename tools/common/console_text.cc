@@ -1,29 +1,18 @@
 #include "console_text.h"
 
+#include "platform/console.h"
 #include "platform/filesystem.h"
 #include "platform/process.h"
-#include "platform/text.h"
 
 namespace tools {
 
-#ifdef _WIN32
-// The C runtime hands over arguments in the system code page, and the
-// console shows it: cp932 passes through unchanged.
 bool ArgumentToCp932(const char* argument, std::string* out) {
-  *out = argument;
-  return true;
+  return platform::ArgumentToCp932(argument, out);
 }
-std::string ToConsole(const std::string& cp932) { return cp932; }
-#else
-bool ArgumentToCp932(const char* argument, std::string* out) {
-  bool ok = true;
-  *out = platform::Utf8ToCp932(argument, &ok);
-  return ok;
-}
+
 std::string ToConsole(const std::string& cp932) {
-  return platform::Cp932ToUtf8(cp932);
+  return platform::ToConsoleText(cp932);
 }
-#endif
 
 namespace {
 bool IsAbsolute(const std::string& path) {

@@ -1,6 +1,5 @@
 // Text at the console boundary. The system's texts and paths are cp932;
-// a Linux terminal and command line speak UTF-8, a Windows console and
-// command line the system code page (cp932 on the game's systems).
+// the platform seam converts for the terminal and the command line.
 #ifndef TOOLS_COMMON_CONSOLE_TEXT_H_
 #define TOOLS_COMMON_CONSOLE_TEXT_H_
 
