@@ -53,7 +53,7 @@ bool KFile::Open(std::uint32_t mode, const KRef<char>& path) {
   position_ = 0;
   base_ = 0;
   limit_ = kNoLimit;
-  CopyText(name_, path, sizeof name_);
+  SetName(path);
   lock_.Reset(1);
   return true;
 }
@@ -67,7 +67,7 @@ bool KFile::OpenMemory(const KRef<char>& name, std::uint32_t size,
   position_ = 0;
   base_ = 0;
   limit_ = kNoLimit;
-  CopyText(name_, name ? name : KRef<char>("(In Memory)"), sizeof name_);
+  SetName(name ? name : KRef<char>("(In Memory)"));
   lock_.Reset(1);
   return true;
 }
@@ -106,7 +106,7 @@ void KFile::CopyViewFrom(const KFile& source, std::int32_t offset,
   memory_size_ = source.memory_size_;
   memory_access_ = source.memory_access_;
   throw_on_error_ = source.throw_on_error_;
-  std::memcpy(name_, source.name_, sizeof name_);
+  name_ = source.name_;
   lock_ = source.lock_;
 }
 
@@ -350,7 +350,13 @@ bool KFile::SetEnd() {
 }
 
 void KFile::SetName(const KRef<char>& name) {
-  CopyText(name_, name, sizeof name_);
+  const char* text = TextOf(name);
+  std::size_t length = strnlen(text, kNameBufferSize - 1);
+  KRef<char> copy;
+  copy.Reset(static_cast<std::uint32_t>(length + 1));
+  std::memcpy(copy.Get(), text, length);
+  copy[length] = '\0';
+  name_ = copy;
 }
 
 bool KFile::GetThrowMode() const {

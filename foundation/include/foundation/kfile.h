@@ -91,8 +91,10 @@ class KFile {
   // Never throws.
   bool SetEnd();
 
+  // Names the stream (at most 263 characters are kept).
   void SetName(const KRef<char>& name);
-  const char* GetName() const { return name_; }
+  // The name: the path it was opened with, its source's for a view.
+  const char* GetName() const { return TextOf(name_); }
   bool GetThrowMode() const;
   // Sets the throw switch and returns its previous value.
   bool SetThrowMode(bool on);
@@ -121,7 +123,9 @@ class KFile {
   std::uint32_t base_ = 0;
   std::uint32_t limit_ = kNoLimit;
   bool throw_on_error_ = false;
-  char name_[kNameBufferSize] = {};
+  // Shared, never edited in place: views of one file share one name
+  // (an archive holds thousands of views); SetName makes a new buffer.
+  KRef<char> name_;
   KRef<platform::FileHandle> handle_;
   KRef<unsigned char> memory_;
   std::uint32_t memory_access_ = 0;

@@ -12,7 +12,7 @@ void ArmFault(long k);
 // Stops injecting.
 void DisarmFault();
 
-// File operations seen since the last ArmFault/DisarmFault/ResetOperationCount.
+// File operations seen since the last ArmFault or ResetOperationCount.
 long CountedOperations();
 void ResetOperationCount();
 
