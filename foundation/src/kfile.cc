@@ -139,33 +139,14 @@ bool KFile::Position() {
 }
 
 std::int32_t KFile::Read(std::uint32_t count, void* buffer) {
-  std::int32_t result = -1;
-  if (lock_) {
-    KLockGuard guard(*lock_);
-    count = CapCount(base_, position_, count);
-    if (HasLimit() && position_ < limit_ && limit_ - position_ < count)
-      count = limit_ - position_;
-    if (!(HasLimit() && position_ >= limit_) && Position()) {
-      const std::uint64_t at = std::uint64_t{base_} + position_;
-      if (handle_) {
-        std::int64_t got = platform::FileReadAt(*handle_, at, buffer, count);
-        if (got >= 0) {
-          position_ += static_cast<std::uint32_t>(got);
-          result = static_cast<std::int32_t>(got);
-        }
-      } else if ((memory_access_ & KMEM_READ) && at < memory_size_) {
-        if (count > memory_size_ - at)
-          count = static_cast<std::uint32_t>(memory_size_ - at);
-        std::memcpy(buffer, memory_.Get() + at, count);
-        position_ += count;
-        result = static_cast<std::int32_t>(count);
-      }
-    }
-  }
-  return result < 0 ? Fail(result) : result;
+  return Transfer(false, buffer, count);
 }
 
 std::int32_t KFile::Write(const void* buffer, std::uint32_t count) {
+  return Transfer(true, const_cast<void*>(buffer), count);
+}
+
+std::int32_t KFile::Transfer(bool write, void* buffer, std::uint32_t count) {
   std::int32_t result = -1;
   if (lock_) {
     KLockGuard guard(*lock_);
@@ -175,15 +156,22 @@ std::int32_t KFile::Write(const void* buffer, std::uint32_t count) {
     if (!(HasLimit() && position_ >= limit_) && Position()) {
       const std::uint64_t at = std::uint64_t{base_} + position_;
       if (handle_) {
-        std::int64_t put = platform::FileWriteAt(*handle_, at, buffer, count);
-        if (put >= 0) {
-          position_ += static_cast<std::uint32_t>(put);
-          result = static_cast<std::int32_t>(put);
+        std::int64_t moved =
+            write ? platform::FileWriteAt(*handle_, at, buffer, count)
+                  : platform::FileReadAt(*handle_, at, buffer, count);
+        if (moved >= 0) {
+          position_ += static_cast<std::uint32_t>(moved);
+          result = static_cast<std::int32_t>(moved);
         }
-      } else if ((memory_access_ & KMEM_WRITE) && at < memory_size_) {
+      } else if ((memory_access_ & (write ? KMEM_WRITE : KMEM_READ)) &&
+                 at < memory_size_) {
         if (count > memory_size_ - at)  // a memory block never grows
           count = static_cast<std::uint32_t>(memory_size_ - at);
-        std::memcpy(memory_.Get() + at, buffer, count);
+        unsigned char* block = memory_.Get() + at;
+        if (write)
+          std::memcpy(block, buffer, count);
+        else
+          std::memcpy(buffer, block, count);
         position_ += count;
         result = static_cast<std::int32_t>(count);
       }

@@ -87,34 +87,35 @@ KString KString::Concat(const KRef<char>& a, std::size_t a_start,
 
 std::size_t KString::CharCount() const { return zorl::CharCount(Text()); }
 
-KString KString::SplitBefore(const KRef<char>& set) {
+bool KString::Split(const KRef<char>& set, KString* before,
+                    KString* after) const {
   std::ptrdiff_t at = FindFirstOf(Text(), set);
-  if (at < 0) {
-    KString whole(*this);
-    Assign("");
-    return whole;
-  }
+  if (at < 0) return false;
   std::size_t sep = IsLeadByte(static_cast<unsigned char>(Text()[at])) ? 2 : 1;
-  KString before;
-  before.Assign(Text(), 0, static_cast<std::size_t>(at));
-  KString after;
-  after.Assign(Text(), at + sep, length_ - at - sep);
+  before->Assign(Text(), 0, static_cast<std::size_t>(at));
+  after->Assign(Text(), at + sep, length_ - at - sep);
+  return true;
+}
+
+KString KString::SplitBefore(const KRef<char>& set) {
+  KString before, after;
+  if (!Split(set, &before, &after)) {
+    before = *this;
+    Assign("");
+    return before;
+  }
   *this = after;
   return before;
 }
 
 KString KString::SplitAfter(const KRef<char>& set) {
-  std::ptrdiff_t at = FindFirstOf(Text(), set);
-  if (at < 0) {
-    KString whole(*this);
+  KString before, after;
+  if (!Split(set, &before, &after)) {
+    after = *this;
     Assign("");
-    return whole;
+    return after;
   }
-  std::size_t sep = IsLeadByte(static_cast<unsigned char>(Text()[at])) ? 2 : 1;
-  KString after;
-  after.Assign(Text(), at + sep, length_ - at - sep);
-  length_ = static_cast<std::size_t>(at);
-  Terminate();
+  *this = before;
   return after;
 }
 

@@ -1,6 +1,5 @@
 #include "native_path.h"
 
-#include <cstring>
 
 #include "platform/text.h"
 
@@ -20,18 +19,7 @@ std::string NativePath(const char* cp932_path) {
 }
 
 void FromNativeName(const std::string& native, char* out, unsigned size) {
-  if (size == 0) return;
-  std::string text = Utf8ToCp932(native);
-  size_t n = text.size() < size - 1 ? text.size() : size - 1;
-  // Never cut a two-byte character in half.
-  size_t i = 0;
-  while (i < n) {
-    size_t step = IsLeadByte(static_cast<unsigned char>(text[i])) ? 2 : 1;
-    if (i + step > n) break;
-    i += step;
-  }
-  std::memcpy(out, text.data(), i);
-  out[i] = '\0';
+  CopyCp932(Utf8ToCp932(native), out, size);
 }
 
 }  // namespace platform

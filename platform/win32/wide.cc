@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
 
 #include "platform/text.h"
 
@@ -42,17 +41,7 @@ std::wstring Widen(const char* cp932) {
 
 bool Narrow(const wchar_t* text, char* out, unsigned size) {
   if (size == 0) return false;
-  std::string narrow = FromWide(kCp932, text ? text : L"", nullptr);
-  size_t n = narrow.size() < size - 1 ? narrow.size() : size - 1;
-  size_t i = 0;
-  while (i < n) {
-    size_t step = IsLeadByte(static_cast<unsigned char>(narrow[i])) ? 2 : 1;
-    if (i + step > n) break;
-    i += step;
-  }
-  std::memcpy(out, narrow.data(), i);
-  out[i] = '\0';
-  return i == narrow.size();
+  return CopyCp932(FromWide(kCp932, text ? text : L"", nullptr), out, size);
 }
 
 std::string Cp932ToUtf8(const std::string& cp932) {

@@ -112,6 +112,8 @@ class KFile {
   // Applies the positioning rule before a transfer; false when the
   // position is outside what the stream can reach (it is then clamped).
   bool Position();
+  // Read or Write: the window arithmetic is the same in both directions.
+  std::int32_t Transfer(bool write, void* buffer, std::uint32_t count);
   // Throws when the switch is on; returns `result` otherwise.
   template <class R>
   R Fail(R result) const;

@@ -83,6 +83,9 @@ class KString : public KObject {
 
  private:
   void Terminate();
+  // The text around the first character of `set`, the separator dropped.
+  // False when there is none.
+  bool Split(const KRef<char>& set, KString* before, KString* after) const;
 
   KRef<char> buffer_;
   std::size_t length_ = 0;

@@ -13,6 +13,10 @@ inline bool IsLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+// Copies cp932 text into `out` (`size` bytes): at most size - 1 bytes,
+// never half a two-byte character, NUL-terminated. False if it had to cut.
+bool CopyCp932(const std::string& cp932, char* out, unsigned size);
+
 // cp932 to UTF-8. Bytes that do not convert become U+FFFD.
 std::string Cp932ToUtf8(const std::string& cp932);
 

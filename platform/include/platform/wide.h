@@ -1,6 +1,5 @@
 // Windows only: cp932 <-> UTF-16 through code page 932, for Windows code above the seam that
-// hands text to the wide system API (the window framework). Same functions as the seam's own
-// win32/wide.h.
+// hands text to the wide system API (the window framework). Implemented in win32/wide.cc.
 #ifndef PLATFORM_WIDE_H_
 #define PLATFORM_WIDE_H_
 
