@@ -15,27 +15,18 @@ namespace fs = std::filesystem;
 namespace {
 
 using tool_run::Quote;
+using tool_run::Write;
 
-struct Scratch {
-  fs::path path;
-  Scratch() {
-    char pattern[] = "/tmp/kt-archive-XXXXXX";
-    path = ::mkdtemp(pattern);
-  }
-  ~Scratch() { fs::remove_all(path); }
-  std::string operator/(const std::string& rel) const {
-    return (path / fs::u8path(rel)).string();
-  }
+// A scratch directory of this test file's own.
+struct Scratch : tool_run::Scratch {
+  Scratch() : tool_run::Scratch("archive") {}
 };
+
 
 tool_run::Result Tool(const std::string& args) {
   return tool_run::Run(KESTREL_ARCHIVE_EXE, args);
 }
 
-void Write(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 
 std::string Le32(std::uint32_t v) { return fixture::Le32(v); }
 

@@ -21,18 +21,13 @@ namespace fs = std::filesystem;
 namespace {
 
 using tool_run::Quote;
+using tool_run::Write;
 
-struct Scratch {
-  fs::path path;
-  Scratch() {
-    char pattern[] = "/tmp/kt-producer-XXXXXX";
-    path = ::mkdtemp(pattern);
-  }
-  ~Scratch() { fs::remove_all(path); }
-  std::string operator/(const std::string& rel) const {
-    return (path / fs::u8path(rel)).string();
-  }
+// A scratch directory of this test file's own.
+struct Scratch : tool_run::Scratch {
+  Scratch() : tool_run::Scratch("producer") {}
 };
+
 
 tool_run::Result Patch(const std::string& args, const std::string& cwd = ".") {
   return tool_run::Run(KESTREL_PATCH_EXE, args, cwd);
@@ -41,10 +36,6 @@ tool_run::Result Archive(const std::string& args) {
   return tool_run::Run(KESTREL_ARCHIVE_EXE, args);
 }
 
-void Write(const std::string& path, const std::string& bytes) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << bytes;
-}
 std::string Read(const std::string& path) {
   return fixture::ReadBytes(path);
 }

@@ -1,5 +1,7 @@
 #include "tool_run.h"
 
+#include <stdlib.h>
+
 #include <sys/wait.h>
 
 #include <cstdlib>
@@ -11,6 +13,22 @@
 namespace fs = std::filesystem;
 
 namespace tool_run {
+
+Scratch::Scratch(const std::string& tag) {
+  std::string pattern = "/tmp/kt-" + tag + "-XXXXXX";
+  path = ::mkdtemp(&pattern[0]);
+}
+
+Scratch::~Scratch() { std::filesystem::remove_all(path); }
+
+std::string Scratch::operator/(const std::string& rel) const {
+  return (path / std::filesystem::u8path(rel)).string();
+}
+
+void Write(const std::string& path, const std::string& bytes) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << bytes;
+}
 namespace {
 
 std::string Slurp(const fs::path& path) {

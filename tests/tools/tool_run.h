@@ -3,10 +3,25 @@
 #ifndef TESTS_TOOLS_TOOL_RUN_H_
 #define TESTS_TOOLS_TOOL_RUN_H_
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
 namespace tool_run {
+
+// A fresh directory "/tmp/kt-<tag>-XXXXXX", removed with everything in it.
+struct Scratch {
+  explicit Scratch(const std::string& tag);
+  ~Scratch();
+  Scratch(const Scratch&) = delete;
+  Scratch& operator=(const Scratch&) = delete;
+  // The path of `rel` (UTF-8) below the directory.
+  std::string operator/(const std::string& rel) const;
+  std::filesystem::path path;
+};
+
+// Writes `bytes` to `path`, making its parent directories.
+void Write(const std::string& path, const std::string& bytes);
 
 struct Result {
   int status = -1;
