@@ -255,3 +255,50 @@ TEST(ResourceArchive, ManyEntriesInCrowdedBucketsStayConsistent) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ResourceArchive, EntryNamesOwnTheirTextAtEveryLength) {
+  // Each name is kept in a buffer of its own exact length, and the name
+  // index looks at that text: names of the longest allowed length survive
+  // a round trip, a caller's buffer may change after Add, and an entry
+  // held past Remove or Close keeps its name.
+  const std::string longest(263, 'N'), lowered(263, 'n');
+  fixture::TempDir dir;
+  updater::ResourceArchive archive;
+  ASSERT_TRUE(LoadBytes(archive, dir,
+                        fixture::MakeArchive({{longest, "1"}, {"", "2"}})));
+  auto entry = archive.Find(longest.c_str());
+  ASSERT_TRUE(entry);
+  EXPECT_EQ(entry->name_length, 263u);
+  EXPECT_EQ(std::string(entry->name), lowered);
+  ASSERT_TRUE(archive.Find(""));
+  EXPECT_STREQ(archive.Find("")->name, "");
+
+  zorl::KFile fresh;
+  ASSERT_TRUE(fresh.OpenMemory("new", 1, zorl::KMEM_READ | zorl::KMEM_WRITE));
+  fresh.Write("A", 1);
+  std::string caller(263, 'M');
+  ASSERT_TRUE(archive.Add(caller.c_str(), fresh));
+  caller.assign(263, 'Q');  // same length: only the bytes change
+  EXPECT_TRUE(archive.Find(std::string(263, 'm').c_str()));
+  EXPECT_FALSE(archive.Find(caller.c_str()));
+
+  bool ok;
+  EXPECT_EQ(SaveBytes(archive, dir, &ok),
+            fixture::MakeArchive({{lowered, "1"},
+                                  {"", "2"},
+                                  {std::string(263, 'm'), "A"}}));
+  EXPECT_TRUE(ok);
+
+  ASSERT_TRUE(archive.Remove(longest.c_str()));
+  EXPECT_FALSE(archive.Find(longest.c_str()));
+  EXPECT_TRUE(archive.Find(std::string(263, 'm').c_str()));
+  auto added = archive.EntryAt(1);
+  ASSERT_TRUE(added);
+  archive.Close();
+  EXPECT_EQ(std::string(entry->name), lowered);
+  EXPECT_EQ(std::string(added->name), std::string(263, 'm'));
+}
+
+}  // namespace

@@ -173,7 +173,8 @@ bool ResourceArchive::LoadRecords(zorl::KFile& stream, bool entry_mode,
 
 zorl::KRef<ArchiveEntry> ResourceArchive::FindLocked(const char* key) {
   const auto found = index_.find(key);
-  return found == index_.end() ? zorl::KRef<ArchiveEntry>() : found->second.entry;
+  return found == index_.end() ? zorl::KRef<ArchiveEntry>()
+                               : entries_.At(found->second);
 }
 
 zorl::KRef<ArchiveEntry> ResourceArchive::Find(const zorl::KRef<char>& name) {
@@ -192,13 +193,21 @@ bool ResourceArchive::AddLocked(const char* name, const zorl::KFile& content,
   zorl::KRef<ArchiveEntry> entry;
   entry.Reset(1);
   const std::size_t key_length = std::strlen(key);
-  std::memcpy(entry->name, key, key_length + 1);
+  entry->name_text.Reset(static_cast<std::uint32_t>(key_length + 1));
+  std::memcpy(entry->name_text.Get(), key, key_length + 1);
+  entry->name = entry->name_text.Get();
   entry->name_length = static_cast<std::uint32_t>(key_length);
   entry->hash = ArchiveNameHash(key);
   if (!entry->content.OpenView(content, 0, length)) return false;
-  IndexSlot& slot = index_[key];
-  slot.entry = entry;
-  slot.position = entries_.PushBack(entry);
+  // The key views the entry's own text, not the caller's buffer.
+  const std::string_view stored(entry->name, key_length);
+  const auto slot = index_.emplace(stored, EntryPosition()).first;
+  try {
+    slot->second = entries_.PushBack(entry);
+  } catch (...) {
+    index_.erase(slot);
+    throw;
+  }
   // Chains are appended at their tail: the bucket keeps insertion order.
   if (tails_[entry->hash]) {
     tails_[entry->hash]->next = entry.Get();
@@ -236,10 +245,12 @@ bool ResourceArchive::Remove(const zorl::KRef<char>& name) {
   zorl::MakeNameKey(key, name);
   const auto found = index_.find(key);
   if (found == index_.end()) return false;
-  zorl::KRef<ArchiveEntry> entry = found->second.entry;
+  // Held here: the key views the entry's name until it leaves the index.
+  const EntryPosition position = found->second;
+  zorl::KRef<ArchiveEntry> entry = entries_.At(position);
   Unchain(entry.Get());
-  entries_.Erase(found->second.position);
   index_.erase(found);
+  entries_.Erase(position);
   entry->content.Close();
   return true;
 }

@@ -21,7 +21,7 @@
 
 #include <cstdint>
 #include <functional>
-#include <string>
+#include <string_view>
 #include <unordered_map>
 
 #include "foundation/kfile.h"
@@ -41,13 +41,17 @@ inline constexpr char kArchiveBaseName[] = "mareld";
 inline constexpr char kArchiveExtension[] = "dat";
 inline constexpr char kBackupExtension[] = "bak";
 
-// One directory entry.
+// One directory entry. An archive holds tens of thousands of them, so the
+// name lives in a buffer of its own exact size instead of a fixed 264 bytes.
 struct ArchiveEntry {
+  // The lowered name, NUL-terminated: points into `name_text`, which copies
+  // of the entry share, so it stays valid as long as the entry (or a copy).
+  const char* name = "";
+  zorl::KRef<char> name_text;   // name_length + 1 bytes
   std::uint32_t name_length = 0;
-  char name[zorl::kNameBufferSize] = {};  // lowered, NUL-terminated
-  std::uint32_t hash = 0;                 // bucket 0..255
-  zorl::KFile content;                    // view onto the entry's bytes
-  ArchiveEntry* next = nullptr;           // next entry of the same bucket
+  std::uint32_t hash = 0;        // bucket 0..255
+  zorl::KFile content;           // view onto the entry's bytes
+  ArchiveEntry* next = nullptr;  // next entry of the same bucket
 };
 
 // The bucket of a lowered name: the 8-bit wrapping sum of its bytes.
@@ -126,14 +130,13 @@ class ResourceArchive {
   zorl::KList<ArchiveEntry> entries_;
   ArchiveEntry* buckets_[kArchiveBuckets] = {};
   ArchiveEntry* tails_[kArchiveBuckets] = {};  // last entry of each chain
-  // Name key -> entry and its list position. The format's 8-bit byte-sum
-  // buckets crowd names that differ only in digits into a few chains; this
-  // index keeps lookups constant-time for archives of many entries.
-  struct IndexSlot {
-    zorl::KRef<ArchiveEntry> entry;
-    zorl::KList<ArchiveEntry>::Position position;
-  };
-  std::unordered_map<std::string, IndexSlot> index_;
+  // Name key -> the entry's list position (whose node holds the entry).
+  // The format's 8-bit byte-sum buckets crowd names that differ only in
+  // digits into a few chains; this index keeps lookups constant-time for
+  // archives of many entries. A key views the entry's own name text, which
+  // the node keeps alive for as long as the key is in the index.
+  using EntryPosition = zorl::KList<ArchiveEntry>::Position;
+  std::unordered_map<std::string_view, EntryPosition> index_;
 };
 
 }  // namespace updater
