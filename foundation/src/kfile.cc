@@ -326,6 +326,14 @@ bool KFile::Flush() {
   return ok ? true : Fail(false);
 }
 
+bool KFile::StartWriteback(std::uint32_t offset, std::uint32_t length) {
+  if (!lock_) return false;
+  KLockGuard guard(*lock_);
+  if (!handle_) return true;
+  return platform::FileStartWriteback(*handle_, std::uint64_t{base_} + offset,
+                                      length);
+}
+
 bool KFile::SetEnd() {
   if (!lock_) return false;
   KLockGuard guard(*lock_);

@@ -108,4 +108,20 @@ bool FileFlush(FileHandle file) {
   return ::fsync(static_cast<int>(file)) == 0;
 }
 
+bool FileStartWriteback(FileHandle file, std::uint64_t offset,
+                        std::uint64_t length) {
+  if (file == kInvalidFile) return false;
+  if (length == 0) return true;  // the native call would take 0 as "to the end"
+#if defined(__linux__)
+  int r;
+  do {
+    r = ::sync_file_range(static_cast<int>(file), static_cast<off_t>(offset),
+                          static_cast<off_t>(length), SYNC_FILE_RANGE_WRITE);
+  } while (r != 0 && errno == EINTR);
+  return r == 0;
+#else
+  return true;  // no asynchronous range writeback: FileFlush does it all
+#endif
+}
+
 }  // namespace platform

@@ -179,6 +179,27 @@ TEST(FileTest, PositionalTransfersAndSize) {
   EXPECT_EQ(FileOpen(path.c_str(), kFileWrite | kFileNew), kInvalidFile);
 }
 
+TEST(FileTest, StartWritebackIsAnUncountedHint) {
+  // The fault sweep counts only operations whose failure shows; starting
+  // writeback changes no data, so an armed fault passes it by.
+  TempDir dir("writeback");
+  std::string path = dir / "f";
+  FileHandle f = FileOpen(path.c_str(), kFileRead | kFileWrite | kFileCreate);
+  ASSERT_NE(f, kInvalidFile);
+  ASSERT_EQ(FileWriteAt(f, 0, "abcdef", 6), 6);
+  ArmFault(1);
+  EXPECT_TRUE(FileStartWriteback(f, 0, 6));
+  EXPECT_TRUE(FileStartWriteback(f, 2, 0));
+  EXPECT_FALSE(FileStartWriteback(kInvalidFile, 0, 6));
+  EXPECT_FALSE(FaultFired());
+  EXPECT_EQ(CountedOperations(), 0);
+  DisarmFault();
+  char buf[6] = {};
+  EXPECT_EQ(FileReadAt(f, 0, buf, 6), 6);
+  EXPECT_EQ(std::string(buf, 6), "abcdef");
+  EXPECT_TRUE(FileClose(f));
+}
+
 TEST(FaultTest, TheKthOperationFails) {
   TempDir dir("fault");
   ASSERT_TRUE(WriteFileBytes(dir / "f", "x"));

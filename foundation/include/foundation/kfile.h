@@ -87,6 +87,11 @@ class KFile {
   // Size of the window, or -1.
   std::int32_t GetSize();
   bool Flush();
+  // Starts writing `length` bytes of the window from `offset` to the device
+  // without waiting, so a later Flush has less left to wait for. A hint:
+  // never throws; false when not open or the system refused (Flush still
+  // reports real failures); true for memory.
+  bool StartWriteback(std::uint32_t offset, std::uint32_t length);
   // Ends the data at the current position (files) / after it (memory).
   // Never throws.
   bool SetEnd();

@@ -50,6 +50,15 @@ bool FileTruncate(FileHandle file, std::uint64_t size);
 // Pushes buffered data to the device. False on failure.
 bool FileFlush(FileHandle file);
 
+// Starts writing `length` bytes from `offset` of the file's buffered data
+// to the device and returns without waiting: a hint that leaves a later
+// FileFlush less to wait for. Length 0 does nothing. Not a counted file
+// operation: it changes no data, and a refusal (false) leaves FileFlush to
+// report any real write failure. Systems without such a call do nothing
+// and answer true.
+bool FileStartWriteback(FileHandle file, std::uint64_t offset,
+                        std::uint64_t length);
+
 }  // namespace platform
 
 #endif  // PLATFORM_FILE_H_
