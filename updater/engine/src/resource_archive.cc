@@ -11,6 +11,9 @@ namespace {
 constexpr std::uint32_t kCopyChunk = 1024 * 1024;
 constexpr std::uint32_t kDirectoryChunk = 64 * 1024;
 constexpr std::uint32_t kMaxStreamOffset = 0x7FFFFFFFu;
+// Save asks the system to start writing back every this many bytes, so the
+// caller's final flush finds little left to write.
+constexpr std::uint32_t kWritebackStep = 32 * 1024 * 1024;
 
 void PutLe32(unsigned char* p, std::uint32_t v) {
   p[0] = static_cast<unsigned char>(v);
@@ -375,7 +378,20 @@ bool ResourceArchive::SaveContents(zorl::KFile& out,
   }
   if (used > 0) WriteExact(out, buffer.get(), used);
 
-  // Contents go through one buffer: small entries share a write.
+  // Contents go through one buffer: small entries share a write. The disk
+  // writes back what is done while the copy goes on (a hint only: its
+  // result changes nothing, the caller's flush reports real failures).
+  std::uint32_t out_at = static_cast<std::uint32_t>(directory_size);
+  std::uint32_t writeback_from = 0;
+  auto write_buffer = [&] {
+    WriteExact(out, buffer.get(), used);
+    out_at += used;
+    used = 0;
+    if (out_at - writeback_from >= kWritebackStep) {
+      out.StartWriteback(writeback_from, out_at - writeback_from);
+      writeback_from = out_at;
+    }
+  };
   const std::int64_t total_bytes = static_cast<std::int64_t>(total);
   std::int64_t written = 0;
   used = 0;
@@ -392,10 +408,7 @@ bool ResourceArchive::SaveContents(zorl::KFile& out,
         ReadExact(e.content, n, buffer.get() + used);
         used += n;
         left -= n;
-        if (used == kCopyChunk) {
-          WriteExact(out, buffer.get(), used);
-          used = 0;
-        }
+        if (used == kCopyChunk) write_buffer();
         written += n;
         if (progress) progress(written, total_bytes);
       }
@@ -405,7 +418,7 @@ bool ResourceArchive::SaveContents(zorl::KFile& out,
     }
     e.content.SetThrowMode(old);
   }
-  if (used > 0) WriteExact(out, buffer.get(), used);
+  if (used > 0) write_buffer();
   if (progress) progress(written, total_bytes);
   return true;
 }
