@@ -100,6 +100,9 @@ class KFile {
   void SetName(const KRef<char>& name);
   // The name: the path it was opened with, its source's for a view.
   const char* GetName() const { return TextOf(name_); }
+  // The name's counted buffer (empty when never named). Never edited in
+  // place, so a holder may keep it, or a Sub of it, as text of its own.
+  const KRef<char>& NameText() const { return name_; }
   bool GetThrowMode() const;
   // Sets the throw switch and returns its previous value.
   bool SetThrowMode(bool on);

@@ -168,7 +168,14 @@ bool ResourceArchive::LoadRecords(zorl::KFile& stream, bool entry_mode,
     zorl::AppendText(view_name, name, sizeof view_name);
     view.SetName(view_name);
     view.SetThrowMode(entry_mode);
-    if (!AddLocked(name, view, -1)) return false;
+    // The label ends with the entry's name unless it was cut: the entry's
+    // name text is then that tail, in the label's buffer.
+    zorl::KRef<char> tail;
+    const std::size_t label_length = std::strlen(view_name);
+    if (label_length >= length)
+      tail = view.NameText().Sub(
+          static_cast<std::ptrdiff_t>(label_length - length));
+    if (!AddLocked(name, view, -1, tail)) return false;
     if (progress) progress(i + 1, count);
   }
   return true;
@@ -189,15 +196,20 @@ zorl::KRef<ArchiveEntry> ResourceArchive::Find(const zorl::KRef<char>& name) {
 }
 
 bool ResourceArchive::AddLocked(const char* name, const zorl::KFile& content,
-                                std::int32_t length) {
+                                std::int32_t length,
+                                const zorl::KRef<char>& shared_text) {
   char key[zorl::kNameBufferSize];
   zorl::MakeNameKey(key, name);
   if (index_.count(key)) return false;
   zorl::KRef<ArchiveEntry> entry;
   entry.Reset(1);
   const std::size_t key_length = std::strlen(key);
-  entry->name_text.Reset(static_cast<std::uint32_t>(key_length + 1));
-  std::memcpy(entry->name_text.Get(), key, key_length + 1);
+  if (shared_text && std::strcmp(shared_text.Get(), key) == 0) {
+    entry->name_text = shared_text;
+  } else {
+    entry->name_text.Reset(static_cast<std::uint32_t>(key_length + 1));
+    std::memcpy(entry->name_text.Get(), key, key_length + 1);
+  }
   entry->name = entry->name_text.Get();
   entry->name_length = static_cast<std::uint32_t>(key_length);
   entry->hash = ArchiveNameHash(key);

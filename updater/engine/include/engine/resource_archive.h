@@ -42,12 +42,15 @@ inline constexpr char kArchiveExtension[] = "dat";
 inline constexpr char kBackupExtension[] = "bak";
 
 // One directory entry. An archive holds tens of thousands of them, so the
-// name lives in a buffer of its own exact size instead of a fixed 264 bytes.
+// name is counted text of its exact size instead of a fixed 264 bytes.
 struct ArchiveEntry {
   // The lowered name, NUL-terminated: points into `name_text`, which copies
   // of the entry share, so it stays valid as long as the entry (or a copy).
   const char* name = "";
-  zorl::KRef<char> name_text;   // name_length + 1 bytes
+  // A buffer of name_length + 1 bytes, or, for an entry loaded from an
+  // archive, the tail of its view's label "<archive> | <name>" (one
+  // buffer for both).
+  zorl::KRef<char> name_text;
   std::uint32_t name_length = 0;
   std::uint32_t hash = 0;        // bucket 0..255
   zorl::KFile content;           // view onto the entry's bytes
@@ -115,8 +118,11 @@ class ResourceArchive {
   bool Save(zorl::KFile& out, const Progress& progress = {});
 
  private:
+  // `shared_text`, when it holds the name's key, becomes the entry's name
+  // text instead of a new buffer.
   bool AddLocked(const char* name, const zorl::KFile& content,
-                 std::int32_t length);
+                 std::int32_t length,
+                 const zorl::KRef<char>& shared_text = {});
   zorl::KRef<ArchiveEntry> FindLocked(const char* key);
   void Unchain(ArchiveEntry* entry);
   bool LoadRecords(zorl::KFile& stream, bool entry_mode,
