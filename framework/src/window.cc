@@ -4,6 +4,8 @@
 
 #include "foundation/klock.h"
 #include "framework/application.h"
+#include "framework/placement_text.h"
+#include "framework/settings.h"
 #include "framework/window.h"
 #include "framework/window_class.h"
 #include "wide_text.h"
@@ -36,6 +38,15 @@ RECT ToRECT(const Rect& r) { return RECT{r.x, r.y, r.x + r.width, r.y + r.height
 
 Window* ObjectOf(HWND window) {
   return reinterpret_cast<Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+// The placement stored under `key`, at most 255 characters of it.
+zorl::KString StoredPlacementText(const char* key, const char* fallback) {
+  zorl::KString text = ReadSettingString(kPlacementSection, key, fallback);
+  if (text.Length() <= 255) return text;
+  zorl::KString cut;
+  cut.Assign(text, 0, 255);
+  return cut;
 }
 
 }  // namespace
@@ -212,11 +223,38 @@ bool Window::SetPlacement(const Placement& placement) {
   return SetWindowPlacement(Handle(), reinterpret_cast<WINDOWPLACEMENT*>(&copy)) != FALSE;
 }
 
-bool Window::RestorePlacement(const char*) { return false; }
+bool Window::RestorePlacement(const char* key) {
+  if (!Handle()) return false;
+  Placement placement = {};
+  if (ParsePlacement(StoredPlacementText(key, "").Text(), &placement)) {
+    return SetPlacement(placement);
+  }
+  // Nothing usable stored: a first start, so a centred window of the default size.
+  SetClientSize(640, 480);
+  Centre();
+  Application* app = GetApplication();
+  Show(app ? app->ShowCommand() : SW_SHOWNORMAL);
+  return true;
+}
 
-bool Window::RestorePosition(const char*) { return false; }
+bool Window::RestorePosition(const char* key) {
+  if (!Handle()) return false;
+  Placement placement = {};
+  int x = 0;
+  int y = 0;
+  if (ParsePlacement(StoredPlacementText(key, kDefaultPlacementText).Text(), &placement)) {
+    x = placement.normal_position.left;
+    y = placement.normal_position.top;
+  }
+  return Move(x, y, -1, -1);
+}
 
-bool Window::SavePlacement(const char*) { return false; }
+bool Window::SavePlacement(const char* key) {
+  Placement placement = {};
+  if (!GetPlacement(&placement)) return false;
+  if (IsMaximised()) placement.flags |= WPF_RESTORETOMAXIMIZED;
+  return WriteSettingString(kPlacementSection, key, FormatPlacement(placement).Text());
+}
 
 unsigned Window::GetStyle() { return static_cast<unsigned>(GetWindowLongW(Handle(), GWL_STYLE)); }
 

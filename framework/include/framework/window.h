@@ -90,8 +90,14 @@ class Window {
   // 18-19: false without a window.
   virtual bool GetPlacement(Placement* placement);
   virtual bool SetPlacement(const Placement& placement);
-  // 20-22: placement in the settings store. The store is not part of the framework yet:
-  // these return false and change nothing.
+  // 20-22: the placement in the settings store, section "Placement", value `key`.
+  // 20: false without a window; applies the stored placement and returns SetPlacement's
+  // result. When nothing usable is stored, sizes the client area to 640 by 480, centres the
+  // window, shows it with the application's show command and returns true.
+  // 21: moves to the stored normal rectangle's top-left corner ((0, 0) when nothing usable
+  // is stored), keeping the size; returns Move's result (false without a window).
+  // 22: stores the placement (a maximised window with WPF_RESTORETOMAXIMIZED); false without
+  // a window or when the store refused the write.
   virtual bool RestorePlacement(const char* key);
   virtual bool RestorePosition(const char* key);
   virtual bool SavePlacement(const char* key);
