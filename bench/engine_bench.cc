@@ -54,17 +54,21 @@ void FillSample(std::vector<unsigned char>& block, std::uint32_t& seed) {
   }
 }
 
-int Data(const char* out, unsigned long long bytes) {
-  std::FILE* f = std::fopen(out, "wb");
-  if (!f) return 1;
+// Writes `bytes` of the sample data of `seed`, a MiB at a time.
+void WriteSample(std::FILE* f, unsigned long long bytes, std::uint32_t seed) {
   std::vector<unsigned char> block(1 << 20);
-  std::uint32_t seed = 7;
   while (bytes > 0) {
     FillSample(block, seed);
     const std::size_t n = bytes < block.size() ? bytes : block.size();
     std::fwrite(block.data(), 1, n, f);
     bytes -= n;
   }
+}
+
+int Data(const char* out, unsigned long long bytes) {
+  std::FILE* f = std::fopen(out, "wb");
+  if (!f) return 1;
+  WriteSample(f, bytes, 7);
   return std::fclose(f) == 0 ? 0 : 1;
 }
 
@@ -131,14 +135,7 @@ int Stream(std::uint32_t opcode, const char* name, unsigned long long bytes,
   const std::string head = Le32(opcode) + Le32(static_cast<std::uint32_t>(std::strlen(name))) +
                            name + Le32(static_cast<std::uint32_t>(bytes));
   std::fwrite(head.data(), 1, head.size(), f);
-  std::vector<unsigned char> block(1 << 20);
-  std::uint32_t seed = 13;
-  while (bytes > 0) {
-    FillSample(block, seed);
-    const std::size_t n = bytes < block.size() ? bytes : block.size();
-    std::fwrite(block.data(), 1, n, f);
-    bytes -= n;
-  }
+  WriteSample(f, bytes, 13);
   return std::fclose(f) == 0 ? 0 : 1;
 }
 
