@@ -5,17 +5,23 @@ namespace {
 // One process-wide counter; the updater runs on one thread and the tests
 // that arm faults do too.
 long g_countdown = 0;  // > 0: armed
+long g_failing = 0;    // operations still to fail once the countdown ends
 long g_counted = 0;
 bool g_fired = false;
 }  // namespace
 
-void ArmFault(long k) {
-  g_countdown = k > 0 ? k : 0;
+void ArmFault(long k, long count) {
+  const bool armed = k > 0 && count > 0;
+  g_countdown = armed ? k : 0;
+  g_failing = armed ? count : 0;
   g_counted = 0;
   g_fired = false;
 }
 
-void DisarmFault() { g_countdown = 0; }
+void DisarmFault() {
+  g_countdown = 0;
+  g_failing = 0;
+}
 
 long CountedOperations() { return g_counted; }
 void ResetOperationCount() { g_counted = 0; }
@@ -24,7 +30,12 @@ bool FaultFired() { return g_fired; }
 namespace internal {
 bool ShouldFail() {
   ++g_counted;
-  if (g_countdown > 0 && --g_countdown == 0) {
+  if (g_countdown > 1) {
+    --g_countdown;
+    return false;
+  }
+  if (g_countdown == 1 && g_failing > 0) {
+    if (--g_failing == 0) g_countdown = 0;
     g_fired = true;
     return true;
   }

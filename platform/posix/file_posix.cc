@@ -124,4 +124,13 @@ bool FileStartWriteback(FileHandle file, std::uint64_t offset,
 #endif
 }
 
+bool GetFileIdentity(FileHandle file, FileIdentity* out) {
+  if (internal::ShouldFail() || file == kInvalidFile) return false;
+  struct stat st;
+  if (::fstat(static_cast<int>(file), &st) != 0) return false;
+  out->volume = static_cast<std::uint64_t>(st.st_dev);
+  out->index = static_cast<std::uint64_t>(st.st_ino);
+  return true;
+}
+
 }  // namespace platform

@@ -27,6 +27,14 @@ PathKind GetPathKind(const char* path) {
   return PathKind::kFile;
 }
 
+bool NamesIgnoreCase() { return false; }
+
+bool IsLink(const char* path) {
+  if (internal::ShouldFail()) return false;
+  struct stat st;
+  return ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
 bool RemoveFile(const char* path) {
   if (internal::ShouldFail()) return false;
   std::string native = NativePath(path);
@@ -99,10 +107,11 @@ bool Fill(Search* s, FindData* data) {
     if (!Matches(s->pattern, e->d_name)) continue;
     std::string full = s->directory + e->d_name;
     struct stat st;
-    if (::stat(full.c_str(), &st) != 0) continue;  // vanished or dangling
+    if (::lstat(full.c_str(), &st) != 0) continue;  // vanished
     FromNativeName(e->d_name, data->name, kMaxPath);
+    data->is_link = S_ISLNK(st.st_mode);
     data->is_directory = S_ISDIR(st.st_mode);
-    data->size = data->is_directory ? 0 : static_cast<std::uint64_t>(st.st_size);
+    data->size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     return true;
   }
 }
@@ -140,6 +149,21 @@ void FindClose(FindHandle search) {
   auto* s = static_cast<Search*>(search);
   ::closedir(s->dir);
   delete s;
+}
+
+IdentityLookup GetPathIdentity(const char* path, bool follow_links,
+                               FileIdentity* out) {
+  if (internal::ShouldFail()) return IdentityLookup::kFailed;
+  const std::string native = NativePath(path);
+  struct stat st;
+  const int r = follow_links ? ::stat(native.c_str(), &st)
+                             : ::lstat(native.c_str(), &st);
+  if (r != 0)
+    return errno == ENOENT || errno == ENOTDIR ? IdentityLookup::kMissing
+                                               : IdentityLookup::kFailed;
+  out->volume = static_cast<std::uint64_t>(st.st_dev);
+  out->index = static_cast<std::uint64_t>(st.st_ino);
+  return IdentityLookup::kFound;
 }
 
 bool MakeTempFile(const char* dir, const char* prefix, char* out) {

@@ -104,4 +104,14 @@ bool FileStartWriteback(FileHandle file, std::uint64_t, std::uint64_t) {
   return file != kInvalidFile;
 }
 
+bool GetFileIdentity(FileHandle file, FileIdentity* out) {
+  if (internal::ShouldFail() || file == kInvalidFile) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(Native(file), &info)) return false;
+  out->volume = info.dwVolumeSerialNumber;
+  out->index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
+               info.nFileIndexLow;
+  return true;
+}
+
 }  // namespace platform

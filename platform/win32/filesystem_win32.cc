@@ -19,9 +19,26 @@ PathKind GetPathKind(const char* path) {
                                         : PathKind::kFile;
 }
 
+bool NamesIgnoreCase() { return true; }
+
+bool IsLink(const char* path) {
+  if (internal::ShouldFail()) return false;
+  const DWORD a = GetFileAttributesW(Widen(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 bool RemoveFile(const char* path) {
   if (internal::ShouldFail()) return false;
-  return DeleteFileW(Widen(path).c_str()) != FALSE;
+  const std::wstring wide = Widen(path);
+  const DWORD a = GetFileAttributesW(wide.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  if (a & FILE_ATTRIBUTE_DIRECTORY) {
+    // A junction or a directory symbolic link is removed as a directory;
+    // that removes the link and nothing it points to.
+    if (!(a & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+    return RemoveDirectoryW(wide.c_str()) != FALSE;
+  }
+  return DeleteFileW(wide.c_str()) != FALSE;
 }
 
 bool RenameFile(const char* from, const char* to) {
@@ -48,11 +65,22 @@ bool RemoveEmptyDirectory(const char* path) {
 namespace {
 void Fill(const WIN32_FIND_DATAW& w, FindData* data) {
   Narrow(w.cFileName, data->name, kMaxPath);
-  data->is_directory = (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-  data->size = data->is_directory
+  data->is_link = (w.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  data->is_directory = !data->is_link &&
+                       (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  data->size = data->is_directory || data->is_link
                    ? 0
                    : (static_cast<std::uint64_t>(w.nFileSizeHigh) << 32) |
                          w.nFileSizeLow;
+}
+
+bool IdentityOf(HANDLE h, FileIdentity* out) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(h, &info)) return false;
+  out->volume = info.dwVolumeSerialNumber;
+  out->index = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) |
+               info.nFileIndexLow;
+  return true;
 }
 }  // namespace
 
@@ -75,6 +103,27 @@ bool FindNext(FindHandle search, FindData* data) {
 
 void FindClose(FindHandle search) {
   if (search) ::FindClose(static_cast<HANDLE>(search));
+}
+
+IdentityLookup GetPathIdentity(const char* path, bool follow_links,
+                               FileIdentity* out) {
+  if (internal::ShouldFail()) return IdentityLookup::kFailed;
+  // Attribute access only: no sharing conflict with the run's own open
+  // files, and directories open with backup semantics.
+  DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
+  if (!follow_links) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+  HANDLE h = CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                         nullptr, OPEN_EXISTING, flags, nullptr);
+  if (h == INVALID_HANDLE_VALUE) {
+    const DWORD e = GetLastError();
+    return e == ERROR_FILE_NOT_FOUND || e == ERROR_PATH_NOT_FOUND
+               ? IdentityLookup::kMissing
+               : IdentityLookup::kFailed;
+  }
+  const bool ok = IdentityOf(h, out);
+  CloseHandle(h);
+  return ok ? IdentityLookup::kFound : IdentityLookup::kFailed;
 }
 
 bool MakeTempFile(const char* dir, const char* prefix, char* out) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
 #include <set>
 #include <string>
 
@@ -9,6 +10,7 @@
 #include "platform/file.h"
 #include "platform/process.h"
 #include "platform/text.h"
+#include "support/links.h"
 #include "support/temp_dir.h"
 
 namespace platform {
@@ -140,6 +142,114 @@ TEST(FileSystemTest, SearchesMatchPatterns) {
   FindClose(nullptr);
 }
 
+// Lists `dir` into name -> entry, "." and ".." left out.
+std::map<std::string, FindData> Entries(const std::string& dir) {
+  std::map<std::string, FindData> entries;
+  FindData data;
+  FindHandle h = FindFirst((dir + "/*").c_str(), &data);
+  if (!h) return entries;
+  do {
+    const std::string name = data.name;
+    if (name != "." && name != "..") entries[name] = data;
+  } while (FindNext(h, &data));
+  FindClose(h);
+  return entries;
+}
+
+TEST(FileSystemTest, LinksAreListedAndRemovedAsThemselves) {
+  TempDir dir("links");
+  ASSERT_TRUE(MakeDirectory((dir / "outside").c_str()));
+  ASSERT_TRUE(WriteFileBytes(dir / "outside/victim", "keep me"));
+  ASSERT_TRUE(MakeDirectory((dir / "d").c_str()));
+  ASSERT_TRUE(WriteFileBytes(dir / "d/plain", "p"));
+  if (!testing_support::MakeDirectoryLink(dir / "outside", dir / "d/dirlink"))
+    GTEST_SKIP() << "this system cannot make directory links";
+  const bool file_links =
+      testing_support::MakeFileLink(dir / "outside/victim", dir / "d/filelink") &&
+      testing_support::MakeFileLink(dir / "nowhere", dir / "d/dangling");
+
+  auto entries = Entries(dir / "d");
+  ASSERT_EQ(entries.count("dirlink"), 1u);
+  EXPECT_TRUE(entries["dirlink"].is_link);
+  EXPECT_FALSE(entries["dirlink"].is_directory) << "a walk must not enter it";
+  EXPECT_EQ(entries["dirlink"].size, 0u);
+  EXPECT_FALSE(entries["plain"].is_link);
+  EXPECT_EQ(entries["plain"].size, 1u);
+  EXPECT_TRUE(IsLink((dir / "d/dirlink").c_str()));
+  EXPECT_FALSE(IsLink((dir / "d/plain").c_str()));
+  EXPECT_FALSE(IsLink((dir / "outside").c_str()));
+  EXPECT_FALSE(IsLink((dir / "d/missing").c_str()));
+  if (file_links) {
+    ASSERT_EQ(entries.size(), 4u);
+    for (const char* name : {"filelink", "dangling"}) {
+      EXPECT_TRUE(entries[name].is_link) << name;
+      EXPECT_FALSE(entries[name].is_directory) << name;
+      EXPECT_TRUE(IsLink((dir / "d/" + name).c_str())) << name;
+    }
+  }
+
+  // Removing a link removes the link, never what it points to.
+  EXPECT_TRUE(RemoveFile((dir / "d/dirlink").c_str()));
+  EXPECT_FALSE(IsLink((dir / "d/dirlink").c_str()));
+  EXPECT_EQ(GetPathKind((dir / "d/dirlink").c_str()), PathKind::kNone);
+  if (file_links) {
+    EXPECT_TRUE(RemoveFile((dir / "d/filelink").c_str()));
+    EXPECT_TRUE(RemoveFile((dir / "d/dangling").c_str()));
+  }
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(dir / "outside/victim", &bytes));
+  EXPECT_EQ(bytes, "keep me");
+  EXPECT_EQ(Entries(dir / "d").size(), 1u);
+}
+
+TEST(FileSystemTest, IdentityIsTheFileWhateverTheName) {
+  TempDir dir("identity");
+  ASSERT_TRUE(WriteFileBytes(dir / "a", "a"));
+  ASSERT_TRUE(WriteFileBytes(dir / "b", "a"));
+  ASSERT_TRUE(MakeDirectory((dir / "sub").c_str()));
+  FileIdentity a, other, same;
+  ASSERT_EQ(GetPathIdentity((dir / "a").c_str(), true, &a), IdentityLookup::kFound);
+  ASSERT_EQ(GetPathIdentity((dir / "b").c_str(), true, &other), IdentityLookup::kFound);
+  EXPECT_NE(a, other) << "same bytes, different files";
+  for (const std::string& spelling :
+       {dir.path() + "//a", dir.path() + "/./a", dir.path() + "/sub/../a",
+        dir.path() + "\\a"}) {
+    ASSERT_EQ(GetPathIdentity(spelling.c_str(), false, &same), IdentityLookup::kFound)
+        << spelling;
+    EXPECT_EQ(same, a) << spelling;
+  }
+  FileHandle f = FileOpen((dir / "a").c_str(), kFileRead);
+  ASSERT_NE(f, kInvalidFile);
+  ASSERT_TRUE(GetFileIdentity(f, &same));
+  EXPECT_EQ(same, a) << "an open file and its name agree";
+  EXPECT_TRUE(FileClose(f));
+  EXPECT_FALSE(GetFileIdentity(kInvalidFile, &same));
+  if (testing_support::MakeHardLink(dir / "a", dir / "second")) {
+    ASSERT_EQ(GetPathIdentity((dir / "second").c_str(), false, &same),
+              IdentityLookup::kFound);
+    EXPECT_EQ(same, a) << "a hard link is the same file";
+  }
+  ASSERT_EQ(GetPathIdentity(dir.path().c_str(), false, &same), IdentityLookup::kFound);
+  EXPECT_NE(same, a) << "directories have their own identity";
+
+  EXPECT_EQ(GetPathIdentity((dir / "missing").c_str(), true, &same),
+            IdentityLookup::kMissing);
+  EXPECT_EQ(GetPathIdentity((dir / "missing/x").c_str(), true, &same),
+            IdentityLookup::kMissing);
+  ArmFault(1);
+  EXPECT_EQ(GetPathIdentity((dir / "a").c_str(), true, &same), IdentityLookup::kFailed);
+  DisarmFault();
+
+  if (testing_support::MakeFileLink(dir / "a", dir / "link")) {
+    ASSERT_EQ(GetPathIdentity((dir / "link").c_str(), true, &same),
+              IdentityLookup::kFound);
+    EXPECT_EQ(same, a) << "followed: what opening the name reaches";
+    ASSERT_EQ(GetPathIdentity((dir / "link").c_str(), false, &same),
+              IdentityLookup::kFound);
+    EXPECT_NE(same, a) << "not followed: the link itself";
+  }
+}
+
 TEST(FileSystemTest, TempFilesAreUniqueAndEmpty) {
   TempDir dir("fs");
   char a[kMaxPath], b[kMaxPath];
@@ -211,6 +321,22 @@ TEST(FaultTest, TheKthOperationFails) {
   EXPECT_TRUE(FaultFired());
   EXPECT_EQ(GetPathKind((dir / "f").c_str()), PathKind::kFile);  // only once
   EXPECT_EQ(CountedOperations(), 4);
+  DisarmFault();
+}
+
+TEST(FaultTest, ARunOfOperationsFails) {
+  TempDir dir("fault");
+  ASSERT_TRUE(WriteFileBytes(dir / "f", "x"));
+  const std::string f = dir / "f";
+  ArmFault(2, 3);
+  EXPECT_EQ(GetPathKind(f.c_str()), PathKind::kFile);  // 1
+  for (int i = 2; i <= 4; ++i)
+    EXPECT_EQ(GetPathKind(f.c_str()), PathKind::kNone) << i;
+  EXPECT_EQ(GetPathKind(f.c_str()), PathKind::kFile);  // 5
+  EXPECT_TRUE(FaultFired());
+  ArmFault(1, 0);  // nothing to fail: disarmed
+  EXPECT_EQ(GetPathKind(f.c_str()), PathKind::kFile);
+  EXPECT_FALSE(FaultFired());
   DisarmFault();
 }
 

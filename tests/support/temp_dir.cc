@@ -68,6 +68,8 @@ std::vector<std::string> ListDirectory(const std::string& path) {
 }
 
 bool RemoveTree(const std::string& path) {
+  // A link goes as itself: never into what it points to.
+  if (platform::IsLink(path.c_str())) return platform::RemoveFile(path.c_str());
   switch (platform::GetPathKind(path.c_str())) {
     case platform::PathKind::kNone:
       return true;

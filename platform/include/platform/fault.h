@@ -6,8 +6,9 @@
 
 namespace platform {
 
-// From now on, the `k`-th file operation (1 = the next) fails; k <= 0 disarms.
-void ArmFault(long k);
+// From now on, the `k`-th file operation (1 = the next) fails, and with
+// `count` > 1 the `count` - 1 operations after it as well; k <= 0 disarms.
+void ArmFault(long k, long count = 1);
 
 // Stops injecting.
 void DisarmFault();

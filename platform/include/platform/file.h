@@ -59,6 +59,21 @@ bool FileFlush(FileHandle file);
 bool FileStartWriteback(FileHandle file, std::uint64_t offset,
                         std::uint64_t length);
 
+// What makes a file the same file whatever name reaches it (other
+// spellings, "..", links, hard links, short names): the device and inode
+// on POSIX, the volume serial number and file index on Windows.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  bool operator==(const FileIdentity& o) const {
+    return volume == o.volume && index == o.index;
+  }
+  bool operator!=(const FileIdentity& o) const { return !(*this == o); }
+};
+
+// The identity of an open file. False on failure.
+bool GetFileIdentity(FileHandle file, FileIdentity* out);
+
 }  // namespace platform
 
 #endif  // PLATFORM_FILE_H_

@@ -7,6 +7,8 @@
 
 #include <cstdint>
 
+#include "platform/file.h"
+
 namespace platform {
 
 // The system's fixed path buffer: 263 characters and a NUL.
@@ -17,7 +19,19 @@ enum class PathKind { kNone, kFile, kDirectory };
 // What `path` names: nothing (also on any error), a file or a directory.
 PathKind GetPathKind(const char* path);
 
-// Deletes a file. False when it is missing or cannot be deleted.
+// Whether the file system reads names the Windows way: ASCII letters match
+// regardless of case, and trailing dots and spaces of a name are dropped
+// ("Data\\A.TXT." is "data/a.txt"). False where every byte counts (POSIX).
+bool NamesIgnoreCase();
+
+// Whether the name itself is a link: a symbolic link, or on Windows any
+// reparse point (junctions, mount points, symbolic links). False for
+// everything else and on any error. Never looks at what a link points to.
+bool IsLink(const char* path);
+
+// Deletes a file, or a link itself (of any kind, also one that points to a
+// directory; never what it points to). False when it is missing, a
+// directory, or cannot be deleted.
 bool RemoveFile(const char* path);
 
 // Renames `from` to `to`. Never replaces: fails when `to` exists.
@@ -36,10 +50,14 @@ bool MakeDirectory(const char* path);
 // Removes an empty directory. False on failure.
 bool RemoveEmptyDirectory(const char* path);
 
-// One directory search result.
+// One directory search result. A link is reported as itself, whatever it
+// points to (also when that is missing): is_link set, is_directory clear,
+// size 0. A walk that descends into directories therefore never passes
+// through a link.
 struct FindData {
   char name[kMaxPath];  // the entry's name (no directory part), cp932
   bool is_directory;
+  bool is_link;
   std::uint64_t size;   // bytes, files only
 };
 
@@ -62,6 +80,19 @@ void FindClose(FindHandle search);
 // (prefix: its first three characters) and writes the name into `out`
 // (kMaxPath bytes). Returns false, leaving `out` empty, on failure.
 bool MakeTempFile(const char* dir, const char* prefix, char* out);
+
+enum class IdentityLookup {
+  kFound,    // `out` holds the identity
+  kMissing,  // nothing has that name (or a component is not a directory)
+  kFailed,   // the name may exist, but its identity could not be read
+};
+
+// The identity of the file or directory `path` names. With `follow_links`
+// a link is followed to what it points to (as opening the name would);
+// without, a link's own identity is given (as deleting the name would act
+// on it).
+IdentityLookup GetPathIdentity(const char* path, bool follow_links,
+                               FileIdentity* out);
 
 }  // namespace platform
 
