@@ -334,6 +334,12 @@ bool KFile::StartWriteback(std::uint32_t offset, std::uint32_t length) {
                                       length);
 }
 
+bool KFile::GetIdentity(platform::FileIdentity* out) const {
+  if (!handle_ || !lock_) return false;
+  KLockGuard guard(*lock_);
+  return platform::GetFileIdentity(*handle_, out);
+}
+
 bool KFile::SetEnd() {
   if (!lock_) return false;
   KLockGuard guard(*lock_);

@@ -181,6 +181,24 @@ TEST_F(KFileTest, FileSeeksClampAndFail) {
   EXPECT_EQ(f.Read(1, &b), 0);
 }
 
+TEST_F(KFileTest, EveryViewOfAFileHasTheFilesIdentity) {
+  KFile file, view, other;
+  ASSERT_TRUE(file.Open(KFILE_READ, path_.c_str()));
+  ASSERT_TRUE(view.OpenView(file, 100, 50));
+  ASSERT_TRUE(WriteFileBytes(dir_ / "other.bin", Pattern(1000)));
+  ASSERT_TRUE(other.Open(KFILE_READ, (dir_ / "other.bin").c_str()));
+  platform::FileIdentity a, b, c;
+  ASSERT_TRUE(file.GetIdentity(&a));
+  ASSERT_TRUE(view.GetIdentity(&b));
+  ASSERT_TRUE(other.GetIdentity(&c));
+  EXPECT_EQ(a, b);
+  EXPECT_NE(a, c) << "the same bytes in another file";
+  KFile memory, closed;
+  ASSERT_TRUE(memory.OpenMemory("m", 10, KMEM_READ));
+  EXPECT_FALSE(memory.GetIdentity(&c));
+  EXPECT_FALSE(closed.GetIdentity(&c));
+}
+
 TEST(KFileMemoryTest, NamesAndSizes) {
   KFile m;
   EXPECT_FALSE(m.OpenMemory(KRef<char>(), 0, KMEM_READ));

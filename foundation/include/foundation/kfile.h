@@ -95,6 +95,10 @@ class KFile {
   // Ends the data at the current position (files) / after it (memory).
   // Never throws.
   bool SetEnd();
+  // The identity of the file under a file stream or view (the same for
+  // every view of one file). False for memory, a closed stream, or when
+  // the system cannot tell. Never throws.
+  bool GetIdentity(platform::FileIdentity* out) const;
 
   // Names the stream (at most 263 characters are kept).
   void SetName(const KRef<char>& name);
