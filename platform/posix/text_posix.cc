@@ -56,8 +56,8 @@ std::string Convert(const char* to, const char* from, const std::string& in,
 
 }  // namespace
 
-std::string Cp932ToUtf8(const std::string& cp932) {
-  return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD", true, nullptr);
+std::string Cp932ToUtf8(const std::string& cp932, bool* ok) {
+  return Convert("UTF-8", "CP932", cp932, "\xEF\xBF\xBD", true, ok);
 }
 
 std::string Utf8ToCp932(const std::string& utf8, bool* ok) {

@@ -44,7 +44,13 @@ bool Narrow(const wchar_t* text, char* out, unsigned size) {
   return CopyCp932(FromWide(kCp932, text ? text : L"", nullptr), out, size);
 }
 
-std::string Cp932ToUtf8(const std::string& cp932) {
+std::string Cp932ToUtf8(const std::string& cp932, bool* ok) {
+  if (ok) {
+    // The strict conversion fails on any byte that is not a character.
+    *ok = cp932.empty() ||
+          MultiByteToWideChar(kCp932, MB_ERR_INVALID_CHARS, cp932.data(),
+                              static_cast<int>(cp932.size()), nullptr, 0) > 0;
+  }
   return FromWide(CP_UTF8, ToWide(kCp932, cp932), nullptr);
 }
 

@@ -108,6 +108,15 @@ TEST(FileSystemTest, Cp932NamesWithBackslashTrailBytes) {
   EXPECT_EQ(lossy[0], 'a');
   EXPECT_EQ(lossy.find_first_not_of('?', 1), std::string::npos) << lossy;
   EXPECT_GT(lossy.size(), 1u);
+  // Bytes that are no cp932 character: a lone lead byte, an unassigned pair.
+  ok = false;
+  Cp932ToUtf8(kHyo + kSo, &ok);
+  EXPECT_TRUE(ok);
+  for (const char* bad : {"a\x81", "\x85\x40"}) {
+    ok = true;
+    Cp932ToUtf8(bad, &ok);
+    EXPECT_FALSE(ok) << bad;
+  }
 }
 
 TEST(FileSystemTest, SearchesMatchPatterns) {

@@ -17,8 +17,9 @@ inline bool IsLeadByte(unsigned char c) {
 // never half a two-byte character, NUL-terminated. False if it had to cut.
 bool CopyCp932(const std::string& cp932, char* out, unsigned size);
 
-// cp932 to UTF-8. Bytes that do not convert become U+FFFD.
-std::string Cp932ToUtf8(const std::string& cp932);
+// cp932 to UTF-8. Bytes that do not convert become U+FFFD; `ok`, when
+// given, is set to false if that happened.
+std::string Cp932ToUtf8(const std::string& cp932, bool* ok = nullptr);
 
 // UTF-8 to cp932. Characters without a cp932 form become "?";
 // `ok`, when given, is set to false if that happened.
