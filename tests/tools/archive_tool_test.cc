@@ -3,9 +3,12 @@
 // file, and checking corrupt directories.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "engine_fixture.h"
 #include "tool_run.h"
@@ -45,8 +48,14 @@ TEST(KestrelArchive, CreateIsCanonicalAndExtractGivesTheFilesBack) {
                                   {"\x95\x5C/\x83\x5C\x81[\x83X.bin",
                                    std::string("\0\x01\x02", 3)}}));
   r = Tool("list --json " + Quote(s / "a.dat"));
-  EXPECT_NE(r.out.find("\"name\": \"表/ソース.bin\""), std::string::npos) << r.out;
-  EXPECT_NE(r.out.find("\"count\": 3"), std::string::npos);
+  ASSERT_EQ(r.status, 0) << r.err;
+  const nlohmann::json listing = nlohmann::json::parse(r.out);
+  EXPECT_EQ(listing["count"], 3);
+  EXPECT_EQ(listing["total_size"], 11);
+  ASSERT_EQ(listing["entries"].size(), 3u);
+  EXPECT_EQ(listing["entries"][2]["name"], "表/ソース.bin");
+  EXPECT_EQ(listing["entries"][2]["size"], 3);
+  EXPECT_EQ(listing["entries"][0]["offset"], 8 + 3 * 12 + 10 + 9 + 13);
   r = Tool("extract " + Quote(s / "a.dat") + " " + Quote(s / "out"));
   ASSERT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(tool_run::TreeDifferences(s / "out", s / "src"),
@@ -166,15 +175,54 @@ TEST(KestrelArchive, CreateWithAnOrderFile) {
   EXPECT_FALSE(fs::exists(s / "z.dat"));
 }
 
-TEST(KestrelArchive, HelpAndUsage) {
+// Names from a hostile archive: control characters, bytes that are no cp932
+// character, quotes (loaded names are lowered). The listing shows them escaped and stays one line per
+// entry; the JSON parses and carries the same escaped names.
+TEST(KestrelArchive, ListShowsAnyNameSafely) {
+  Scratch s;
+  Write(s / "odd.dat", fixture::MakeArchive({{"a\x1b[2Kb", "1"},
+                                             {"x\x85\x40\xff\x81", "22"},
+                                             {"q\"u\\o\nte", "333"},
+                                             {"\x95\x5C.txt", "4"}}));
+  tool_run::Result r = Tool("list " + Quote(s / "odd.dat"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  for (const char* shown : {"a\\x1b[2kb\n", "x\\x85@\\xff\\x81\n",
+                            "q\"u\\o\\x0ate\n", "表.txt\n"})
+    EXPECT_NE(r.out.find(shown), std::string::npos) << shown << "\n" << r.out;
+  EXPECT_EQ(r.out.find('\x1b'), std::string::npos);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 5) << r.out;
+
+  r = Tool("list --json " + Quote(s / "odd.dat"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  nlohmann::json listing;
+  ASSERT_NO_THROW(listing = nlohmann::json::parse(r.out)) << r.out;
+  std::vector<std::string> names;
+  for (const auto& entry : listing["entries"]) names.push_back(entry["name"]);
+  EXPECT_EQ(names, (std::vector<std::string>{"a\\x1b[2kb", "x\\x85@\\xff\\x81",
+                                             "q\"u\\o\\x0ate", "表.txt"}));
+}
+
+TEST(KestrelArchive, HelpVersionAndUsage) {
   for (const char* sub : {"list", "extract", "create", "add", "remove", "replace", "check"}) {
     const tool_run::Result r = Tool(std::string(sub) + " --help");
     EXPECT_EQ(r.status, 0) << sub;
     EXPECT_EQ(r.out.rfind(std::string("usage: kestrel-archive ") + sub, 0), 0u) << sub;
-    EXPECT_EQ(Tool(sub).status, 2) << sub;
+    const tool_run::Result wrong = Tool(sub);
+    EXPECT_EQ(wrong.status, 2) << sub;
+    EXPECT_EQ(wrong.err.rfind(std::string("kestrel-archive ") + sub + ": ", 0), 0u)
+        << wrong.err;
   }
   EXPECT_EQ(Tool("").status, 2);
   EXPECT_EQ(Tool("--help").status, 0);
+  const tool_run::Result version = Tool("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("kestrel-archive ", 0), 0u);
+  // A path the game's code page cannot hold is a wrong command line.
+  const tool_run::Result emoji = Tool("list 'a\xF0\x9F\x98\x80.dat'");
+  EXPECT_EQ(emoji.status, 2);
+  EXPECT_NE(emoji.err.find("ARCHIVE: 'a\xF0\x9F\x98\x80.dat' has characters that cp932"),
+            std::string::npos)
+      << emoji.err;
 }
 
 }  // namespace

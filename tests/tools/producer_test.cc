@@ -244,7 +244,12 @@ TEST(ProducerWorkflow, EveryCommandHasHelp) {
     EXPECT_EQ(r.status, 0) << sub;
     EXPECT_EQ(r.out.rfind(std::string("usage: kestrel-patch ") + sub, 0), 0u) << r.out;
   }
+  const tool_run::Result version = Patch("--version");
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out.rfind("kestrel-patch ", 0), 0u);
   EXPECT_EQ(Patch("build onlyone -o x").status, 2);
+  EXPECT_EQ(Patch("build old new").status, 2);  // -o is required
+  EXPECT_EQ(Patch("build old new -o x --clear").status, 2);
   EXPECT_EQ(Patch("pack a b").status, 2);
   EXPECT_EQ(Patch("list").status, 2);
 }

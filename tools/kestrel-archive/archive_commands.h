@@ -1,22 +1,23 @@
-// The subcommands of kestrel-archive. Each takes the arguments after its
-// own name and returns the exit status: 0 success, 1 the work failed (or,
-// for check, the archive is invalid), 2 the command line was wrong.
+// The subcommands of kestrel-archive, each declared on the tools' shared
+// front door. Exit status: 0 success, 1 the work failed (or, for check,
+// the archive is invalid), 2 the command line was wrong.
 #ifndef TOOLS_KESTREL_ARCHIVE_ARCHIVE_COMMANDS_H_
 #define TOOLS_KESTREL_ARCHIVE_ARCHIVE_COMMANDS_H_
 
+#include "command_line.h"
+
 namespace karchive {
 
-constexpr int kExitSuccess = 0;
-constexpr int kExitFailure = 1;
-constexpr int kExitUsage = 2;
+using tools::kExitFailure;
+using tools::kExitSuccess;
+using tools::kExitUsage;
 
-int ListCommand(int argc, char** argv);
-int ExtractCommand(int argc, char** argv);
-int CreateCommand(int argc, char** argv);
-int AddCommand(int argc, char** argv);
-int RemoveCommand(int argc, char** argv);
-int ReplaceCommand(int argc, char** argv);
-int CheckCommand(int argc, char** argv);
+void AddListCommand(tools::CommandLine& cli);
+void AddExtractCommand(tools::CommandLine& cli);
+void AddCreateCommand(tools::CommandLine& cli);
+// add, remove and replace.
+void AddEditCommands(tools::CommandLine& cli);
+void AddCheckCommand(tools::CommandLine& cli);
 
 }  // namespace karchive
 

@@ -1,7 +1,5 @@
 #include "archive_io.h"
 
-#include <cstring>
-
 #include "patchlib/atomic_output.h"
 #include "patchlib/console.h"
 #include "platform/filesystem.h"
@@ -9,19 +7,6 @@
 namespace karchive {
 
 void Error(const std::string& message) { patchlib::PrintError(kTool, message); }
-
-bool WantsHelp(int argc, char** argv) {
-  for (int i = 0; i < argc; ++i)
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0)
-      return true;
-  return false;
-}
-
-bool PathArg(const char* arg, std::string* out) {
-  if (patchlib::ArgToCp932(arg, out)) return true;
-  Error(std::string(arg) + ": name has characters cp932 cannot hold");
-  return false;
-}
 
 bool LoadArchive(const std::string& path, updater::ResourceArchive& archive) {
   const platform::PathKind kind = platform::GetPathKind(path.c_str());

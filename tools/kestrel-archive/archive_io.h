@@ -1,4 +1,4 @@
-// Shared steps of the archive subcommands: arguments, loading an archive
+// Shared steps of the archive subcommands: errors, loading an archive
 // with a clear error, and writing one through a temporary file.
 #ifndef TOOLS_KESTREL_ARCHIVE_ARCHIVE_IO_H_
 #define TOOLS_KESTREL_ARCHIVE_ARCHIVE_IO_H_
@@ -14,13 +14,6 @@ constexpr char kTool[] = "kestrel-archive";
 
 // Prints "kestrel-archive: <message>" on stderr.
 void Error(const std::string& message);
-
-// True when the arguments ask for help ("--help" or "-h" anywhere).
-bool WantsHelp(int argc, char** argv);
-
-// Converts an argument to a cp932 path; prints an error naming it and
-// returns false when cp932 cannot hold it.
-bool PathArg(const char* arg, std::string* out);
 
 // Loads `path` (cp932) into `archive`; prints an error naming the file
 // (missing, unreadable, or not a valid archive) and returns false.

@@ -1,6 +1,7 @@
 // kestrel-archive check ARCHIVE: validates the directory record by record,
 // independently of the loader, so that every problem is named.
 #include <cstdio>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -14,33 +15,19 @@
 namespace karchive {
 namespace {
 
-const char kHelp[] =
-    "usage: kestrel-archive check ARCHIVE\n\n"
+const char kDescription[] =
     "Validates the archive's directory: the magic, every record complete,\n"
     "name lengths 0 to 263, no two names equal after lowering, every entry's\n"
     "offset and size inside the file. Prints each problem and whether the\n"
     "archive is canonical (names lowered, contents packed in directory order\n"
-    "right after the directory). Exit status: 0 valid, 1 invalid or\n"
-    "unreadable, 2 bad command line.\n";
+    "right after the directory).";
 
 std::uint32_t Le32(const unsigned char* p) {
   return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
          std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
 }
 
-}  // namespace
-
-int CheckCommand(int argc, char** argv) {
-  if (WantsHelp(argc, argv)) {
-    std::fputs(kHelp, stdout);
-    return kExitSuccess;
-  }
-  if (argc != 1) {
-    std::fputs(kHelp, stderr);
-    return kExitUsage;
-  }
-  std::string path;
-  if (!PathArg(argv[0], &path)) return kExitUsage;
+int Check(const std::string& path) {
   const std::string shown = patchlib::Show(path);
   zorl::KFile file;
   if (platform::GetPathKind(path.c_str()) != platform::PathKind::kFile ||
@@ -119,6 +106,16 @@ int CheckCommand(int argc, char** argv) {
               : !lowered       ? "not canonical (names not lowered)"
                                : "not canonical (contents not packed in order)");
   return kExitSuccess;
+}
+
+}  // namespace
+
+void AddCheckCommand(tools::CommandLine& cli) {
+  auto path = std::make_shared<std::string>();
+  cli.Add("check", "validate an archive's directory", kDescription,
+          [path] { return Check(*path); })
+      .Path("ARCHIVE", path.get(), "the archive to check")
+      .Footer("exit status: 0 valid, 1 invalid or unreadable, 2 wrong command line.");
 }
 
 }  // namespace karchive

@@ -1,8 +1,8 @@
 // kestrel-archive create ARCHIVE DIR [--order FILE]
 #include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,16 +15,19 @@
 namespace karchive {
 namespace {
 
-const char kHelp[] =
-    "usage: kestrel-archive create ARCHIVE DIR [--order FILE]\n\n"
+const char kDescription[] =
     "Packs every file below DIR into a new archive in canonical form: entry\n"
     "names are the files' paths relative to DIR (\"/\" separated, cp932,\n"
     "ASCII letters lowered), contents packed in directory order right after\n"
     "the directory. The order is the lowered names' byte order, or the order\n"
-    "of the names in FILE (one per line, UTF-8; blank lines and lines\n"
-    "starting with '#' are skipped), which must name every file exactly once.\n"
+    "of the names in an order file.\n"
     "ARCHIVE is written through a temporary file and replaced at the end;\n"
-    "when it lies in DIR (given as DIR/NAME), it is not packed into itself.\n";
+    "when it lies in DIR (given as DIR/NAME), it is not packed into itself.";
+
+struct CreateOptions {
+  std::string archive, dir, order;
+  bool order_given = false;
+};
 
 std::string Lowered(const std::string& name) {
   char key[zorl::kNameBufferSize];
@@ -64,34 +67,10 @@ bool ReadOrderFile(const std::string& path, std::vector<std::string>* names) {
   return true;
 }
 
-}  // namespace
-
-int CreateCommand(int argc, char** argv) {
-  if (WantsHelp(argc, argv)) {
-    std::fputs(kHelp, stdout);
-    return kExitSuccess;
-  }
-  std::vector<const char*> positional;
-  const char* order_arg = nullptr;
-  for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--order") == 0 && i + 1 < argc) {
-      order_arg = argv[++i];
-    } else if (argv[i][0] == '-') {
-      std::fputs(kHelp, stderr);
-      return kExitUsage;
-    } else {
-      positional.push_back(argv[i]);
-    }
-  }
-  if (positional.size() != 2) {
-    std::fputs(kHelp, stderr);
-    return kExitUsage;
-  }
-  std::string path, dir, order_path;
-  if (!PathArg(positional[0], &path) || !PathArg(positional[1], &dir) ||
-      (order_arg && !PathArg(order_arg, &order_path)))
-    return kExitUsage;
-
+int Create(const CreateOptions& o) {
+  const std::string& path = o.archive;
+  const std::string& dir = o.dir;
+  const std::string& order_path = o.order;
   std::vector<patchlib::TreeItem> items;
   std::string error;
   if (!patchlib::WalkTree(dir, &items, &error)) {
@@ -121,7 +100,7 @@ int CreateCommand(int argc, char** argv) {
   }
 
   std::vector<std::string> order;  // lowered names
-  if (order_arg) {
+  if (o.order_given) {
     std::vector<std::string> listed;
     if (!ReadOrderFile(order_path, &listed)) return kExitFailure;
     std::map<std::string, bool> seen;
@@ -171,6 +150,21 @@ int CreateCommand(int argc, char** argv) {
   std::printf("%zu entries written to %s\n", order.size(),
               patchlib::Show(path).c_str());
   return kExitSuccess;
+}
+
+}  // namespace
+
+void AddCreateCommand(tools::CommandLine& cli) {
+  auto o = std::make_shared<CreateOptions>();
+  cli.Add("create", "pack a directory into a new archive", kDescription,
+          [o] { return Create(*o); })
+      .Path("ARCHIVE", &o->archive, "the archive to write")
+      .Path("DIR", &o->dir, "the directory whose files become the entries")
+      .PathOption("--order", "FILE", &o->order,
+                  "entry order: one name per line (UTF-8; blank lines and "
+                  "lines starting with '#' are skipped), every file exactly "
+                  "once",
+                  false, &o->order_given);
 }
 
 }  // namespace karchive

@@ -1,6 +1,7 @@
 // kestrel-archive add | remove | replace: edit an archive in place, always
 // writing a complete new archive and replacing the old one atomically.
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,20 +13,22 @@
 namespace karchive {
 namespace {
 
-const char kAddHelp[] =
-    "usage: kestrel-archive add ARCHIVE FILE [NAME]\n\n"
+const char kAddDescription[] =
     "Appends FILE as a new entry named NAME (default: FILE's last path\n"
     "component), lowered. Fails when the name exists. The archive is written\n"
-    "anew through a temporary file and replaced only when complete.\n";
-const char kRemoveHelp[] =
-    "usage: kestrel-archive remove ARCHIVE NAME...\n\n"
+    "anew through a temporary file and replaced only when complete.";
+const char kRemoveDescription[] =
     "Removes the named entries (letter case of ASCII letters ignored). Fails,\n"
-    "changing nothing, when one is missing. Written through a temporary file.\n";
-const char kReplaceHelp[] =
-    "usage: kestrel-archive replace ARCHIVE FILE [NAME]\n\n"
+    "changing nothing, when one is missing. Written through a temporary file.";
+const char kReplaceDescription[] =
     "Gives the existing entry NAME (default: FILE's last path component)\n"
     "FILE's content, keeping its place in the order. Fails when the entry is\n"
-    "missing. Written through a temporary file.\n";
+    "missing. Written through a temporary file.";
+
+struct EditOptions {
+  std::string archive, file, name;
+  std::vector<std::string> names;
+};
 
 std::string LastComponent(const std::string& path) {
   const std::vector<std::string> parts = patchlib::SplitComponents(path);
@@ -33,23 +36,10 @@ std::string LastComponent(const std::string& path) {
 }
 
 // Shared by add and replace: ARCHIVE FILE [NAME].
-int PutFile(int argc, char** argv, const char* help, bool replace) {
-  if (WantsHelp(argc, argv)) {
-    std::fputs(help, stdout);
-    return kExitSuccess;
-  }
-  if (argc < 2 || argc > 3) {
-    std::fputs(help, stderr);
-    return kExitUsage;
-  }
-  std::string path, file_path, name;
-  if (!PathArg(argv[0], &path) || !PathArg(argv[1], &file_path))
-    return kExitUsage;
-  if (argc == 3) {
-    if (!PathArg(argv[2], &name)) return kExitUsage;
-  } else {
-    name = LastComponent(file_path);
-  }
+int PutFile(const EditOptions& o, bool replace) {
+  const std::string& path = o.archive;
+  const std::string& file_path = o.file;
+  const std::string name = o.name.empty() ? LastComponent(file_path) : o.name;
   if (name.empty() || name.size() > updater::kMaxEntryNameLength) {
     Error(patchlib::Show(name) + ": entry names hold 1 to 263 bytes");
     return kExitUsage;
@@ -80,39 +70,39 @@ int PutFile(int argc, char** argv, const char* help, bool replace) {
   return SaveArchive(archive, path) ? kExitSuccess : kExitFailure;
 }
 
-}  // namespace
-
-int AddCommand(int argc, char** argv) {
-  return PutFile(argc, argv, kAddHelp, false);
-}
-
-int ReplaceCommand(int argc, char** argv) {
-  return PutFile(argc, argv, kReplaceHelp, true);
-}
-
-int RemoveCommand(int argc, char** argv) {
-  if (WantsHelp(argc, argv)) {
-    std::fputs(kRemoveHelp, stdout);
-    return kExitSuccess;
-  }
-  if (argc < 2) {
-    std::fputs(kRemoveHelp, stderr);
-    return kExitUsage;
-  }
-  std::string path;
-  if (!PathArg(argv[0], &path)) return kExitUsage;
+int Remove(const EditOptions& o) {
   updater::ResourceArchive archive;
-  if (!LoadArchive(path, archive)) return kExitFailure;
-  for (int i = 1; i < argc; ++i) {
-    std::string name;
-    if (!PathArg(argv[i], &name)) return kExitUsage;
+  if (!LoadArchive(o.archive, archive)) return kExitFailure;
+  for (const std::string& name : o.names) {
     if (!archive.Remove(name.c_str())) {
-      Error(patchlib::Show(path) + ": no entry named " + patchlib::Show(name) +
+      Error(patchlib::Show(o.archive) + ": no entry named " + patchlib::Show(name) +
             "; nothing changed");
       return kExitFailure;
     }
   }
-  return SaveArchive(archive, path) ? kExitSuccess : kExitFailure;
+  return SaveArchive(archive, o.archive) ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+void AddEditCommands(tools::CommandLine& cli) {
+  auto add = std::make_shared<EditOptions>();
+  cli.Add("add", "add a file as a new entry", kAddDescription,
+          [add] { return PutFile(*add, false); })
+      .Path("ARCHIVE", &add->archive, "the archive to change")
+      .Path("FILE", &add->file, "the file whose content the entry gets")
+      .OptionalPath("NAME", &add->name, "the entry's name");
+  auto remove = std::make_shared<EditOptions>();
+  cli.Add("remove", "remove entries", kRemoveDescription,
+          [remove] { return Remove(*remove); })
+      .Path("ARCHIVE", &remove->archive, "the archive to change")
+      .Paths("NAME", &remove->names, "the entries to remove", true);
+  auto replace = std::make_shared<EditOptions>();
+  cli.Add("replace", "replace an entry's content", kReplaceDescription,
+          [replace] { return PutFile(*replace, true); })
+      .Path("ARCHIVE", &replace->archive, "the archive to change")
+      .Path("FILE", &replace->file, "the file whose content the entry gets")
+      .OptionalPath("NAME", &replace->name, "the entry's name");
 }
 
 }  // namespace karchive

@@ -1,6 +1,6 @@
 // kestrel-archive extract ARCHIVE DIR [NAME...]
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,13 +15,17 @@
 namespace karchive {
 namespace {
 
-const char kHelp[] =
-    "usage: kestrel-archive extract ARCHIVE DIR [NAME...]\n\n"
+const char kDescription[] =
     "Writes every entry (or only the NAMEs given) as a file below DIR,\n"
     "creating DIR and subdirectories as needed. Names are written in UTF-8.\n"
     "An entry whose name would land outside DIR (\"..\", a rooted or drive\n"
     "name, characters Windows does not allow) is refused and not written;\n"
-    "the others are still extracted and the exit status is 1.\n";
+    "the others are still extracted and the exit status is 1.";
+
+struct ExtractOptions {
+  std::string archive, dir;
+  std::vector<std::string> names;
+};
 
 // Copies an entry's content into `path` through a temporary file.
 bool WriteEntry(zorl::KFile& content, const std::string& path) {
@@ -43,25 +47,10 @@ bool WriteEntry(zorl::KFile& content, const std::string& path) {
   return out.Commit();
 }
 
-}  // namespace
-
-int ExtractCommand(int argc, char** argv) {
-  if (WantsHelp(argc, argv)) {
-    std::fputs(kHelp, stdout);
-    return kExitSuccess;
-  }
-  if (argc < 2) {
-    std::fputs(kHelp, stderr);
-    return kExitUsage;
-  }
-  std::string path, dir;
-  if (!PathArg(argv[0], &path) || !PathArg(argv[1], &dir)) return kExitUsage;
-  std::vector<std::string> wanted;
-  for (int i = 2; i < argc; ++i) {
-    std::string name;
-    if (!PathArg(argv[i], &name)) return kExitUsage;
-    wanted.push_back(name);
-  }
+int Extract(const ExtractOptions& o) {
+  const std::string& path = o.archive;
+  const std::string& dir = o.dir;
+  const std::vector<std::string>& wanted = o.names;
   updater::ResourceArchive archive;
   if (!LoadArchive(path, archive)) return kExitFailure;
 
@@ -108,6 +97,17 @@ int ExtractCommand(int argc, char** argv) {
   std::printf("%u of %zu entries extracted into %s\n", written, entries.size(),
               patchlib::Show(dir).c_str());
   return ok ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+void AddExtractCommand(tools::CommandLine& cli) {
+  auto o = std::make_shared<ExtractOptions>();
+  cli.Add("extract", "write entries out as files", kDescription,
+          [o] { return Extract(*o); })
+      .Path("ARCHIVE", &o->archive, "the archive to read")
+      .Path("DIR", &o->dir, "where the files go")
+      .Paths("NAME", &o->names, "only these entries (default: all)", false);
 }
 
 }  // namespace karchive

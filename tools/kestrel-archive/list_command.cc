@@ -1,92 +1,67 @@
 // kestrel-archive list ARCHIVE [--json]
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 
 #include "archive_commands.h"
 #include "archive_io.h"
+#include "display_name.h"
+#include "json_output.h"
 #include "patchlib/console.h"
 
 namespace karchive {
 namespace {
 
-const char kHelp[] =
-    "usage: kestrel-archive list ARCHIVE [--json]\n\n"
-    "Lists every entry in directory order: name, content offset and size,\n"
-    "then the totals. --json prints one JSON object for scripts:\n"
-    "{\"entries\": [{\"name\", \"offset\", \"size\"}...], \"count\", "
-    "\"total_size\"}.\nNames are shown in UTF-8.\n";
+const char kDescription[] =
+    "Lists every entry in directory order: content offset, size and name,\n"
+    "then the totals. Names are shown in UTF-8; control characters and bytes\n"
+    "that are no cp932 character are shown as \\xNN.";
 
-std::string JsonString(const std::string& utf8) {
-  std::string out = "\"";
-  for (unsigned char c : utf8) {
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char esc[8];
-      std::snprintf(esc, sizeof esc, "\\u%04x", c);
-      out += esc;
-    } else {
-      out += static_cast<char>(c);
-    }
-  }
-  return out + "\"";
-}
-
-}  // namespace
-
-int ListCommand(int argc, char** argv) {
-  if (WantsHelp(argc, argv)) {
-    std::fputs(kHelp, stdout);
-    return kExitSuccess;
-  }
+struct ListOptions {
+  std::string archive;
   bool json = false;
-  const char* archive_arg = nullptr;
-  for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--json") == 0) {
-      json = true;
-    } else if (!archive_arg && argv[i][0] != '-') {
-      archive_arg = argv[i];
-    } else {
-      std::fputs(kHelp, stderr);
-      return kExitUsage;
-    }
-  }
-  if (!archive_arg) {
-    std::fputs(kHelp, stderr);
-    return kExitUsage;
-  }
-  std::string path;
-  if (!PathArg(archive_arg, &path)) return kExitUsage;
+};
+
+int List(const ListOptions& o) {
   updater::ResourceArchive archive;
-  if (!LoadArchive(path, archive)) return kExitFailure;
+  if (!LoadArchive(o.archive, archive)) return kExitFailure;
 
   const std::uint32_t count = archive.Count();
   std::uint64_t total = 0;
-  if (json) std::printf("{\"entries\": [");
+  std::unique_ptr<tools::JsonListWriter> json;
+  if (o.json) json = std::make_unique<tools::JsonListWriter>(stdout, "entries");
   for (std::uint32_t i = 0; i < count; ++i) {
     zorl::KRef<updater::ArchiveEntry> entry = archive.EntryAt(i);
     const std::uint32_t offset = entry->content.Base();
     const std::int32_t size = entry->content.GetSize();
     total += size > 0 ? static_cast<std::uint64_t>(size) : 0;
-    const std::string name = patchlib::Show(entry->name);
     if (json)
-      std::printf("%s\n  {\"name\": %s, \"offset\": %" PRIu32
-                  ", \"size\": %" PRId32 "}",
-                  i ? "," : "", JsonString(name).c_str(), offset, size);
+      json->Add({{"name", tools::Utf8Name(entry->name)},
+                 {"offset", offset},
+                 {"size", size}});
     else
       std::printf("%10" PRIu32 " %10" PRId32 "  %s\n", offset, size,
-                  name.c_str());
+                  tools::ShowName(entry->name).c_str());
   }
   if (json)
-    std::printf("%s], \"count\": %" PRIu32 ", \"total_size\": %" PRIu64 "}\n",
-                count ? "\n" : "", count, total);
+    json->Finish({{"count", count}, {"total_size", total}});
   else
     std::printf("%" PRIu32 " entries, %" PRIu64 " bytes of content (%s)\n",
                 count, total, patchlib::HumanBytes(total).c_str());
   return kExitSuccess;
+}
+
+}  // namespace
+
+void AddListCommand(tools::CommandLine& cli) {
+  auto o = std::make_shared<ListOptions>();
+  cli.Add("list", "list entries: offset, size, name", kDescription,
+          [o] { return List(*o); })
+      .Path("ARCHIVE", &o->archive, "the archive to list")
+      .Flag("--json", &o->json,
+            "print one JSON object for scripts: {\"entries\": [{\"name\", "
+            "\"offset\", \"size\"}...], \"count\", \"total_size\"}, in UTF-8");
 }
 
 }  // namespace karchive

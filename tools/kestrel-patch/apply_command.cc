@@ -1,7 +1,7 @@
 // kestrel-patch apply PATCH [--dir GAME]: runs an updater's patch against a
 // game directory, exactly as the updater would run it on itself.
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 
 #include "console_text.h"
@@ -13,13 +13,9 @@
 
 namespace kpatch {
 
-const char kApplySummary[] = "run an updater's patch against a game directory";
-
 namespace {
 
-const char kApplyHelp[] =
-    "usage: kestrel-patch apply PATCH [--dir GAME]\n"
-    "\n"
+const char kDescription[] =
     "Runs the update carried by PATCH, an updater executable with its patch\n"
     "payload appended, against the game directory GAME (default: the\n"
     "directory that holds PATCH, where the updater itself would run).\n"
@@ -33,55 +29,17 @@ const char kApplyHelp[] =
     "It prints the name of each file or entry it works on, a progress bar\n"
     "when the output is a terminal, and the updater's own messages: errors\n"
     "on stderr, the completion message on stdout. Ctrl-C stops the run and\n"
-    "cleans up; commands already run stay done, mareld.dat is left whole.\n"
-    "\n"
-    "options:\n"
-    "  --dir GAME   the game directory (holds mareld.dat)\n"
-    "  --help       show this help\n"
-    "\n"
-    "exit status: 0 when the update completed, 1 when it failed or was\n"
-    "stopped, 2 for a wrong command line.\n";
+    "cleans up; commands already run stay done, mareld.dat is left whole.";
 
-int Usage(const char* problem) {
-  std::fprintf(stderr, "kestrel-patch apply: %s\n\n%s", problem, kApplyHelp);
-  return kExitUsage;
-}
-
-}  // namespace
-
-int ApplyCommand(int argc, char** argv) {
-  const char* patch_arg = nullptr;
-  const char* dir_arg = nullptr;
-  for (int i = 0; i < argc; ++i) {
-    const char* a = argv[i];
-    if (std::strcmp(a, "--help") == 0 || std::strcmp(a, "-h") == 0) {
-      std::fputs(kApplyHelp, stdout);
-      return kExitSuccess;
-    }
-    if (std::strcmp(a, "--dir") == 0) {
-      if (i + 1 >= argc) return Usage("--dir needs a directory");
-      dir_arg = argv[++i];
-    } else if (std::strncmp(a, "--dir=", 6) == 0) {
-      dir_arg = a + 6;
-    } else if (a[0] == '-' && a[1]) {
-      return Usage((std::string("unknown option ") + a).c_str());
-    } else if (!patch_arg) {
-      patch_arg = a;
-    } else {
-      return Usage("only one PATCH may be given");
-    }
-  }
-  if (!patch_arg) return Usage("PATCH is missing");
-
+struct ApplyArguments {
   std::string patch, dir;
-  if (!tools::ArgumentToCp932(patch_arg, &patch) ||
-      (dir_arg && !tools::ArgumentToCp932(dir_arg, &dir))) {
-    std::fprintf(stderr,
-                 "kestrel-patch apply: a path has characters that the game's "
-                 "code page (cp932) cannot hold\n");
-    return kExitFailure;
-  }
-  if (!dir_arg) {
+  bool dir_given = false;
+};
+
+int Apply(const ApplyArguments& a) {
+  const std::string& patch = a.patch;
+  std::string dir = a.dir;
+  if (!a.dir_given) {
     char patch_dir[zorl::kNameBufferSize];
     zorl::SplitPath(patch.c_str(), patch_dir, nullptr, nullptr);
     dir = patch_dir;
@@ -102,6 +60,19 @@ int ApplyCommand(int argc, char** argv) {
   if (!completed && ui.Interrupted())
     std::fprintf(stderr, "kestrel-patch apply: interrupted\n");
   return completed ? kExitSuccess : kExitFailure;
+}
+
+}  // namespace
+
+void AddApplyCommand(tools::CommandLine& cli) {
+  auto a = std::make_shared<ApplyArguments>();
+  cli.Add("apply", "run an updater's patch against a game directory",
+          kDescription, [a] { return Apply(*a); })
+      .Path("PATCH", &a->patch, "the updater executable")
+      .PathOption("--dir", "GAME", &a->dir,
+                  "the game directory (holds mareld.dat)", false, &a->dir_given)
+      .Footer("exit status: 0 when the update completed, 1 when it failed or "
+              "was stopped, 2 for a wrong command line.");
 }
 
 }  // namespace kpatch

@@ -1,7 +1,7 @@
 // kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify]
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 
 #include "patch_builder.h"
@@ -13,12 +13,9 @@
 
 namespace kpatch {
 
-const char kBuildSummary[] = "build a payload from two game directories";
-
 namespace {
 
-const char kHelp[] =
-    "usage: kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify]\n\n"
+const char kDescription[] =
     "Compares two game directories, each holding mareld.dat and loose files,\n"
     "and writes the patch payload (the command stream, zlib level 9) that\n"
     "turns OLD into NEW:\n"
@@ -30,10 +27,13 @@ const char kHelp[] =
     "content on, every entry is put again, so a canonical NEW archive is\n"
     "rebuilt byte for byte. Names longer than 262 bytes, or that would land\n"
     "outside the game directory, are refused.\n"
-    "  --verify  apply the payload to a scratch copy of OLD with the update\n"
-    "            engine and compare the result with NEW; PAYLOAD is written\n"
-    "            only when they agree.\n"
-    "PAYLOAD appears complete or not at all (temporary file, then replace).\n";
+    "PAYLOAD appears complete or not at all (temporary file, then replace).";
+
+struct BuildArguments {
+  std::string old_dir, new_dir, out;
+  std::vector<std::string> clear;
+  bool verify = false;
+};
 
 void PrintSummary(const BuildSummary& s) {
   static const char* const kKinds[] = {
@@ -55,55 +55,13 @@ void PrintSummary(const BuildSummary& s) {
   std::printf("\n");
 }
 
-}  // namespace
-
-int BuildCommand(int argc, char** argv) {
+int Build(const BuildArguments& a) {
   BuildOptions options;
-  const char* out_arg = nullptr;
-  bool verify = false;
-  std::vector<const char*> positional;
-  for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kHelp, stdout);
-      return kExitSuccess;
-    }
-  }
-  std::vector<const char*> clear_args;
-  for (int i = 0; i < argc; ++i) {
-    if ((std::strcmp(argv[i], "-o") == 0 || std::strcmp(argv[i], "--output") == 0) &&
-        i + 1 < argc) {
-      out_arg = argv[++i];
-    } else if (std::strcmp(argv[i], "--clear") == 0 && i + 1 < argc) {
-      clear_args.push_back(argv[++i]);
-    } else if (std::strcmp(argv[i], "--verify") == 0) {
-      verify = true;
-    } else if (argv[i][0] == '-') {
-      std::fputs(kHelp, stderr);
-      return kExitUsage;
-    } else {
-      positional.push_back(argv[i]);
-    }
-  }
-  if (positional.size() != 2 || !out_arg) {
-    std::fputs(kHelp, stderr);
-    return kExitUsage;
-  }
-  std::string out_path;
-  const char* args[] = {positional[0], positional[1], out_arg};
-  std::string* paths[] = {&options.old_dir, &options.new_dir, &out_path};
-  for (int i = 0; i < 3; ++i)
-    if (!patchlib::ArgToCp932(args[i], paths[i])) {
-      patchlib::PrintError("kestrel-patch build", std::string(args[i]) +
-                                                      ": name has characters cp932 cannot hold");
-      return kExitUsage;
-    }
-  for (const char* arg : clear_args) {
-    std::string dir;
-    if (!patchlib::ArgToCp932(arg, &dir)) {
-      patchlib::PrintError("kestrel-patch build", std::string(arg) +
-                                                      ": name has characters cp932 cannot hold");
-      return kExitUsage;
-    }
+  options.old_dir = a.old_dir;
+  options.new_dir = a.new_dir;
+  const std::string& out_path = a.out;
+  const bool verify = a.verify;
+  for (std::string dir : a.clear) {
     while (!dir.empty() && dir.back() == '/') dir.pop_back();
     options.clear.push_back(dir);
   }
@@ -153,6 +111,25 @@ int BuildCommand(int argc, char** argv) {
     return kExitFailure;
   }
   return kExitSuccess;
+}
+
+}  // namespace
+
+void AddBuildCommand(tools::CommandLine& cli) {
+  auto a = std::make_shared<BuildArguments>();
+  cli.Add("build", "build a payload from two game directories", kDescription,
+          [a] { return Build(*a); })
+      .Path("OLD", &a->old_dir, "the released game directory")
+      .Path("NEW", &a->new_dir, "the new game directory")
+      .PathOption("-o,--output", "PAYLOAD", &a->out, "the payload file to write",
+                  true)
+      .PathOptions("--clear", "DIR", &a->clear,
+                   "empty this directory tree (relative to the game directory) "
+                   "first and write all of NEW's files in it")
+      .Flag("--verify", &a->verify,
+            "apply the payload to a scratch copy of OLD with the update engine "
+            "and compare the result with NEW; PAYLOAD is written only when "
+            "they agree");
 }
 
 }  // namespace kpatch

@@ -1,7 +1,7 @@
 // kestrel-patch list UPDATER|PAYLOAD
 #include <cinttypes>
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 
 #include "engine/patch_format.h"
@@ -14,18 +14,15 @@
 
 namespace kpatch {
 
-const char kListSummary[] = "print every command of a payload or updater";
-
 namespace {
 
 const char kTool[] = "kestrel-patch list";
-const char kHelp[] =
-    "usage: kestrel-patch list UPDATER|PAYLOAD\n\n"
+const char kDescription[] =
     "Decodes the payload (a raw zlib payload, or the overlay of an updater\n"
     "executable) and prints every command: opcode, kind, size, name (UTF-8).\n"
     "Names of file commands that the updater would resolve outside its game\n"
     "directory are flagged, with a warning on stderr. Exit status 1 when the\n"
-    "payload is corrupt or truncated (after the commands decoded so far).\n";
+    "payload is corrupt or truncated (after the commands decoded so far).";
 
 const char* Kind(std::uint32_t opcode) {
   static const char* const kKinds[] = {"write",  "delete", "mkdir",
@@ -33,24 +30,7 @@ const char* Kind(std::uint32_t opcode) {
   return opcode < 6 ? kKinds[opcode] : "?";
 }
 
-}  // namespace
-
-int ListCommand(int argc, char** argv) {
-  if (argc == 1 && (std::strcmp(argv[0], "--help") == 0 ||
-                    std::strcmp(argv[0], "-h") == 0)) {
-    std::fputs(kHelp, stdout);
-    return kExitSuccess;
-  }
-  if (argc != 1 || argv[0][0] == '-') {
-    std::fputs(kHelp, stderr);
-    return kExitUsage;
-  }
-  std::string path;
-  if (!patchlib::ArgToCp932(argv[0], &path)) {
-    patchlib::PrintError(kTool, std::string(argv[0]) +
-                                    ": name has characters cp932 cannot hold");
-    return kExitUsage;
-  }
+int List(const std::string& path) {
   const std::string shown = patchlib::Show(path);
   zorl::KFile file;
   if (!file.Open(zorl::KFILE_READ, path.c_str())) {
@@ -109,6 +89,15 @@ int ListCommand(int argc, char** argv) {
   if (warnings)
     std::printf("%" PRIu64 " names resolve outside the game directory\n", warnings);
   return kExitSuccess;
+}
+
+}  // namespace
+
+void AddListCommand(tools::CommandLine& cli) {
+  auto path = std::make_shared<std::string>();
+  cli.Add("list", "print every command of a payload or updater", kDescription,
+          [path] { return List(*path); })
+      .Path("UPDATER|PAYLOAD", path.get(), "an updater or a raw payload");
 }
 
 }  // namespace kpatch

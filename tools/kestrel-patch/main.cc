@@ -1,21 +1,16 @@
-// kestrel-patch SUBCOMMAND [ARGS...]: dispatches to one file per subcommand.
+// kestrel-patch SUBCOMMAND [ARGS...]: one file per subcommand.
 #include "producer_commands.h"
-#include "subcommand.h"
 #include "subcommands.h"
 
-namespace {
-
-const tools::Subcommand kSubcommands[] = {
-    {"build", kpatch::BuildCommand, kpatch::kBuildSummary},
-    {"pack", kpatch::PackCommand, kpatch::kPackSummary},
-    {"list", kpatch::ListCommand, kpatch::kListSummary},
-    {"apply", kpatch::ApplyCommand, kpatch::kApplySummary},
-};
-
-}  // namespace
-
 int main(int argc, char** argv) {
-  return tools::DispatchSubcommand("kestrel-patch", kSubcommands,
-                                   sizeof kSubcommands / sizeof *kSubcommands,
-                                   argc, argv);
+  tools::CommandLine cli(
+      "kestrel-patch",
+      "Builds patch payloads from two game directories, packs them onto the\n"
+      "updater, lists them, and applies an updater's patch to a game\n"
+      "directory the way the updater itself would.");
+  kpatch::AddBuildCommand(cli);
+  kpatch::AddPackCommand(cli);
+  kpatch::AddListCommand(cli);
+  kpatch::AddApplyCommand(cli);
+  return cli.Run(argc, argv);
 }

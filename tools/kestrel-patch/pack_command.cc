@@ -1,6 +1,6 @@
 // kestrel-patch pack STUB PAYLOAD -o UPDATER [--replace]
 #include <cstdio>
-#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,18 +13,20 @@
 
 namespace kpatch {
 
-const char kPackSummary[] = "append a payload to an updater stub";
-
 namespace {
 
 const char kTool[] = "kestrel-patch pack";
-const char kHelp[] =
-    "usage: kestrel-patch pack STUB PAYLOAD -o UPDATER [--replace]\n\n"
+const char kDescription[] =
     "Writes UPDATER: the PE image of STUB up to the end of its last section's\n"
     "raw data, followed by PAYLOAD (checked first: it must decode as a whole\n"
     "command stream). A STUB that already carries data after its image (an\n"
-    "overlay, such as an earlier payload) is refused unless --replace, which\n"
-    "drops that data. UPDATER appears complete or not at all.\n";
+    "overlay, such as an earlier payload) is refused unless --replace.\n"
+    "UPDATER appears complete or not at all.";
+
+struct PackArguments {
+  std::string stub, payload, out;
+  bool replace = false;
+};
 
 bool CopyRange(zorl::KFile& from, std::uint64_t size, zorl::KFile& to) {
   std::vector<unsigned char> buffer(1u << 20);
@@ -41,41 +43,11 @@ bool CopyRange(zorl::KFile& from, std::uint64_t size, zorl::KFile& to) {
   return true;
 }
 
-}  // namespace
-
-int PackCommand(int argc, char** argv) {
-  const char* out_arg = nullptr;
-  bool replace = false;
-  std::vector<const char*> positional;
-  for (int i = 0; i < argc; ++i) {
-    if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-      std::fputs(kHelp, stdout);
-      return kExitSuccess;
-    }
-  }
-  for (int i = 0; i < argc; ++i) {
-    if ((std::strcmp(argv[i], "-o") == 0 || std::strcmp(argv[i], "--output") == 0) &&
-        i + 1 < argc)
-      out_arg = argv[++i];
-    else if (std::strcmp(argv[i], "--replace") == 0)
-      replace = true;
-    else if (argv[i][0] == '-') {
-      std::fputs(kHelp, stderr);
-      return kExitUsage;
-    } else
-      positional.push_back(argv[i]);
-  }
-  if (positional.size() != 2 || !out_arg) {
-    std::fputs(kHelp, stderr);
-    return kExitUsage;
-  }
-  std::string stub_path, payload_path, out_path;
-  if (!patchlib::ArgToCp932(positional[0], &stub_path) ||
-      !patchlib::ArgToCp932(positional[1], &payload_path) ||
-      !patchlib::ArgToCp932(out_arg, &out_path)) {
-    patchlib::PrintError(kTool, "a name has characters cp932 cannot hold");
-    return kExitUsage;
-  }
+int Pack(const PackArguments& a) {
+  const std::string& stub_path = a.stub;
+  const std::string& payload_path = a.payload;
+  const std::string& out_path = a.out;
+  const bool replace = a.replace;
   const std::string stub_shown = patchlib::Show(stub_path);
   zorl::KFile stub;
   if (!stub.Open(zorl::KFILE_READ, stub_path.c_str())) {
@@ -136,6 +108,19 @@ int PackCommand(int argc, char** argv) {
   std::printf("%s: image %u bytes + payload %d bytes\n",
               patchlib::Show(out_path).c_str(), image_end, payload_size);
   return kExitSuccess;
+}
+
+}  // namespace
+
+void AddPackCommand(tools::CommandLine& cli) {
+  auto a = std::make_shared<PackArguments>();
+  cli.Add("pack", "append a payload to an updater stub", kDescription,
+          [a] { return Pack(*a); })
+      .Path("STUB", &a->stub, "the updater without a payload")
+      .Path("PAYLOAD", &a->payload, "the payload that build wrote")
+      .PathOption("-o,--output", "UPDATER", &a->out, "the updater to write", true)
+      .Flag("--replace", &a->replace,
+            "drop the data STUB carries after its image (an earlier payload)");
 }
 
 }  // namespace kpatch

@@ -4,19 +4,18 @@
 #ifndef TOOLS_KESTREL_PATCH_PRODUCER_COMMANDS_H_
 #define TOOLS_KESTREL_PATCH_PRODUCER_COMMANDS_H_
 
+#include "command_line.h"
+
 namespace kpatch {
 
 // kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify]
-int BuildCommand(int argc, char** argv);
-extern const char kBuildSummary[];
+void AddBuildCommand(tools::CommandLine& cli);
 
 // kestrel-patch pack STUB PAYLOAD -o UPDATER [--replace]
-int PackCommand(int argc, char** argv);
-extern const char kPackSummary[];
+void AddPackCommand(tools::CommandLine& cli);
 
 // kestrel-patch list UPDATER|PAYLOAD
-int ListCommand(int argc, char** argv);
-extern const char kListSummary[];
+void AddListCommand(tools::CommandLine& cli);
 
 }  // namespace kpatch
 
