@@ -59,6 +59,11 @@ bool CreateFromTemplate(const wchar_t* name, Window* parent, Dialog* dialog, boo
 
 }  // namespace
 
+Dialog::~Dialog() {
+  // The dialog procedure finds the object in DWLP_USER, not where a window keeps it.
+  if (Created()) DestroyUnbound(DWLP_USER);
+}
+
 LResult Dialog::HandleMessage(unsigned, WParam, LParam) { return 0; }
 
 bool Dialog::IsDialogMessage(MessageRecord* record) {
@@ -110,16 +115,19 @@ std::intptr_t __stdcall DialogProcedure(WindowHandle window, unsigned message, W
     FixDialogFont(window);
     SetWindowLongPtrW(window, DWLP_USER, lparam);
   }
+  // The last message: the handler may delete the object (see WindowProcedure).
+  zorl::KRef<WindowRecord> last;
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, DWLP_USER, 0);
+    last = dialog->Ref().Shared();
+  }
   LResult result = 0;
   if (dialog->DialogMessageFilter(&record)) {
     result = 0;
   } else if (dialog->RunHooks(&result, message, wparam, lparam)) {
     result = dialog->HandleMessage(message, wparam, lparam);
   }
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, DWLP_USER, 0);
-    ForgetDestroyedWindow(dialog, window);
-  }
+  if (message == WM_NCDESTROY) ForgetDestroyedWindow(last.Get(), window);
   return result;
 }
 

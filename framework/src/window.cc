@@ -1,5 +1,6 @@
 #include "framework/win32.h"
 
+#include <algorithm>
 #include <cstddef>
 
 #include "foundation/klock.h"
@@ -65,14 +66,12 @@ MessageRecord MakeMessageRecord(WindowHandle window, unsigned message, WParam wp
   return record;
 }
 
-// The window is gone: the object (and every wrapper sharing its record) lets go of the
-// handle, so nothing later hides, destroys or addresses a handle the system may reuse.
-void ForgetDestroyedWindow(Window* object, WindowHandle handle) {
-  WindowRecord* record = object->ref_.GetRecord();
+// The window is gone: every wrapper sharing the record lets go of the handle, so nothing later
+// hides, destroys or addresses a handle the system may reuse.
+void ForgetDestroyedWindow(WindowRecord* record, WindowHandle handle) {
   if (record && record->handle == handle) {
     record->handle = nullptr;
     record->hooks.clear();
-    object->ref_.Detach([](WindowHandle) {});
   }
 }
 
@@ -89,16 +88,20 @@ LResult __stdcall WindowProcedure(WindowHandle window, unsigned message, WParam 
     object->ref_.Attach(window, false);
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(object));
   }
+  // The last message: the handler may delete the object, so unbind first and keep the shared
+  // record for afterwards; the object is not touched once its handler has returned.
+  zorl::KRef<WindowRecord> last;
+  if (message == WM_NCDESTROY) {
+    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+    last = object->ref_.Shared();
+  }
   LResult result = 0;
   if (object->MessageFilter(&record)) {
     result = DefWindowProcW(window, message, wparam, lparam);
   } else if (object->RunHooks(&result, message, wparam, lparam)) {
     result = object->HandleMessage(message, wparam, lparam);
   }
-  if (message == WM_NCDESTROY) {
-    SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    ForgetDestroyedWindow(object, window);
-  }
+  if (message == WM_NCDESTROY) ForgetDestroyedWindow(last.Get(), window);
   return result;
 }
 
@@ -106,7 +109,22 @@ Window::Window(WindowHandle handle) { ref_.Attach(handle, false); }
 
 Window::Window(const Window& other) : ref_(other.ref_) {}
 
-Window::~Window() { Detach(); }
+Window::~Window() {
+  if (Created()) DestroyUnbound(GWLP_USERDATA);
+  ref_.Detach([](WindowHandle) {});
+}
+
+void Window::DestroyUnbound(int slot_index) {
+  HWND window = Handle();
+  if (!window || !Created()) return;
+  if (GetWindowLongPtrW(window, slot_index) == reinterpret_cast<LONG_PTR>(this))
+    SetWindowLongPtrW(window, slot_index, 0);
+  ClearHooks();
+  ref_.Release([](WindowHandle handle) {
+    ShowWindow(handle, SW_HIDE);
+    DestroyWindow(handle);
+  });
+}
 
 bool Window::Create(const char* class_name, const char* title, unsigned style,
                     unsigned ex_style, int x, int y, int width, int height, MenuHandle menu,
@@ -525,11 +543,16 @@ void Window::ClearHooks() {
 }
 
 bool Window::RunHooks(LResult* result, unsigned message, WParam wparam, LParam lparam) {
-  WindowRecord* record = ref_.GetRecord();
+  // A hook may destroy the window or this object's hold on the record: keep it.
+  zorl::KRef<WindowRecord> keep = ref_.Shared();
+  WindowRecord* record = keep.Get();
   if (!record || record->hooks.empty()) return true;
-  // A hook may add or remove hooks: walk a copy of the list as it was.
+  // A hook may add or remove hooks: walk the list as it was, skipping every hook that is no
+  // longer in it (its owner may have freed it already).
   std::vector<MessageHook*> hooks = record->hooks;
   for (MessageHook* hook : hooks) {
+    if (std::find(record->hooks.begin(), record->hooks.end(), hook) == record->hooks.end())
+      continue;
     if (!hook->Hook(result, this, message, wparam, lparam)) return false;
   }
   return true;

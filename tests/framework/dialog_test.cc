@@ -41,6 +41,20 @@ LRESULT CALLBACK RecordSent(int code, WPARAM wparam, LPARAM lparam) {
   return CallNextHookEx(nullptr, code, wparam, lparam);
 }
 
+// The dialog's user-data slot as the system delivers WM_DESTROY and WM_NCDESTROY to it.
+struct SlotWatch {
+  HWND window = nullptr;
+  std::vector<LONG_PTR> values;
+};
+SlotWatch g_slot_watch;
+LRESULT CALLBACK WatchDestruction(int code, WPARAM wparam, LPARAM lparam) {
+  const CWPSTRUCT* info = reinterpret_cast<const CWPSTRUCT*>(lparam);
+  if (code == HC_ACTION && info->hwnd == g_slot_watch.window &&
+      (info->message == WM_DESTROY || info->message == WM_NCDESTROY))
+    g_slot_watch.values.push_back(GetWindowLongPtrW(info->hwnd, DWLP_USER));
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
 class DialogTest : public ::testing::Test {
  protected:
   void SetUp() override { fwtest::TestApplication(); }
@@ -208,6 +222,53 @@ TEST_F(DialogTest, AModelessDialogClosedByTheSystemLeavesTheObjectEmpty) {
   ASSERT_TRUE(DestroyWindow(dialog.Handle()));
   EXPECT_EQ(nullptr, dialog.Handle());
   EXPECT_TRUE(QWF::CreateDialog(IDD_PLAIN, nullptr, &dialog, false));
+}
+
+// A dialog destroyed through its object's destructor: the destruction messages must not reach
+// an object whose dialog part is gone (the dialog procedure would call a dialog-only operation
+// on what is by then only a window).
+TEST_F(DialogTest, TheDestructorUnbindsTheDialogBeforeItDestroys) {
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &WatchDestruction, nullptr,
+                                 GetCurrentThreadId());
+  HWND handle = nullptr;
+  {
+    RecordingDialog dialog;
+    ASSERT_TRUE(QWF::CreateDialog(IDD_PLAIN, nullptr, &dialog, false));
+    handle = dialog.Handle();
+    g_slot_watch = SlotWatch{handle, {}};
+  }
+  UnhookWindowsHookEx(hook);
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_EQ((std::vector<LONG_PTR>{0, 0}), g_slot_watch.values);
+}
+
+// A heap-allocated modeless dialog that deletes itself when its window is gone.
+class SelfDeletingDialog : public QWF::Dialog, public fwtest::PoisonedWhenDeleted {
+ public:
+  explicit SelfDeletingDialog(bool* deleted) : deleted_(deleted) {}
+  ~SelfDeletingDialog() override { *deleted_ = true; }
+  QWF::LResult HandleMessage(unsigned message, QWF::WParam, QWF::LParam) override {
+    if (message == WM_NCDESTROY) delete this;
+    return 0;
+  }
+
+ private:
+  bool* deleted_;
+};
+
+TEST_F(DialogTest, ADialogThatDeletesItselfAtNcDestroyIsNotTouchedAfterwards) {
+  bool deleted = false;
+  auto* dialog = new SelfDeletingDialog(&deleted);
+  ASSERT_TRUE(QWF::CreateDialog(IDD_PLAIN, nullptr, dialog, false));
+  HWND handle = dialog->Handle();
+  QWF::Window sharing(*dialog);
+  {
+    fwtest::AccessFaultCounter counter;
+    ASSERT_TRUE(DestroyWindow(handle));
+    EXPECT_EQ(0, counter.Faults()) << "the deleted object was used";
+  }
+  EXPECT_TRUE(deleted);
+  EXPECT_EQ(nullptr, sharing.Handle());
 }
 
 }  // namespace

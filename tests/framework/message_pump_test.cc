@@ -1,9 +1,11 @@
 // The message loops.
+#include "framework/dialog.h"
 #include "framework/message_pump.h"
 #include "framework/win32.h"
 #include "framework/window.h"
 #include "gtest/gtest.h"
 #include "test_application.h"
+#include "test_resources.h"
 
 namespace {
 
@@ -49,6 +51,40 @@ TEST_F(MessagePumpTest, PeekingPumpStopsAtQuitAndConsumesIt) {
   EXPECT_EQ(1, window.probes);
   EXPECT_FALSE(QuitWaiting());
   EXPECT_TRUE(QWF::PumpPendingMessages());
+}
+
+class CountingDialog : public QWF::Dialog {
+ public:
+  int probes = 0;
+  QWF::LResult HandleMessage(unsigned message, QWF::WParam, QWF::LParam) override {
+    if (message == WM_APP + 1) ++probes;
+    return 0;
+  }
+};
+
+TEST_F(MessagePumpTest, PumpWithADialogDeliversEachMessageOnceAndStopsAtQuit) {
+  CountingDialog dialog;
+  EXPECT_TRUE(QWF::PumpPendingMessages(&dialog));  // empty object: tests nothing
+  ASSERT_TRUE(QWF::CreateDialog(IDD_PLAIN, nullptr, &dialog, false));
+  CountingWindow window;
+  ASSERT_TRUE(window.Create(nullptr, "beside the dialog", WS_OVERLAPPEDWINDOW, 0));
+  // The dialog-message test handles the dialog's own messages itself: they must not be
+  // dispatched a second time. Other windows' messages are dispatched as usual.
+  dialog.PostMessage(WM_APP + 1, 0, 0);
+  dialog.PostMessage(WM_APP + 1, 0, 0);
+  window.PostMessage(WM_APP + 1, 0, 0);
+  EXPECT_TRUE(QWF::PumpPendingMessages(&dialog));
+  EXPECT_EQ(2, dialog.probes);
+  EXPECT_EQ(1, window.probes);
+
+  dialog.PostMessage(WM_APP + 1, 0, 0);
+  PostQuitMessage(0);
+  EXPECT_FALSE(QWF::PumpPendingMessages(&dialog));
+  EXPECT_EQ(3, dialog.probes);
+  EXPECT_FALSE(QuitWaiting());
+  dialog.PostMessage(WM_APP + 1, 0, 0);
+  EXPECT_TRUE(QWF::PumpPendingMessages(&dialog));
+  EXPECT_EQ(4, dialog.probes);
 }
 
 TEST_F(MessagePumpTest, BlockingPumpReturnsTheQuitCode) {

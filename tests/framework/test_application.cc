@@ -24,4 +24,23 @@ std::wstring WideText(QWF::WindowHandle window) {
   return buffer;
 }
 
+namespace {
+volatile LONG g_access_faults = 0;
+
+LONG CALLBACK CountAccessFault(EXCEPTION_POINTERS* info) {
+  if (info->ExceptionRecord->ExceptionCode == EXCEPTION_ACCESS_VIOLATION)
+    InterlockedIncrement(&g_access_faults);
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+}  // namespace
+
+AccessFaultCounter::AccessFaultCounter() {
+  g_access_faults = 0;
+  handler_ = AddVectoredExceptionHandler(1, &CountAccessFault);
+}
+
+AccessFaultCounter::~AccessFaultCounter() { RemoveVectoredExceptionHandler(handler_); }
+
+int AccessFaultCounter::Faults() const { return static_cast<int>(g_access_faults); }
+
 }  // namespace fwtest

@@ -215,6 +215,131 @@ TEST_F(WindowTest, AWindowDestroyedBehindTheObjectsBackLeavesItEmpty) {
   EXPECT_TRUE(window.Create(nullptr, "again", kTopLevel, 0));
 }
 
+// What the system delivers to a window while it is destroyed, and what its user-data slot
+// then holds (a routed message would reach the object through it).
+struct DestructionWatch {
+  HWND window = nullptr;
+  int slot = GWLP_USERDATA;
+  std::vector<LONG_PTR> slot_values;  // at WM_DESTROY and WM_NCDESTROY
+};
+DestructionWatch g_watch;
+LRESULT CALLBACK WatchDestruction(int code, WPARAM wparam, LPARAM lparam) {
+  const CWPSTRUCT* info = reinterpret_cast<const CWPSTRUCT*>(lparam);
+  if (code == HC_ACTION && info->hwnd == g_watch.window &&
+      (info->message == WM_DESTROY || info->message == WM_NCDESTROY))
+    g_watch.slot_values.push_back(GetWindowLongPtrW(info->hwnd, g_watch.slot));
+  return CallNextHookEx(nullptr, code, wparam, lparam);
+}
+
+// A hook that counts the messages it is asked about.
+class CountingHook : public QWF::MessageHook {
+ public:
+  int calls = 0;
+  bool Hook(QWF::LResult*, QWF::Window*, unsigned, QWF::WParam, QWF::LParam) override {
+    ++calls;
+    return true;
+  }
+};
+
+// A window destroyed through its object's destructor: by the time the system sends the
+// destruction messages the derived object is gone, so nothing may route them to it.
+TEST_F(WindowTest, TheDestructorUnbindsBeforeItDestroys) {
+  CountingHook hook;
+  HWND handle = nullptr;
+  {
+    RecordingWindow window;
+    ASSERT_TRUE(window.Create(nullptr, "destructor", kTopLevel, 0));
+    handle = window.Handle();
+    ASSERT_TRUE(window.AddHook(&hook));
+  }
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_EQ(0, hook.calls) << "a hook saw the destruction of a window whose object is gone";
+}
+
+TEST_F(WindowTest, TheDestructorLeavesNoObjectInTheUserDataSlot) {
+  HHOOK hook = SetWindowsHookExW(WH_CALLWNDPROC, &WatchDestruction, nullptr,
+                                 GetCurrentThreadId());
+  {
+    RecordingWindow window;
+    ASSERT_TRUE(window.Create(nullptr, "destructor slot", kTopLevel, 0));
+    g_watch = DestructionWatch{window.Handle(), GWLP_USERDATA, {}};
+  }
+  UnhookWindowsHookEx(hook);
+  EXPECT_EQ((std::vector<LONG_PTR>{0, 0}), g_watch.slot_values);
+}
+
+// The usual idiom for a heap-allocated modeless window: it deletes itself when its window is
+// gone. Nothing may touch the object after that.
+class SelfDeletingWindow : public QWF::Window, public fwtest::PoisonedWhenDeleted {
+ public:
+  explicit SelfDeletingWindow(bool* deleted) : deleted_(deleted) {}
+  ~SelfDeletingWindow() override { *deleted_ = true; }
+  QWF::LResult HandleMessage(unsigned message, QWF::WParam wparam,
+                             QWF::LParam lparam) override {
+    if (message == WM_NCDESTROY) {
+      QWF::LResult result = Window::HandleMessage(message, wparam, lparam);
+      delete this;
+      return result;
+    }
+    return Window::HandleMessage(message, wparam, lparam);
+  }
+
+ private:
+  bool* deleted_;
+};
+
+TEST_F(WindowTest, AnObjectThatDeletesItselfAtNcDestroyIsNotTouchedAfterwards) {
+  bool deleted = false;
+  auto* window = new SelfDeletingWindow(&deleted);
+  ASSERT_TRUE(window->Create(nullptr, "self-deleting", kTopLevel, 0));
+  HWND handle = window->Handle();
+  QWF::Window sharing(*window);  // another wrapper of the same window
+  {
+    fwtest::AccessFaultCounter counter;
+    ASSERT_TRUE(DestroyWindow(handle));
+    EXPECT_EQ(0, counter.Faults()) << "the deleted object was used";
+  }
+  EXPECT_TRUE(deleted);
+  EXPECT_FALSE(IsWindow(handle));
+  EXPECT_EQ(nullptr, sharing.Handle());
+}
+
+// A hook that removes another hook during a message (its owner may then free it): the
+// removed hook must not be called for that message.
+class RemovingHook : public QWF::MessageHook {
+ public:
+  QWF::Window* window = nullptr;
+  QWF::MessageHook* victim = nullptr;
+  bool Hook(QWF::LResult*, QWF::Window*, unsigned message, QWF::WParam,
+            QWF::LParam) override {
+    if (message == WM_APP + 9 && victim) {
+      window->RemoveHook(victim);
+      victim = nullptr;
+    }
+    return true;
+  }
+};
+
+TEST_F(WindowTest, AHookRemovedByAnotherDuringAMessageIsNotCalledForIt) {
+  RecordingWindow window;
+  ASSERT_TRUE(window.Create(nullptr, "hooks removed", kTopLevel, 0));
+  RemovingHook remover;
+  CountingHook victim, kept;
+  remover.window = &window;
+  remover.victim = &victim;
+  ASSERT_TRUE(window.AddHook(&remover));
+  ASSERT_TRUE(window.AddHook(&victim));
+  ASSERT_TRUE(window.AddHook(&kept));
+  window.SendMessage(WM_APP + 9, 0, 0);
+  EXPECT_EQ(0, victim.calls);
+  EXPECT_EQ(1, kept.calls) << "the hooks after the removed one still run";
+  EXPECT_TRUE(window.Saw(WM_APP + 9));
+  // It stays removed.
+  window.SendMessage(WM_APP + 9, 0, 0);
+  EXPECT_EQ(0, victim.calls);
+  EXPECT_EQ(2, kept.calls);
+}
+
 TEST_F(WindowTest, WrappersOfParentAndItemsNeverDestroyWhatTheyWrap) {
   QWF::Window parent;
   ASSERT_TRUE(parent.Create(nullptr, "parent", kTopLevel, 0));

@@ -2,7 +2,8 @@
 // modeless, with the one dialog procedure that all framework dialogs share.
 //
 // From WM_INITDIALOG on every message reaches the object (MessageFilter, hooks,
-// HandleMessage); earlier messages go to the dialog manager. On WM_INITDIALOG a dialog whose
+// HandleMessage); earlier messages go to the dialog manager. A handler may delete its own
+// object on WM_NCDESTROY (nothing touches it afterwards). On WM_INITDIALOG a dialog whose
 // template font is not a Shift-JIS font gets the default GUI font on every control, so
 // Japanese control texts stay readable.
 #ifndef FRAMEWORK_DIALOG_H_
@@ -16,6 +17,9 @@ namespace QWF {
 class Dialog : public Window {
  public:
   Dialog() = default;
+  // Destroys a modeless dialog this object created, unbound first: its destruction messages
+  // never reach the object.
+  ~Dialog() override;
 
   // Dialogs: nonzero when the message was handled, 0 to let the dialog manager do its
   // default. The default handles nothing. Never calls the default window procedure.

@@ -7,10 +7,17 @@
 
 namespace QWF {
 
+class Dialog;
+
 // Dispatches every message waiting in the queue without blocking. Returns true when the
 // queue is empty, false as soon as it takes WM_QUIT (the quit message is consumed). Does not
 // translate: the window and dialog filters do.
 bool PumpPendingMessages();
+
+// The same for a program that runs a modeless dialog: a message that the dialog's
+// dialog-message test consumes (keyboard navigation) is not dispatched again. A null or
+// empty dialog tests nothing.
+bool PumpPendingMessages(Dialog* dialog);
 
 // Dispatches messages until WM_QUIT and returns its exit code.
 int RunMessageLoop();

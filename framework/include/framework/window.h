@@ -4,9 +4,13 @@
 // Creation binds the new window to its object before the window's first creation message
 // (WM_NCCREATE): from then on every message reaches the object's MessageFilter, the hooks and
 // HandleMessage. Messages before WM_NCCREATE go to the system's default procedure. When the
-// window is gone (WM_NCDESTROY) the object lets go of its handle and is empty and reusable.
+// window is gone (WM_NCDESTROY) the object lets go of its handle and is empty and reusable;
+// a handler may delete its own object on WM_NCDESTROY (nothing touches it afterwards).
 //
-// The object must outlive its window. The operations are virtual and declared in a fixed
+// The object must outlive its window, except on its destructor's path: a window destroyed by
+// its object's destructor is unbound first (hooks cleared, the object taken out of the
+// window), so its destruction messages go to the default procedure, never to a half-destroyed
+// object. The operations are virtual and declared in a fixed
 // order; a derived class overrides them by name. Every operation on an empty object passes no
 // window to the system and returns what the system returns (false / 0).
 //
@@ -45,7 +49,7 @@ class Window {
   Window(const Window& other);
   Window& operator=(const Window&) = delete;
 
-  // 0: destroys the window if this object created it.
+  // 0: destroys the window if this object created it, unbound first (see above).
   virtual ~Window();
 
   // 1-6: create a window bound to this object. False, changing nothing, when the object
@@ -195,8 +199,8 @@ class Window {
 
   // The held window, or none.
   WindowHandle Handle() const { return ref_.Get(); }
-  // True when this object created its window (and so destroys it).
-  bool Created() const { return ref_.Owned(); }
+  // True when this object created its window (and so destroys it) and the window is there.
+  bool Created() const { return ref_.Owned() && ref_.Holds(); }
 
   // Hooks, shared by every object that wraps this window. The caller keeps the hook alive
   // while it is added. Adding needs a window (false without one).
@@ -206,12 +210,18 @@ class Window {
 
  protected:
   HandleRef<WindowRecord>& Ref() { return ref_; }
-  // Runs the hooks in order; false (with *result) when one stopped the message.
+  // Runs the hooks in order; false (with *result) when one stopped the message. A hook
+  // removed by another during the message is not called for it; hooks added meanwhile wait
+  // for the next message.
   bool RunHooks(LResult* result, unsigned message, WParam wparam, LParam lparam);
+  // The destructors' way out: takes this object out of the window's user-data slot at
+  // `slot_index` (GWLP_USERDATA, or DWLP_USER for a dialog) and clears the hooks, so no
+  // message reaches the object any more, then hides and destroys the window and empties the
+  // object. Only for a window this object created.
+  void DestroyUnbound(int slot_index);
 
  private:
   friend LResult __stdcall WindowProcedure(WindowHandle, unsigned, WParam, LParam);
-  friend void ForgetDestroyedWindow(Window* window, WindowHandle handle);
 
   HandleRef<WindowRecord> ref_;
 };
@@ -220,9 +230,10 @@ class Window {
 LResult __stdcall WindowProcedure(WindowHandle window, unsigned message, WParam wparam,
                                   LParam lparam);
 
-// Called when `handle` is gone (WM_NCDESTROY): `object`, and every wrapper sharing its record,
-// lets go of the handle and the hooks; the object is empty and can create again.
-void ForgetDestroyedWindow(Window* object, WindowHandle handle);
+// Called when `handle` is gone (WM_NCDESTROY): every wrapper sharing `record` lets go of the
+// handle and the hooks; their objects are empty and can create again. Touches only the
+// record (the caller keeps it alive), never an object, which may be deleted by then.
+void ForgetDestroyedWindow(WindowRecord* record, WindowHandle handle);
 
 // Builds the message record the filters see: message time and cursor position from the
 // system, each coordinate taken as 16 unsigned bits.
