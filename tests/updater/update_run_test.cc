@@ -321,6 +321,67 @@ TEST(UpdateRun, QuittingAtAnyPumpEndsSilentlyAndCleansUp) {
   EXPECT_GE(quits, 5);
 }
 
+// Quits met while the rebuild waits: for the new archive's flush (before
+// the renames: abandoned like a quit during the save) and for the backup's
+// deletion (after the renames: the swap finishes, then the run ends).
+TEST(UpdateRun, QuitsWhileTheSwapWaitsEndTheRunOnTheRightSideOfTheRenames) {
+  struct QuittingUi : fixture::RecordingUi {
+    enum When { kDuringFlush, kDuringBackupDeletion } when;
+    std::string backup;
+    bool rebuilding = false;
+    int pumps_since_progress = 0;
+    bool quit_sent = false;
+    void SetStatus(const char* text) override {
+      RecordingUi::SetStatus(text);
+      rebuilding = statuses.back() == updater::kStatusRebuilding;
+    }
+    void SetProgress(int position) override {
+      RecordingUi::SetProgress(position);
+      pumps_since_progress = 0;
+    }
+    void Pump() override {
+      ++pumps;
+      ++pumps_since_progress;
+      if (quit_sent || !rebuilding) return;
+      bool now = false;
+      if (when == kDuringBackupDeletion) {
+        now = Exists(backup);
+      } else {
+        // The save's last report pumps once; the next pump is the flush's.
+        now = !progress.empty() && progress.back() == updater::kProgressRange &&
+              pumps_since_progress == 2;
+        EXPECT_FALSE(now && Exists(backup));
+      }
+      if (now) {
+        quit_sent = true;
+        throw updater::kFailureSignal;
+      }
+    }
+  };
+  const Commands c = Commands().PutEntry("new", std::string(70000, 'n'));
+  Game probe;
+  fixture::RecordingUi plain;
+  ASSERT_TRUE(probe.Run(c, plain));
+  const std::string new_archive = probe.Archive();
+
+  for (const auto when :
+       {QuittingUi::kDuringFlush, QuittingUi::kDuringBackupDeletion}) {
+    SCOPED_TRACE(when);
+    Game game;
+    QuittingUi ui;
+    ui.when = when;
+    ui.backup = game.dir / "mareld.bak";
+    EXPECT_FALSE(game.Run(c, ui));
+    EXPECT_TRUE(ui.quit_sent);
+    EXPECT_TRUE(ui.messages.empty());
+    EXPECT_EQ(game.Archive(), when == QuittingUi::kDuringFlush
+                                  ? game.old_archive
+                                  : new_archive);
+    EXPECT_FALSE(Exists(game.dir / "mareld.bak"));
+    EXPECT_FALSE(game.HasTemporaryFiles());
+  }
+}
+
 TEST(UpdateRun, OtherExceptionsPassThroughAfterCleanUp) {
   struct ThrowingUi : fixture::RecordingUi {
     void Pump() override { throw std::runtime_error("out of something"); }

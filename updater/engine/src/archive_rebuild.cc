@@ -51,7 +51,12 @@ void RebuildArchive(UpdateContext& c) {
         pacer.Report(done, total);
       });
   // The new archive must be on the disk before the old one is moved aside.
-  if (!saved || !fresh.stream.Flush()) c.ui.Error(kMsgCannotWriteArchive);
+  // The flush of a large archive blocks for a while: it runs while the user
+  // interface keeps pumping, and a quit met meanwhile abandons the run once
+  // the flush has ended (the old archive is untouched, the new file goes).
+  zorl::KFile& stream = fresh.stream;
+  if (!saved || !c.ui.WaitPumping([&stream] { return stream.Flush(); }))
+    c.ui.Error(kMsgCannotWriteArchive);
   fresh.stream.Close();
   c.archive.Close();
 
@@ -59,8 +64,11 @@ void RebuildArchive(UpdateContext& c) {
   char backup[zorl::kNameBufferSize];
   zorl::MakePath(c.game_dir, kArchiveBaseName, kArchiveExtension, archive);
   zorl::MakePath(c.game_dir, kArchiveBaseName, kBackupExtension, backup);
-  if (IsFile(backup) && !platform::RemoveFile(backup))
+  // A stale backup may be large; deleting it is waited for the same way.
+  if (IsFile(backup) &&
+      !c.ui.WaitPumping([&backup] { return platform::RemoveFile(backup); }))
     c.ui.Error(kMsgCannotSwapArchive);
+  // From the first rename on, the swap finishes before a quit is honoured.
   if (!platform::RenameFile(archive, backup))
     c.ui.Error(kMsgCannotSwapArchive);
   if (IsFile(archive)) platform::RemoveFile(archive);
@@ -71,7 +79,14 @@ void RebuildArchive(UpdateContext& c) {
     c.ui.Error(kMsgCannotSwapArchive);
   }
   fresh.Keep();
-  if (IsFile(backup)) platform::RemoveFile(backup);
+  // Deleting the old archive (as large as the game's data) blocks too. A
+  // quit met meanwhile ends the run once the backup is gone: the update is
+  // in place, but no completion message follows a request to quit.
+  bool quit = false;
+  if (IsFile(backup))
+    c.ui.WaitPumping([&backup] { return platform::RemoveFile(backup); },
+                     &quit);
+  if (quit) throw kFailureSignal;
 }
 
 }  // namespace updater

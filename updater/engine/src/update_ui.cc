@@ -2,6 +2,9 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <exception>
+
+#include "platform/thread.h"
 
 namespace updater {
 
@@ -13,6 +16,58 @@ void UpdateUi::Error(const char* format, ...) {
   va_end(args);
   ShowMessage(text, MessageKind::kError);
   throw kFailureSignal;
+}
+
+namespace {
+
+struct BlockingOperation {
+  const std::function<bool()>* operation;
+  bool result = false;
+  std::exception_ptr failure;
+
+  static void Run(void* self) {
+    BlockingOperation* op = static_cast<BlockingOperation*>(self);
+    try {
+      op->result = (*op->operation)();
+    } catch (...) {
+      op->failure = std::current_exception();
+    }
+  }
+};
+
+}  // namespace
+
+bool UpdateUi::WaitPumping(const std::function<bool()>& operation,
+                           bool* quit_held) {
+  BlockingOperation op{&operation};
+  std::exception_ptr held;  // from Pump: thrown once the operation ended
+  bool quit = false;
+  // Pumping goes on after a quit (the queue keeps being serviced); the
+  // first exception is the one thrown.
+  auto pump = [&] {
+    try {
+      Pump();
+    } catch (int signal) {
+      if (signal == kFailureSignal && quit_held) {
+        quit = true;
+      } else if (!held) {
+        held = std::current_exception();
+      }
+    } catch (...) {
+      if (!held) held = std::current_exception();
+    }
+  };
+  platform::HelperThread helper;
+  pump();
+  if (helper.Start(&BlockingOperation::Run, &op)) {
+    while (!helper.Join(kWaitSliceMillis)) pump();
+  } else {
+    BlockingOperation::Run(&op);
+  }
+  if (quit) *quit_held = true;
+  if (held) std::rethrow_exception(held);
+  if (op.failure) std::rethrow_exception(op.failure);
+  return op.result;
 }
 
 }  // namespace updater

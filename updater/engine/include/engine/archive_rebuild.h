@@ -14,6 +14,10 @@ namespace updater {
 //   a stale backup cannot be deleted, a rename fails   "cannot create data file"
 // On every failure the temporary file is deleted and "mareld.dat" is the
 // old archive (moved back from the backup if the second rename failed).
+// The flush and the backup deletions run through ui.WaitPumping, so the
+// interface keeps answering. A quit (from ui.Pump) met before the renames
+// begin abandons the rebuild as a failure does, without a message; once the
+// renames have begun the swap finishes first, then the quit is thrown.
 void RebuildArchive(UpdateContext& context);
 
 // Deletes a temporary file, trying once more if the first attempt fails

@@ -7,12 +7,17 @@
 #ifndef ENGINE_UPDATE_UI_H_
 #define ENGINE_UPDATE_UI_H_
 
+#include <functional>
+
 namespace updater {
 
 constexpr int kFailureSignal = -1;
 
 // The progress bar's range for the whole run: positions 0 to 30000.
 constexpr int kProgressRange = 30000;
+
+// How long WaitPumping lets a blocking operation run between two pumps.
+constexpr unsigned kWaitSliceMillis = 10;
 
 enum class MessageKind {
   kError,        // icon "hand", OK button (box type 0x10)
@@ -39,6 +44,22 @@ class UpdateUi {
   // The error routine: formats `format` (printf rules, at most 2047
   // bytes kept), shows it as an error, then throws kFailureSignal.
   [[noreturn]] void Error(const char* format, ...);
+
+  // Waits for an operation the system cannot split into pieces (a final
+  // flush, deleting a large file) without letting the user interface
+  // freeze: runs `operation` on a helper thread and pumps at once and then
+  // every kWaitSliceMillis until it has ended. Returns its result. The
+  // operation must not touch the user interface.
+  // A failure signal (a quit) or any other exception from Pump never cuts
+  // the operation short: it is held until the operation has ended and then
+  // thrown, so a caller can clean up what the operation used. Give
+  // `quit_held` for work that must finish once begun: a quit is then
+  // recorded there (*quit_held = true) and the call returns normally;
+  // other exceptions are still thrown. Pumping goes on after a quit.
+  // When no helper thread can be started the operation runs on the calling
+  // thread (after the first pump).
+  bool WaitPumping(const std::function<bool()>& operation,
+                   bool* quit_held = nullptr);
 };
 
 }  // namespace updater
