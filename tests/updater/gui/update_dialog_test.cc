@@ -1,0 +1,97 @@
+// UpdateDialog from within: what the black-box tests cannot ask from outside (the dialog's
+// icon, what each interface call does to the controls, the pump's quit signal, clean-up).
+#include <windows.h>
+#include <commctrl.h>
+
+#include "engine/messages.h"
+#include "framework/application.h"
+#include "gtest/gtest.h"
+#include "update_app.h"
+#include "update_dialog.h"
+#include "updater_resources.h"
+
+namespace {
+
+QWF::Application& App() {
+  static QWF::Application* app = [] {
+    auto* started = new QWF::Application;
+    EXPECT_TRUE(QWF::StartUp(GetModuleHandleW(nullptr), SW_SHOWNORMAL, *started, nullptr));
+    return started;
+  }();
+  QWF::PublishApplication(app);
+  return *app;
+}
+
+std::wstring ItemText(HWND dialog, int id) {
+  wchar_t text[256] = {};
+  GetDlgItemTextW(dialog, id, text, 256);
+  return text;
+}
+
+class UpdateDialogTest : public ::testing::Test {
+ protected:
+  void SetUp() override { App(); }
+};
+
+TEST_F(UpdateDialogTest, InitialisationSetsTheIconAndTheRange) {
+  updater::UpdateDialog dialog;
+  dialog.LoadTheme();
+  ASSERT_TRUE(dialog.Open());
+  HWND window = dialog.Handle();
+  EXPECT_FALSE(dialog.Open()) << "a second dialog on the same object";
+  HICON big = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_BIG, 0));
+  HICON small = reinterpret_cast<HICON>(SendMessageW(window, WM_GETICON, ICON_SMALL, 0));
+  EXPECT_NE(nullptr, big);
+  EXPECT_EQ(big, small);
+  EXPECT_EQ(big, LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_UPDATER)));
+  HWND bar = GetDlgItem(window, IDC_PROGRESS);
+  EXPECT_EQ(0, SendMessageW(bar, PBM_GETRANGE, TRUE, 0));
+  EXPECT_EQ(30000, SendMessageW(bar, PBM_GETRANGE, FALSE, 0));
+  EXPECT_EQ(L"アップデート中", ItemText(window, IDC_STATUS));
+  EXPECT_EQ(L"", ItemText(window, IDC_NAME));
+  EXPECT_EQ(nullptr, GetWindow(window, GW_OWNER));
+}
+
+TEST_F(UpdateDialogTest, TheInterfaceCallsReachTheControls) {
+  updater::UpdateDialog dialog;
+  ASSERT_TRUE(dialog.Open());
+  HWND window = dialog.Handle();
+  dialog.ShowName("\x95\x5c\x8e\xa6/\x83\x5c\x81[\x83X.txt");  // 表示/ソース.txt
+  EXPECT_EQ(L"表示/ソース.txt", ItemText(window, IDC_NAME));
+  dialog.SetStatus(updater::kStatusRebuilding);
+  EXPECT_EQ(L"リソースファイルの再構築中", ItemText(window, IDC_STATUS));
+  dialog.SetProgress(12345);
+  EXPECT_EQ(12345, SendDlgItemMessageW(window, IDC_PROGRESS, PBM_GETPOS, 0, 0));
+  dialog.Pump();  // an empty queue: nothing happens
+}
+
+TEST_F(UpdateDialogTest, PumpingMeetsAQuitAsTheFailureSignal) {
+  updater::UpdateDialog dialog;
+  ASSERT_TRUE(dialog.Open());
+  PostQuitMessage(0);
+  try {
+    dialog.Pump();
+    ADD_FAILURE() << "the quit was not met";
+  } catch (int signal) {
+    EXPECT_EQ(updater::kFailureSignal, signal);
+  }
+  dialog.Pump();  // the quit was taken
+}
+
+TEST_F(UpdateDialogTest, DestroyAndTheDestructorCloseTheWindow) {
+  HWND window = nullptr;
+  {
+    updater::UpdateDialog dialog;
+    dialog.LoadTheme();
+    ASSERT_TRUE(dialog.Open());
+    window = dialog.Handle();
+    EXPECT_TRUE(dialog.Destroy());
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_EQ(nullptr, dialog.Handle());
+    ASSERT_TRUE(dialog.Open()) << "the object is reusable";
+    window = dialog.Handle();
+  }
+  EXPECT_FALSE(IsWindow(window));
+}
+
+}  // namespace
