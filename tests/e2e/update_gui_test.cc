@@ -1,0 +1,336 @@
+// Black-box tests of the real kestrel-update.exe under Wine: each case lays out a game folder,
+// appends a payload to the updater, runs it as a player would (double-click: no arguments, its
+// own folder as the working directory) and watches it from outside (update_watch.h).
+#include <windows.h>
+#undef DeleteFile  // the fixture's Commands::DeleteFile, not the system call
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "engine/path_resolve.h"
+#include "engine/update_run.h"
+#include "engine_fixture.h"
+#include "gtest/gtest.h"
+#include "platform/text.h"
+#include "update_watch.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using fixture::Commands;
+
+// cp932 bytes for the payload's names, written readably.
+std::string J(const char* utf8) { return platform::Utf8ToCp932(utf8); }
+
+std::wstring Wide(const std::string& cp932) {
+  int size = MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(932, 0, cp932.data(), static_cast<int>(cp932.size()), &out[0], size);
+  return out;
+}
+
+std::string Narrow932(const std::wstring& text) {
+  int size = WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), nullptr, 0,
+                                 nullptr, nullptr);
+  std::string out(static_cast<size_t>(size), '\0');
+  WideCharToMultiByte(932, 0, text.c_str(), static_cast<int>(text.size()), &out[0], size, nullptr,
+                      nullptr);
+  return out;
+}
+
+std::string ReadAll(const fs::path& path, bool* ok = nullptr) {
+  std::string bytes;
+  FILE* in = _wfopen(path.c_str(), L"rb");
+  if (ok) *ok = in != nullptr;
+  if (!in) return bytes;
+  char buffer[1 << 16];
+  for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, in)) > 0;) bytes.append(buffer, n);
+  std::fclose(in);
+  return bytes;
+}
+
+bool WriteAll(const fs::path& path, const std::string& bytes) {
+  fs::create_directories(path.parent_path());
+  FILE* out = _wfopen(path.c_str(), L"wb");
+  if (!out) return false;
+  bool ok = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+  return std::fclose(out) == 0 && ok;
+}
+
+// The updater stub as built (its Unix path seen through Wine's drive Z:).
+std::string Stub() {
+  std::wstring path = L"Z:" + Wide(KESTREL_UPDATE_EXE);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  bool ok = false;
+  std::string bytes = ReadAll(path, &ok);
+  EXPECT_TRUE(ok) << "cannot read the stub " << KESTREL_UPDATE_EXE;
+  return bytes;
+}
+
+const char kUpdaterName[] = "kestrel-update.exe";
+
+// Every file under `root` (relative path -> bytes), and every directory (bytes "<dir>").
+std::map<std::wstring, std::string> Tree(const fs::path& root) {
+  std::map<std::wstring, std::string> tree;
+  for (const auto& entry : fs::recursive_directory_iterator(root)) {
+    std::wstring name = fs::relative(entry.path(), root).wstring();
+    tree[name] = entry.is_directory() ? "<dir>" : ReadAll(entry.path());
+  }
+  return tree;
+}
+
+bool HasTemporaryFiles(const fs::path& dir) {
+  for (const auto& entry : fs::directory_iterator(dir)) {
+    std::wstring name = entry.path().filename().wstring();
+    if (name.rfind(L"qx", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == L".tmp")
+      return true;
+  }
+  return false;
+}
+
+const fixture::Commands kNoCommands;
+
+// One game folder under the test's working directory.
+struct Game {
+  fs::path dir;
+  std::string old_archive;
+
+  explicit Game(const std::string& label) {
+    dir = fs::absolute(fs::path("runs") / label);
+    std::error_code ignored;
+    fs::remove_all(dir, ignored);
+    fs::create_directories(dir);
+    old_archive = fixture::MakeArchive({{"data/a.txt", "old-a"},
+                                        {"keep.bin", std::string(5000, 'k')},
+                                        {"gone.txt", "bye"},
+                                        {J("表示/ソース.txt"), "sjis"}});
+    WriteAll(dir / "mareld.dat", old_archive);
+  }
+  fs::path Exe() const { return dir / kUpdaterName; }
+  // The updater with this overlay appended (none: the bare stub).
+  void PutUpdater(const std::string& overlay) { WriteAll(Exe(), Stub() + overlay); }
+  void PutUpdater(const Commands& commands) { PutUpdater(fixture::Deflate(commands.bytes())); }
+  std::string Archive() const { return ReadAll(dir / "mareld.dat"); }
+  // The folder as the updater knows it: cp932, with the trailing separator.
+  std::string Cp932Dir() const { return Narrow932(dir.wstring()) + "\\"; }
+  // `name` resolved as the updater resolves a command's name, in UTF-16.
+  std::wstring Resolved(const std::string& name) const {
+    char out[264];
+    updater::ResolvePath(Cp932Dir().c_str(), name.c_str(), out);
+    return Wide(out);
+  }
+  e2e::WatchResult Run(e2e::WatchOptions options = {}) {
+    options.exe = Exe().wstring();
+    return e2e::RunAndWatch(options);
+  }
+};
+
+// What the same payload makes of the same folder when the engine runs it here: the tree the
+// updater must leave behind.
+std::map<std::wstring, std::string> Expected(const Game& game, const std::string& label) {
+  Game twin(label + "-expected");
+  fs::remove_all(twin.dir);
+  fs::copy(game.dir, twin.dir, fs::copy_options::recursive);
+  fixture::RecordingUi ui;
+  EXPECT_TRUE(updater::RunUpdate(ui, Narrow932(twin.Exe().wstring()).c_str(),
+                                 twin.Cp932Dir().c_str()));
+  return Tree(twin.dir);
+}
+
+std::wstring Format(const wchar_t* message, const std::wstring& argument) {
+  std::wstring text = message;
+  size_t at = text.find(L"%s");
+  if (at != std::wstring::npos) text.replace(at, 2, argument);
+  return text;
+}
+
+void ExpectCleanDialog(const e2e::WatchResult& r) {
+  EXPECT_TRUE(r.started);
+  EXPECT_TRUE(r.exited) << "the updater did not end";
+  EXPECT_EQ(0u, r.exit_code);
+  EXPECT_TRUE(r.dialog_seen);
+  for (const std::string& problem : r.template_problems) ADD_FAILURE() << problem;
+}
+
+const wchar_t kTitle[] = L"Kestrel アップデータ";
+const wchar_t kCompleted[] = L"Q18版からプレス版へのアップデートが完了しました。";
+const wchar_t kRebuilding[] = L"リソースファイルの再構築中";
+const wchar_t kUpdating[] = L"アップデート中";
+
+void ExpectCompletion(const e2e::WatchResult& r) {
+  ExpectCleanDialog(r);
+  ASSERT_EQ(1u, r.boxes.size());
+  const e2e::MessageBoxSeen& box = r.boxes[0];
+  EXPECT_EQ(kTitle, box.caption);
+  EXPECT_EQ(kCompleted, box.text);
+  EXPECT_EQ(e2e::BoxIcon::kInformation, box.icon);
+  EXPECT_TRUE(box.owned_by_dialog);
+  EXPECT_EQ(kRebuilding, box.status);
+  EXPECT_EQ(L"", box.name);
+  EXPECT_EQ(30000, box.position);
+  EXPECT_FALSE(r.positions.empty());
+}
+
+// The whole run as a player sees it; also run under a Western code page (see CMakeLists.txt),
+// where every text must read back the same.
+TEST(UpdaterGuiTexts, AllSixCommandsCompleteAndLeaveTheExpectedFolder) {
+  Game game("six-commands");
+  WriteAll(game.dir / "old.txt", "old");
+  WriteAll(game.dir / "tree" / "x.txt", "x");
+  WriteAll(game.dir / "tree" / "sub" / "y.txt", "y");
+  Commands c;
+  c.WriteFile(J("新規/ファイル.txt"), "hello")
+      .WriteFile("big.bin", std::string(48 << 20, 'B'))
+      .DeleteFile("old.txt")
+      .MakeDirectory(J("作成/深い"))
+      .EmptyTree("tree")
+      .PutEntry("DATA/A.TXT", "new-a")
+      .PutEntry(J("表示/追加.txt"), "added")
+      .RemoveEntry("gone.txt");
+  game.PutUpdater(c);
+  const auto expected = Expected(game, "six-commands");
+  e2e::WatchResult r = game.Run();
+  ExpectCompletion(r);
+  EXPECT_EQ(kUpdating, r.statuses.front());
+  EXPECT_NE(r.names.end(), std::find(r.names.begin(), r.names.end(), L"big.bin"));
+  EXPECT_TRUE(expected == Tree(game.dir)) << "the folder differs from the engine's result";
+  EXPECT_FALSE(HasTemporaryFiles(game.dir));
+}
+
+struct FailureCase {
+  const char* label;
+  std::function<void(Game&)> prepare;  // folder and updater
+  const wchar_t* message;
+  std::function<std::wstring(const Game&)> argument;  // fills "%s"; null: none
+};
+
+// Each failure message a real run can produce, with "%s" filled; after each, no temporary
+// file is left and mareld.dat is as it was.
+const std::vector<FailureCase>& FailureCases() {
+  static const std::vector<FailureCase> cases = {
+      {"no-overlay", [](Game& g) { g.PutUpdater(std::string()); }, L"ファイルが開けません", nullptr},
+      {"corrupt-payload", [](Game& g) { g.PutUpdater(std::string("this is no zlib stream")); },
+       L"ファイルが開けません", nullptr},
+      {"missing-archive",
+       [](Game& g) {
+         fs::remove(g.dir / "mareld.dat");
+         g.PutUpdater(Commands().PutEntry("x", "y"));
+       },
+       L"ファイル(%s)が開けません", [](const Game& g) { return g.Resolved("mareld.dat"); }},
+      {"unknown-opcode", [](Game& g) { g.PutUpdater(Commands().WriteFile("a.txt", "a").Raw(fixture::Le32(6))); },
+       L"ファイルが読み込めません", nullptr},
+      {"short-opcode", [](Game& g) { g.PutUpdater(Commands().Raw("\x01\x00")); },
+       L"ファイルが読み込めません", nullptr},
+      {"file-over-a-directory",
+       [](Game& g) {
+         fs::create_directories(g.dir / "data" / Wide(J("塞ぐ.txt")));
+         g.PutUpdater(Commands().WriteFile(J("data/塞ぐ.txt"), "content"));
+       },
+       L"ファイル(%s)が作成できません", [](const Game& g) { return g.Resolved(J("data/塞ぐ.txt")); }},
+      {"directory-under-a-file",
+       [](Game& g) {
+         WriteAll(g.dir / "plain.txt", "plain");
+         g.PutUpdater(Commands().MakeDirectory("plain.txt/sub"));
+       },
+       L"ディレクトリを作成できません", nullptr},
+      {"delete-missing-file", [](Game& g) { g.PutUpdater(Commands().DeleteFile(J("消えた.txt"))); },
+       L"ファイル(%s)が削除できません", [](const Game& g) { return g.Resolved(J("消えた.txt")); }},
+      {"remove-missing-entry", [](Game& g) { g.PutUpdater(Commands().RemoveEntry(J("無い/entry.bin"))); },
+       L"ファイル(%s)が削除できません", [](const Game&) { return std::wstring(L"無い/entry.bin"); }},
+      {"backup-in-the-way",
+       [](Game& g) {
+         WriteAll(g.dir / "mareld.bak" / "inside.txt", "a directory where the backup goes");
+         g.PutUpdater(Commands().PutEntry("x", "y"));
+       },
+       L"データファイルが作成できません。", nullptr},
+  };
+  return cases;
+}
+
+TEST(UpdaterGuiTexts, EveryFailureShowsItsMessageAndCleansUp) {
+  for (const FailureCase& c : FailureCases()) {
+    SCOPED_TRACE(c.label);
+    Game game(c.label);
+    c.prepare(game);
+    const std::string archive_before = ReadAll(game.dir / "mareld.dat");
+    e2e::WatchResult r = game.Run();
+    ExpectCleanDialog(r);
+    ASSERT_EQ(1u, r.boxes.size()) << "exactly one box: the error, no completion";
+    const e2e::MessageBoxSeen& box = r.boxes[0];
+    EXPECT_EQ(kTitle, box.caption);
+    EXPECT_EQ(Format(c.message, c.argument ? c.argument(game) : L""), box.text);
+    EXPECT_EQ(e2e::BoxIcon::kHand, box.icon);
+    EXPECT_TRUE(box.owned_by_dialog);
+    EXPECT_FALSE(HasTemporaryFiles(game.dir));
+    EXPECT_EQ(archive_before, ReadAll(game.dir / "mareld.dat"));
+  }
+}
+
+TEST(UpdaterGui, AnEmptyPayloadCompletesAndRebuildsTheArchive) {
+  Game game("empty-payload");
+  // Names as a foreign tool may store them (capitals): the rebuild lowers and packs them.
+  game.old_archive = fixture::MakeArchive({{"Data/A.TXT", "a"}, {"KEEP.bin", "k"}});
+  WriteAll(game.dir / "mareld.dat", game.old_archive);
+  game.PutUpdater(kNoCommands);
+  const auto expected = Expected(game, "empty-payload");
+  e2e::WatchResult r = game.Run();
+  ExpectCompletion(r);
+  EXPECT_TRUE(expected == Tree(game.dir));
+  EXPECT_NE(game.old_archive, game.Archive());
+  EXPECT_EQ(fixture::MakeArchive({{"data/a.txt", "a"}, {"keep.bin", "k"}}), game.Archive());
+}
+
+TEST(UpdaterGui, AQuitDuringALongCopyEndsSilentlyAndCleansUp) {
+  Game game("quit");
+  game.PutUpdater(Commands().WriteFile("huge.bin", std::string(192 << 20, 'q')).PutEntry("x", "y"));
+  e2e::WatchOptions options;
+  options.quit_during_copy = true;
+  e2e::WatchResult r = game.Run(options);
+  ExpectCleanDialog(r);
+  EXPECT_TRUE(r.quit_posted) << "the copy was never seen under way";
+  EXPECT_TRUE(r.boxes.empty()) << "a quit shows no message";
+  EXPECT_FALSE(HasTemporaryFiles(game.dir));
+  EXPECT_EQ(game.old_archive, game.Archive());
+}
+
+// The dialog answers within 250 ms for the whole run: a payload that inflates to more than
+// 128 MiB, and an archive of more than 256 MiB to rebuild, flush and swap. A responsiveness
+// bound, not a speed test. It runs alone (its own ctest entry, RUN_SERIAL), so other tests'
+// load does not stand in for the updater's; KESTREL_RESPONSE_LIMIT_MS may widen the bound on
+// a machine too busy for it.
+TEST(UpdaterGui, TheDialogAnswersWithin250MsThroughoutALargeRun) {
+  if (!std::getenv("KESTREL_E2E_RESPONSIVENESS"))
+    GTEST_SKIP() << "runs as its own ctest entry (updater_gui_responsiveness)";
+  double limit_ms = 250;
+  if (const char* limit = std::getenv("KESTREL_RESPONSE_LIMIT_MS")) limit_ms = std::atof(limit);
+  Game game("responsiveness");
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (int i = 0; i < 4; ++i)
+    entries.emplace_back("reel" + std::to_string(i) + ".bin", std::string(64 << 20, static_cast<char>('a' + i)));
+  game.old_archive = fixture::MakeArchive(entries);
+  WriteAll(game.dir / "mareld.dat", game.old_archive);
+  game.PutUpdater(Commands()
+                      .WriteFile("movie.bin", std::string(120 << 20, 'm'))
+                      .PutEntry("extra.bin", std::string(16 << 20, 'x')));
+  e2e::WatchResult r = game.Run();
+  ExpectCompletion(r);
+  EXPECT_GT(r.probes, 20);
+  EXPECT_LT(r.longest_answer_ms, limit_ms)
+      << "over " << r.probes << " probes in " << r.seconds << " s; the slowest came "
+      << r.slowest_at_seconds << " s in, then status \"" << e2e::Utf8(r.slowest_status)
+      << "\", name \"" << e2e::Utf8(r.slowest_name) << "\", position " << r.slowest_position;
+  std::printf("responsiveness: longest answer %.1f ms over %ld probes, run %.1f s\n",
+              r.longest_answer_ms, r.probes, r.seconds);
+  EXPECT_EQ(fs::file_size(game.dir / "mareld.dat"), game.old_archive.size() + 16u * 1024 * 1024 + 12 + 9);
+  EXPECT_FALSE(HasTemporaryFiles(game.dir));
+  EXPECT_FALSE(fs::exists(game.dir / "mareld.bak"));
+}
+
+}  // namespace

@@ -1,0 +1,76 @@
+// Runs the real kestrel-update.exe and watches it from outside, the way its windows reach the
+// player's screen: finds its progress dialog and message boxes among the process's windows,
+// reads their texts as UTF-16, checks the dialog against its template, records the progress
+// it shows, probes how quickly the dialog answers, can take screenshots, post WM_QUIT to the
+// updater's thread, and presses OK on every box. Used by the black-box tests and the demo's
+// driver.
+#ifndef TESTS_E2E_UPDATE_WATCH_H_
+#define TESTS_E2E_UPDATE_WATCH_H_
+
+#include <string>
+#include <vector>
+
+namespace e2e {
+
+enum class BoxIcon { kNone, kHand, kInformation, kOther };
+
+struct MessageBoxSeen {
+  std::wstring caption;
+  std::wstring text;
+  BoxIcon icon = BoxIcon::kNone;
+  bool owned_by_dialog = false;
+  // The progress dialog as the box found it (empty / -1 without a dialog).
+  std::wstring status;
+  std::wstring name;
+  int position = -1;
+};
+
+struct WatchOptions {
+  std::wstring exe;  // full path of the updater to start (its folder is the game)
+  // Post WM_QUIT to the updater's thread while it copies a file: the first time the dialog
+  // shows status "アップデート中", a name and a position strictly between 0 and 30000.
+  bool quit_during_copy = false;
+  // Screenshots (BMP files), or empty: of the dialog mid-run (the first time its bar stands
+  // between 20 % and 80 % with a name shown) and of the first message box with the dialog.
+  std::wstring mid_screenshot;
+  std::wstring box_screenshot;
+  unsigned timeout_ms = 300000;  // then the updater is killed
+};
+
+struct WatchResult {
+  bool started = false;
+  bool exited = false;  // by itself, before the timeout
+  unsigned long exit_code = 0;
+  double seconds = 0;   // from start to exit
+  bool dialog_seen = false;
+  // Differences between the live dialog (and the template in the executable) and the
+  // progress dialog's table; empty when everything matched. UTF-8.
+  std::vector<std::string> template_problems;
+  std::vector<int> positions;  // the bar's positions, consecutive duplicates dropped
+  std::vector<std::wstring> statuses;
+  std::vector<std::wstring> names;
+  double longest_answer_ms = 0;  // slowest answer to WM_NULL while the dialog existed
+  long probes = 0;
+  // Where the slowest answer came: seconds into the run, and the dialog right after it.
+  double slowest_at_seconds = 0;
+  std::wstring slowest_status;
+  std::wstring slowest_name;
+  int slowest_position = -1;
+  std::vector<MessageBoxSeen> boxes;
+  bool quit_posted = false;
+  bool mid_screenshot_taken = false;
+  bool box_screenshot_taken = false;
+};
+
+WatchResult RunAndWatch(const WatchOptions& options);
+
+// Tells Wine to draw the frames and captions of `exe_name`'s windows itself and to expect no
+// window manager (Xvfb runs none), so screenshots look as on Windows and hiding a window does
+// not wait for one. RunAndWatch does it for the updater it starts. Harmless elsewhere.
+void DecorateUnderWine(const std::wstring& exe_name);
+
+std::string Utf8(const std::wstring& text);
+
+}  // namespace e2e
+
+#endif  // TESTS_E2E_UPDATE_WATCH_H_
