@@ -1,13 +1,14 @@
 # Test and fuzz target helpers. Included by the top-level CMakeLists.txt after GoogleTest is added.
 #
-#   kestrel_add_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [TIMEOUT <seconds>])
+#   kestrel_add_test(NAME <name> SOURCES <files...> [LIBS <libs...>] [TIMEOUT <seconds>] [SERIAL])
 #       Builds a GoogleTest executable <name> from SOURCES, linked with LIBS, gmock and gtest_main
 #       (so the sources contain no main()), with kestrel_warnings(). Every TEST() in it becomes a
 #       CTest test named "<name>.<Suite>.<Case>"; discovery runs `<name> --gtest_list_tests` when
 #       ctest starts (DISCOVERY_MODE PRE_TEST), in the windows tree through the crosscompiling
 #       emulator (scripts/wine-run). Tests run with the directory that defined them in the binary
 #       tree (CMAKE_CURRENT_BINARY_DIR) as working directory; put fixtures there or locate them
-#       from the source tree. TIMEOUT (default 120 s) is per test case.
+#       from the source tree. TIMEOUT (default 120 s) is per test case. SERIAL runs each case
+#       with no other test beside it (RUN_SERIAL): for tests that read the shared screen.
 #       In the windows tree every executable, tests included, links -static (top-level
 #       CMakeLists.txt): no mingw DLLs are needed under Wine.
 #
@@ -37,7 +38,7 @@ set(KESTREL_FUZZ_FLAGS
   -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
 
 function(kestrel_add_test)
-  cmake_parse_arguments(PARSE_ARGV 0 arg "" "NAME;TIMEOUT" "SOURCES;LIBS")
+  cmake_parse_arguments(PARSE_ARGV 0 arg "SERIAL" "NAME;TIMEOUT" "SOURCES;LIBS")
   if(NOT arg_NAME OR NOT arg_SOURCES)
     message(FATAL_ERROR "kestrel_add_test needs NAME and SOURCES")
   endif()
@@ -46,6 +47,10 @@ function(kestrel_add_test)
   endif()
   if(NOT arg_TIMEOUT)
     set(arg_TIMEOUT 120)
+  endif()
+  set(serial "")
+  if(arg_SERIAL)
+    set(serial RUN_SERIAL TRUE)
   endif()
 
   add_executable(${arg_NAME} ${arg_SOURCES})
@@ -57,7 +62,7 @@ function(kestrel_add_test)
     WORKING_DIRECTORY "${CMAKE_CURRENT_BINARY_DIR}"
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT ${KESTREL_TEST_DISCOVERY_TIMEOUT}
-    PROPERTIES TIMEOUT ${arg_TIMEOUT})
+    PROPERTIES TIMEOUT ${arg_TIMEOUT} ${serial})
 endfunction()
 
 function(kestrel_add_fuzzer)

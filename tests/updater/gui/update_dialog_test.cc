@@ -94,4 +94,59 @@ TEST_F(UpdateDialogTest, DestroyAndTheDestructorCloseTheWindow) {
   EXPECT_FALSE(IsWindow(window));
 }
 
+// What the box shown while the test's thread sits in MessageBox looked like; OK is pressed.
+struct SeenBox {
+  bool seen = false;
+  std::wstring caption, text;
+  HWND owner = nullptr;
+  bool icon_shown = false;
+};
+SeenBox g_box;
+
+BOOL CALLBACK VisibleIconControl(HWND child, LPARAM found) {
+  wchar_t cls[32] = {};
+  GetClassNameW(child, cls, 32);
+  if (_wcsicmp(cls, L"Static") == 0 && (GetWindowLongW(child, GWL_STYLE) & SS_TYPEMASK) == SS_ICON &&
+      IsWindowVisible(child) && SendMessageW(child, STM_GETICON, 0, 0))
+    *reinterpret_cast<bool*>(found) = true;
+  return TRUE;
+}
+
+BOOL CALLBACK AnswerBox(HWND window, LPARAM) {
+  wchar_t cls[32] = {};
+  GetClassNameW(window, cls, 32);
+  if (g_box.seen || wcscmp(cls, L"#32770") != 0 || !GetDlgItem(window, 0xFFFF)) return TRUE;
+  g_box.seen = true;
+  wchar_t text[256] = {};
+  GetWindowTextW(window, text, 256);
+  g_box.caption = text;
+  GetDlgItemTextW(window, 0xFFFF, text, 256);
+  g_box.text = text;
+  g_box.owner = GetWindow(window, GW_OWNER);
+  EnumChildWindows(window, &VisibleIconControl, reinterpret_cast<LPARAM>(&g_box.icon_shown));
+  PostMessageW(window, WM_COMMAND, IDOK, 0);
+  return FALSE;
+}
+
+void CALLBACK LookForBox(HWND, UINT, UINT_PTR, DWORD) {
+  EnumThreadWindows(GetCurrentThreadId(), &AnswerBox, 0);
+}
+
+// When the dialog cannot be made (here: the object has one already), the run shows
+// "メモリが足りません" in a plain box (type 0: no icon, no owner) and does nothing else.
+TEST_F(UpdateDialogTest, ADialogThatCannotBeMadeEndsTheRunWithThePlainMemoryMessage) {
+  updater::UpdateDialog dialog;
+  ASSERT_TRUE(dialog.Open());
+  g_box = SeenBox();
+  UINT_PTR timer = SetTimer(nullptr, 0, 50, &LookForBox);
+  EXPECT_FALSE(updater::RunUpdateDialog(dialog));
+  KillTimer(nullptr, timer);
+  ASSERT_TRUE(g_box.seen);
+  EXPECT_EQ(L"Kestrel アップデータ", g_box.caption);
+  EXPECT_EQ(L"メモリが足りません", g_box.text);
+  EXPECT_EQ(nullptr, g_box.owner);
+  EXPECT_FALSE(g_box.icon_shown);
+  EXPECT_TRUE(dialog.IsWindow()) << "the dialog that was there is left alone";
+}
+
 }  // namespace
