@@ -9,10 +9,6 @@ namespace zorl {
 namespace {
 constexpr std::size_t kSize = kNameBufferSize;
 
-std::size_t Width(const char* p) {
-  return IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0' ? 2 : 1;
-}
-
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
 // Appends at most what fits in a kSize buffer, never splitting a two-byte
@@ -20,7 +16,7 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 void AppendWhole(char* buffer, const char* text) {
   std::size_t used = std::strlen(buffer);
   for (const char* p = text; *p;) {
-    std::size_t w = Width(p);
+    std::size_t w = CharWidth(p);
     if (used + w > kSize - 1) break;
     std::memcpy(buffer + used, p, w);
     used += w;
@@ -32,7 +28,7 @@ void AppendWhole(char* buffer, const char* text) {
 // Replaces every "\" separator by "/"; trail bytes stay untouched.
 void ForwardSlashes(char* text) {
   for (char* p = text; *p;) {
-    std::size_t w = Width(p);
+    std::size_t w = CharWidth(p);
     if (w == 1 && *p == '\\') *p = '/';
     p += w;
   }
@@ -46,8 +42,8 @@ char* MakePath(const KRef<char>& dir, const KRef<char>& base,
   std::size_t length = std::strlen(work);
   if (length > 0) {
     const char* last = work;
-    for (const char* p = work; *p; p += Width(p)) last = p;
-    if (!(Width(last) == 1 && IsSeparator(*last)) && length + 2 <= kSize)
+    for (const char* p = work; *p; p += CharWidth(p)) last = p;
+    if (!(CharWidth(last) == 1 && IsSeparator(*last)) && length + 2 <= kSize)
       AppendWhole(work, "/");
   }
   if (*TextOf(base)) AppendWhole(work, TextOf(base));
@@ -68,7 +64,7 @@ void SplitPath(const KRef<char>& path, char* dir, char* base, char* ext) {
   char component[kSize] = {};
   std::size_t comp_len = 0;
   for (const char* p = work; *p;) {
-    std::size_t w = Width(p);
+    std::size_t w = CharWidth(p);
     if (w == 1 && IsSeparator(*p)) {
       component[comp_len] = '\0';
       AppendWhole(directory, component);
@@ -86,8 +82,8 @@ void SplitPath(const KRef<char>& path, char* dir, char* base, char* ext) {
 
   // The extension follows the file part's last dot.
   const char* dot = nullptr;
-  for (const char* p = component; *p; p += Width(p))
-    if (Width(p) == 1 && *p == '.') dot = p;
+  for (const char* p = component; *p; p += CharWidth(p))
+    if (CharWidth(p) == 1 && *p == '.') dot = p;
   if (dir) std::memcpy(dir, directory, std::strlen(directory) + 1);
   if (base) {
     std::size_t n = dot ? static_cast<std::size_t>(dot - component) : comp_len;

@@ -91,7 +91,9 @@ bool KString::Split(const KRef<char>& set, KString* before,
                     KString* after) const {
   std::ptrdiff_t at = FindFirstOf(Text(), set);
   if (at < 0) return false;
-  std::size_t sep = IsLeadByte(static_cast<unsigned char>(Text()[at])) ? 2 : 1;
+  // As wide as the character that matched: a lead byte at the very end
+  // stands alone.
+  std::size_t sep = CharWidth(Text() + at);
   before->Assign(Text(), 0, static_cast<std::size_t>(at));
   after->Assign(Text(), at + sep, length_ - at - sep);
   return true;

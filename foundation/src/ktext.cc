@@ -5,18 +5,13 @@
 namespace zorl {
 
 namespace {
-// Width of the character starting at `p`: 2 for a lead byte that has a
-// follower, else 1 (a lead byte right before the NUL stands alone).
-std::size_t Width(const char* p) {
-  return IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0' ? 2 : 1;
-}
 
 char Lower(char c) { return (c >= 'A' && c <= 'Z') ? c - 'A' + 'a' : c; }
 
 // Whether the character at `p` (of width `w`) is one of `set`'s characters.
 bool InSet(const char* p, std::size_t w, const char* set) {
   for (const char* s = set; *s;) {
-    std::size_t sw = Width(s);
+    std::size_t sw = CharWidth(s);
     if (sw == w && std::memcmp(p, s, w) == 0) return true;
     s += sw;
   }
@@ -52,7 +47,7 @@ int CompareTextNoCase(const KRef<char>& a, const KRef<char>& b,
   std::size_t i = 0;
   while (i < n) {
     if (p[i] == '\0' || q[i] == '\0') return p[i] == q[i] ? 0 : 1;
-    std::size_t wp = Width(p + i), wq = Width(q + i);
+    std::size_t wp = CharWidth(p + i), wq = CharWidth(q + i);
     if (wp != wq) return 1;
     if (wp == 2) {
       if (p[i] != q[i]) return 1;
@@ -68,14 +63,14 @@ int CompareTextNoCase(const KRef<char>& a, const KRef<char>& b,
 
 std::size_t CharCount(const KRef<char>& text) {
   std::size_t count = 0;
-  for (const char* p = TextOf(text); *p; p += Width(p)) ++count;
+  for (const char* p = TextOf(text); *p; p += CharWidth(p)) ++count;
   return count;
 }
 
 std::size_t CharToByteOffset(const KRef<char>& text, std::size_t index) {
   const char* start = TextOf(text);
   const char* p = start;
-  for (; *p && index > 0; --index) p += Width(p);
+  for (; *p && index > 0; --index) p += CharWidth(p);
   return static_cast<std::size_t>(p - start);
 }
 
@@ -84,7 +79,7 @@ std::size_t CharToByteLength(const KRef<char>& text, std::size_t index,
   const char* start = TextOf(text);
   std::size_t from = CharToByteOffset(text, index);
   const char* p = start + from;
-  for (; *p && count > 0; --count) p += Width(p);
+  for (; *p && count > 0; --count) p += CharWidth(p);
   return static_cast<std::size_t>(p - start) - from;
 }
 
@@ -92,7 +87,7 @@ std::ptrdiff_t FindFirstOf(const KRef<char>& text, const KRef<char>& set) {
   const char* start = TextOf(text);
   const char* s = TextOf(set);
   for (const char* p = start; *p;) {
-    std::size_t w = Width(p);
+    std::size_t w = CharWidth(p);
     if (InSet(p, w, s)) return p - start;
     p += w;
   }
@@ -101,7 +96,7 @@ std::ptrdiff_t FindFirstOf(const KRef<char>& text, const KRef<char>& set) {
 
 void LowerName(char* name) {
   for (char* p = name; *p;) {
-    std::size_t w = Width(p);
+    std::size_t w = CharWidth(p);
     if (w == 1) *p = Lower(*p);
     p += w;
   }
@@ -126,7 +121,7 @@ std::uint32_t SplitCommandLine(const KRef<char>& line, KList<char>& out) {
     std::size_t n = 0;
     bool quoted = false;
     while (*p) {
-      std::size_t w = Width(p);
+      std::size_t w = CharWidth(p);
       if (w == 2) {
         arg[n++] = p[0];
         arg[n++] = p[1];

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
 namespace zorl {
@@ -86,6 +87,47 @@ TEST(KStringTest, SplitAtFirstCharacterOfSet) {
   y.CutAt(";.");
   EXPECT_STREQ(y.Text(), "name");
   EXPECT_EQ(y.Length(), 4u);
+}
+
+// A lead byte at the very end has no trail byte: as a separator it is one
+// byte wide, and only a set holding that lone byte matches it.
+TEST(KStringTest, SplitAtALoneLeadByteDropsOneByte) {
+  struct Case {
+    const char* text;
+    const char* set;
+    const char* before;  // what stays before the separator
+    const char* after;   // what follows it
+  };
+  const Case cases[] = {
+      {"abc\x81", "\x81", "abc", ""},
+      {"\x81", "\x81", "", ""},
+      {"abc\xFC", "=\xFC", "abc", ""},
+      // A whole pair is no match for its lead byte alone.
+      {"ab\x82\xA0", "\x82", nullptr, nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::PrintToString(std::string(c.text)));
+    KString s(c.text), t(c.text), u(c.text);
+    KString before = s.SplitBefore(c.set);
+    KString after = t.SplitAfter(c.set);
+    u.CutAt(c.set);
+    if (!c.before) {  // no separator: the whole text comes back
+      EXPECT_STREQ(before.Text(), c.text);
+      EXPECT_TRUE(s.IsEmpty());
+      EXPECT_STREQ(after.Text(), c.text);
+      EXPECT_TRUE(t.IsEmpty());
+      EXPECT_STREQ(u.Text(), c.text);
+      continue;
+    }
+    EXPECT_STREQ(before.Text(), c.before);
+    EXPECT_STREQ(s.Text(), c.after);
+    EXPECT_EQ(s.Length(), std::strlen(c.after));
+    EXPECT_STREQ(after.Text(), c.after);
+    EXPECT_EQ(after.Length(), std::strlen(c.after));
+    EXPECT_STREQ(t.Text(), c.before);
+    EXPECT_STREQ(u.Text(), c.before);
+    EXPECT_EQ(u.Length(), std::strlen(c.before));
+  }
 }
 
 TEST(KStringTest, WideConversionKeepsTwoByteCharactersWhole) {

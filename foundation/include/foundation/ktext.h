@@ -23,6 +23,12 @@ inline bool IsLeadByte(unsigned char c) {
   return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
 }
 
+// Bytes of the character at `p`: 2 for a lead byte that has a follower,
+// else 1 (a lead byte right before the NUL stands alone).
+inline std::size_t CharWidth(const char* p) {
+  return IsLeadByte(static_cast<unsigned char>(p[0])) && p[1] != '\0' ? 2 : 1;
+}
+
 // The text's characters, or "" for an empty value.
 inline const char* TextOf(const KRef<char>& text) {
   return text ? text.Get() : "";
