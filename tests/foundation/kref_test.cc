@@ -86,6 +86,49 @@ TEST(KRefTest, SelfAssignmentAndZeroSize) {
   EXPECT_EQ(Tracked::live, 0);
 }
 
+// A singly linked chain whose links own the next element.
+struct Link {
+  static int live;
+  KRef<Link> next;
+  int id = 0;
+  Link() { ++live; }
+  ~Link() { --live; }
+};
+int Link::live = 0;
+
+TEST(KRefTest, MoveAssignmentFromAValueTheOldOneOwns) {
+  {
+    KRef<Link> head;
+    head.Reset(1);
+    head->id = 1;
+    head->next.Reset(1);
+    head->next->id = 2;
+    head->next->next.Reset(1);
+    head->next->next->id = 3;
+    ASSERT_EQ(Link::live, 3);
+    // The source lives inside the value being replaced: it must be read
+    // before the old value (and with it the source) is released.
+    head = std::move(head->next);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->id, 2);
+    EXPECT_EQ(head.UseCount(), 1u);
+    EXPECT_EQ(Link::live, 2);
+    ASSERT_TRUE(head->next);
+    EXPECT_EQ(head->next->id, 3);
+    // The copy takes the same care.
+    head = head->next;
+    EXPECT_EQ(head->id, 3);
+    EXPECT_EQ(Link::live, 1);
+    // Moving a value onto itself keeps it.
+    KRef<Link>& alias = head;
+    head = std::move(alias);
+    ASSERT_TRUE(head);
+    EXPECT_EQ(head->id, 3);
+    EXPECT_EQ(head.UseCount(), 1u);
+  }
+  EXPECT_EQ(Link::live, 0);
+}
+
 TEST(KBlockPoolTest, CreateRefusesZeroCapacityOrBlockSize) {
   EXPECT_EQ(KBlockPool::Create(0, 8), nullptr);
   EXPECT_EQ(KBlockPool::Create(8, 0), nullptr);

@@ -69,14 +69,16 @@ class KRef {
     data_ = data;
     return *this;
   }
+  // Takes the source before dropping the old value, which may own the
+  // source (head = std::move(head->next)); moving onto itself keeps it.
   KRef& operator=(KRef&& other) noexcept {
-    if (this != &other) {
-      Release();
-      control_ = other.control_;
-      data_ = other.data_;
-      other.control_ = nullptr;
-      other.data_ = nullptr;
-    }
+    KRefControl* control = other.control_;
+    T* data = other.data_;
+    other.control_ = nullptr;
+    other.data_ = nullptr;
+    Release();
+    control_ = control;
+    data_ = data;
     return *this;
   }
   ~KRef() { Release(); }
