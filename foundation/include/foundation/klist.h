@@ -17,6 +17,7 @@
 #define FOUNDATION_KLIST_H_
 
 #include <cstdint>
+#include <utility>
 
 #include "foundation/kref.h"
 
@@ -29,6 +30,17 @@ class KList {
     KRef<Node> next;
     KRef<Node> prev;
     KRef<T> value;  // empty in the sentinel
+
+    Node() = default;
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    // A held position keeps every node erased after it alive through their
+    // links, so one release may free a chain of any length: the links are
+    // let go in a loop, never through one destructor per node.
+    ~Node() {
+      ReleaseChain(next);
+      ReleaseChain(prev);
+    }
   };
   using Position = KRef<Node>;
 
@@ -67,11 +79,14 @@ class KList {
 
   // Removes the element at `p` and returns the position after it. At End
   // nothing is removed and End is returned. The erased node keeps its own
-  // links until the last position referring to it is released.
+  // links until the last position referring to it is released; erasing it
+  // again changes nothing and returns its next link once more.
   Position Erase(const Position& p) {
     Position end = End();
     if (p == end) return end;
     Position keep = p;  // `p` may be a reference into the ring itself
+    // Out of the ring already: its neighbours no longer lead back to it.
+    if (keep->prev->next != keep) return keep->next;
     keep->prev->next = keep->next;
     keep->next->prev = keep->prev;
     --count_;
@@ -96,6 +111,30 @@ class KList {
   }
 
  private:
+  // Drops `link`. A node whose last reference that was is taken apart
+  // first: its next link is followed in the loop, and the node waits on a
+  // stack (threaded through its own next link) until its prev link has
+  // been dealt with in the same way.
+  static void ReleaseChain(KRef<Node>& link) noexcept {
+    KRef<Node> waiting;
+    KRef<Node> current = std::move(link);
+    for (;;) {
+      if (current.UseCount() == 1) {
+        KRef<Node> following = std::move(current->next);
+        current->next = std::move(waiting);
+        waiting = std::move(current);
+        current = std::move(following);
+        continue;
+      }
+      current.Release();  // shared or empty: only a count goes down
+      if (!waiting) return;
+      KRef<Node> node = std::move(waiting);
+      waiting = std::move(node->next);
+      current = std::move(node->prev);
+      // `node` holds no links now: it goes with its element alone.
+    }
+  }
+
   const Position& Sentinel() {
     if (!sentinel_) {
       sentinel_.Reset(1);
