@@ -57,8 +57,7 @@ void KBlockPool::Free(void* block) {
 }
 
 KBlockPool& KBlockPool::Global() {
-  static std::unique_ptr<KBlockPool> pool =
-      Create(4096, sizeof(KRefControl));
+  static KBlockPool* const pool = Create(4096, sizeof(KRefControl)).release();
   return *pool;
 }
 

@@ -35,7 +35,9 @@ class KBlockPool {
   std::uint32_t BlockSize() const { return block_size_; }
 
   // The process-wide pool for counted-pointer control records
-  // (4096 blocks), created on first use and destroyed at exit.
+  // (4096 blocks), created on first use and never destroyed: counted values
+  // in static storage may be released at exit after any destructor the
+  // pool could have, whenever they were built.
   static KBlockPool& Global();
 
  private:
