@@ -1,4 +1,5 @@
 #include <cstring>
+#include <utility>
 
 #include "platform/text.h"
 
@@ -16,6 +17,14 @@ bool CopyCp932(const std::string& cp932, char* out, unsigned size) {
   std::memcpy(out, cp932.data(), i);
   out[i] = '\0';
   return i == cp932.size();
+}
+
+bool Cp932NameToUtf8(const std::string& cp932, std::string* utf8) {
+  bool ok = false;
+  std::string out = Cp932ToUtf8(cp932, &ok);
+  if (!ok) return false;
+  *utf8 = std::move(out);
+  return true;
 }
 
 }  // namespace platform

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <string>
 
 #include "native_path.h"
 #include "platform/fault.h"
@@ -13,6 +14,8 @@ namespace platform {
 
 FileHandle FileOpen(const char* path, unsigned mode) {
   if (internal::ShouldFail()) return kInvalidFile;
+  std::string native;
+  if (!NativePath(path, &native)) return kInvalidFile;
   int flags;
   if ((mode & kFileRead) && (mode & kFileWrite))
     flags = O_RDWR;
@@ -28,7 +31,6 @@ FileHandle FileOpen(const char* path, unsigned mode) {
   else if (fresh)
     flags |= O_CREAT | O_EXCL;
   flags |= O_CLOEXEC;
-  std::string native = NativePath(path);
   int fd;
   do {
     fd = ::open(native.c_str(), flags, 0666);

@@ -21,8 +21,10 @@ namespace platform {
 
 PathKind GetPathKind(const char* path) {
   if (internal::ShouldFail()) return PathKind::kNone;
+  std::string native;
+  if (!NativePath(path, &native)) return PathKind::kNone;
   struct stat st;
-  if (::stat(NativePath(path).c_str(), &st) != 0) return PathKind::kNone;
+  if (::stat(native.c_str(), &st) != 0) return PathKind::kNone;
   if (S_ISDIR(st.st_mode)) return PathKind::kDirectory;
   return PathKind::kFile;
 }
@@ -31,13 +33,16 @@ bool NamesIgnoreCase() { return false; }
 
 bool IsLink(const char* path) {
   if (internal::ShouldFail()) return false;
+  std::string native;
   struct stat st;
-  return ::lstat(NativePath(path).c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+  return NativePath(path, &native) && ::lstat(native.c_str(), &st) == 0 &&
+         S_ISLNK(st.st_mode);
 }
 
 bool RemoveFile(const char* path) {
   if (internal::ShouldFail()) return false;
-  std::string native = NativePath(path);
+  std::string native;
+  if (!NativePath(path, &native)) return false;
   struct stat st;
   if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   return ::unlink(native.c_str()) == 0;
@@ -45,7 +50,8 @@ bool RemoveFile(const char* path) {
 
 bool RenameFile(const char* from, const char* to) {
   if (internal::ShouldFail()) return false;
-  std::string src = NativePath(from), dst = NativePath(to);
+  std::string src, dst;
+  if (!NativePath(from, &src) || !NativePath(to, &dst)) return false;
   struct stat st;
   if (::lstat(src.c_str(), &st) != 0) return false;
   if (S_ISDIR(st.st_mode)) {
@@ -69,7 +75,8 @@ bool RenameFile(const char* from, const char* to) {
 
 bool ReplaceFile(const char* from, const char* to) {
   if (internal::ShouldFail()) return false;
-  std::string src = NativePath(from), dst = NativePath(to);
+  std::string src, dst;
+  if (!NativePath(from, &src) || !NativePath(to, &dst)) return false;
   struct stat st;
   if (::lstat(src.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
   return ::rename(src.c_str(), dst.c_str()) == 0;  // atomic on one volume
@@ -77,12 +84,14 @@ bool ReplaceFile(const char* from, const char* to) {
 
 bool MakeDirectory(const char* path) {
   if (internal::ShouldFail()) return false;
-  return ::mkdir(NativePath(path).c_str(), 0777) == 0;
+  std::string native;
+  return NativePath(path, &native) && ::mkdir(native.c_str(), 0777) == 0;
 }
 
 bool RemoveEmptyDirectory(const char* path) {
   if (internal::ShouldFail()) return false;
-  return ::rmdir(NativePath(path).c_str()) == 0;
+  std::string native;
+  return NativePath(path, &native) && ::rmdir(native.c_str()) == 0;
 }
 
 namespace {
@@ -120,7 +129,8 @@ bool Fill(Search* s, FindData* data) {
 
 FindHandle FindFirst(const char* pattern, FindData* data) {
   if (internal::ShouldFail()) return nullptr;
-  std::string native = NativePath(pattern);
+  std::string native;
+  if (!NativePath(pattern, &native)) return nullptr;
   size_t slash = native.rfind('/');
   auto* s = new Search;
   if (slash == std::string::npos) {
@@ -154,7 +164,8 @@ void FindClose(FindHandle search) {
 IdentityLookup GetPathIdentity(const char* path, bool follow_links,
                                FileIdentity* out) {
   if (internal::ShouldFail()) return IdentityLookup::kFailed;
-  const std::string native = NativePath(path);
+  std::string native;
+  if (!NativePath(path, &native)) return IdentityLookup::kFailed;
   struct stat st;
   const int r = follow_links ? ::stat(native.c_str(), &st)
                              : ::lstat(native.c_str(), &st);
@@ -182,8 +193,10 @@ bool MakeTempFile(const char* dir, const char* prefix, char* out) {
     std::snprintf(hex, sizeof hex, "%X", n);
     std::string name = base + pre + hex + ".tmp";
     if (name.size() >= kMaxPath) return false;
-    int fd = ::open(NativePath(name.c_str()).c_str(),
-                    O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    std::string native;
+    if (!NativePath(name.c_str(), &native)) return false;
+    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                    0666);
     if (fd >= 0) {
       ::close(fd);
       std::memcpy(out, name.c_str(), name.size() + 1);

@@ -1,12 +1,16 @@
 #include <dlfcn.h>
 
+#include <string>
+
 #include "native_path.h"
 #include "platform/module.h"
 
 namespace platform {
 
 ModuleHandle LoadModule(const char* path) {
-  return ::dlopen(NativePath(path).c_str(), RTLD_NOW | RTLD_LOCAL);
+  std::string native;
+  if (!NativePath(path, &native)) return nullptr;
+  return ::dlopen(native.c_str(), RTLD_NOW | RTLD_LOCAL);
 }
 
 void* GetModuleSymbol(ModuleHandle module, const char* name) {

@@ -1,11 +1,10 @@
 #include "native_path.h"
 
-
 #include "platform/text.h"
 
 namespace platform {
 
-std::string NativePath(const char* cp932_path) {
+bool NativePath(const char* cp932_path, std::string* native) {
   std::string text(cp932_path ? cp932_path : "");
   for (size_t i = 0; i < text.size(); ++i) {
     unsigned char c = static_cast<unsigned char>(text[i]);
@@ -15,7 +14,7 @@ std::string NativePath(const char* cp932_path) {
       text[i] = '/';
     }
   }
-  return Cp932ToUtf8(text);
+  return Cp932NameToUtf8(text, native);
 }
 
 void FromNativeName(const std::string& native, char* out, unsigned size) {

@@ -7,8 +7,9 @@
 namespace platform {
 
 // Turns every separator "\" (never a trail byte) into "/" and converts
-// the cp932 text to UTF-8.
-std::string NativePath(const char* cp932_path);
+// the cp932 text to UTF-8 into `native`. False when the path is not valid
+// cp932: the operation on it fails rather than reach another name.
+bool NativePath(const char* cp932_path, std::string* native);
 
 // Converts a native UTF-8 name back to cp932 and copies it into `out`
 // (`size` bytes, cut to size - 1 and NUL-terminated).

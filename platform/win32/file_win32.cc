@@ -2,6 +2,8 @@
 // block, so handles shared by several streams need no file pointer.
 #include <windows.h>
 
+#include <string>
+
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "wide.h"
@@ -28,7 +30,9 @@ FileHandle FileOpen(const char* path, unsigned mode) {
     disposition = (mode & kFileNew) ? CREATE_ALWAYS : OPEN_ALWAYS;
   else if (mode & kFileNew)
     disposition = CREATE_NEW;
-  HANDLE h = CreateFileW(Widen(path).c_str(), access,
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return kInvalidFile;
+  HANDLE h = CreateFileW(wide.c_str(), access,
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kInvalidFile;

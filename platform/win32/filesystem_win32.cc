@@ -4,6 +4,7 @@
 #undef ReplaceFile
 
 #include <cstring>
+#include <string>
 
 #include "platform/fault.h"
 #include "platform/filesystem.h"
@@ -13,7 +14,9 @@ namespace platform {
 
 PathKind GetPathKind(const char* path) {
   if (internal::ShouldFail()) return PathKind::kNone;
-  DWORD a = GetFileAttributesW(Widen(path).c_str());
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return PathKind::kNone;
+  DWORD a = GetFileAttributesW(wide.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return PathKind::kNone;
   return (a & FILE_ATTRIBUTE_DIRECTORY) ? PathKind::kDirectory
                                         : PathKind::kFile;
@@ -23,13 +26,16 @@ bool NamesIgnoreCase() { return true; }
 
 bool IsLink(const char* path) {
   if (internal::ShouldFail()) return false;
-  const DWORD a = GetFileAttributesW(Widen(path).c_str());
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return false;
+  const DWORD a = GetFileAttributesW(wide.c_str());
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 bool RemoveFile(const char* path) {
   if (internal::ShouldFail()) return false;
-  const std::wstring wide = Widen(path);
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return false;
   const DWORD a = GetFileAttributesW(wide.c_str());
   if (a == INVALID_FILE_ATTRIBUTES) return false;
   if (a & FILE_ATTRIBUTE_DIRECTORY) {
@@ -43,23 +49,29 @@ bool RemoveFile(const char* path) {
 
 bool RenameFile(const char* from, const char* to) {
   if (internal::ShouldFail()) return false;
-  return MoveFileW(Widen(from).c_str(), Widen(to).c_str()) != FALSE;
+  std::wstring src, dst;
+  return WidenName(from, &src) && WidenName(to, &dst) &&
+         MoveFileW(src.c_str(), dst.c_str()) != FALSE;
 }
 
 bool ReplaceFile(const char* from, const char* to) {
   if (internal::ShouldFail()) return false;
-  return MoveFileExW(Widen(from).c_str(), Widen(to).c_str(),
+  std::wstring src, dst;
+  return WidenName(from, &src) && WidenName(to, &dst) &&
+         MoveFileExW(src.c_str(), dst.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 bool MakeDirectory(const char* path) {
   if (internal::ShouldFail()) return false;
-  return CreateDirectoryW(Widen(path).c_str(), nullptr) != FALSE;
+  std::wstring wide;
+  return WidenName(path, &wide) && CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
 }
 
 bool RemoveEmptyDirectory(const char* path) {
   if (internal::ShouldFail()) return false;
-  return RemoveDirectoryW(Widen(path).c_str()) != FALSE;
+  std::wstring wide;
+  return WidenName(path, &wide) && RemoveDirectoryW(wide.c_str()) != FALSE;
 }
 
 namespace {
@@ -86,8 +98,10 @@ bool IdentityOf(HANDLE h, FileIdentity* out) {
 
 FindHandle FindFirst(const char* pattern, FindData* data) {
   if (internal::ShouldFail()) return nullptr;
+  std::wstring wide;
+  if (!WidenName(pattern, &wide)) return nullptr;
   WIN32_FIND_DATAW w;
-  HANDLE h = FindFirstFileW(Widen(pattern).c_str(), &w);
+  HANDLE h = FindFirstFileW(wide.c_str(), &w);
   if (h == INVALID_HANDLE_VALUE) return nullptr;
   Fill(w, data);
   return h;
@@ -112,7 +126,9 @@ IdentityLookup GetPathIdentity(const char* path, bool follow_links,
   // files, and directories open with backup semantics.
   DWORD flags = FILE_FLAG_BACKUP_SEMANTICS;
   if (!follow_links) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
-  HANDLE h = CreateFileW(Widen(path).c_str(), FILE_READ_ATTRIBUTES,
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return IdentityLookup::kFailed;
+  HANDLE h = CreateFileW(wide.c_str(), FILE_READ_ATTRIBUTES,
                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                          nullptr, OPEN_EXISTING, flags, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
@@ -129,9 +145,11 @@ IdentityLookup GetPathIdentity(const char* path, bool follow_links,
 bool MakeTempFile(const char* dir, const char* prefix, char* out) {
   out[0] = '\0';
   if (internal::ShouldFail()) return false;
+  std::wstring wide_dir, wide_prefix;
+  if (!WidenName(dir, &wide_dir) || !WidenName(prefix, &wide_prefix))
+    return false;
   wchar_t name[MAX_PATH + 1];
-  if (GetTempFileNameW(Widen(dir).c_str(), Widen(prefix).c_str(), 0, name) ==
-      0)
+  if (GetTempFileNameW(wide_dir.c_str(), wide_prefix.c_str(), 0, name) == 0)
     return false;
   if (!Narrow(name, out, kMaxPath)) {
     DeleteFileW(name);

@@ -1,12 +1,16 @@
 #include <windows.h>
 
+#include <string>
+
 #include "platform/module.h"
 #include "wide.h"
 
 namespace platform {
 
 ModuleHandle LoadModule(const char* path) {
-  return LoadLibraryW(Widen(path).c_str());
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return nullptr;
+  return LoadLibraryW(wide.c_str());
 }
 
 void* GetModuleSymbol(ModuleHandle module, const char* name) {

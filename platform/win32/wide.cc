@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <utility>
 
 #include "platform/text.h"
 
@@ -10,13 +11,23 @@ namespace platform {
 namespace {
 constexpr UINT kCp932 = 932;
 
+// With `strict`, text that does not convert is refused (false) instead
+// of turning into a replacement character.
+bool ToWide(UINT cp, const std::string& text, bool strict, std::wstring* out) {
+  out->clear();
+  if (text.empty()) return true;
+  const DWORD flags = strict ? MB_ERR_INVALID_CHARS : 0;
+  int n = MultiByteToWideChar(cp, flags, text.data(),
+                              static_cast<int>(text.size()), nullptr, 0);
+  if (n <= 0) return false;
+  out->resize(static_cast<size_t>(n));
+  return MultiByteToWideChar(cp, flags, text.data(),
+                             static_cast<int>(text.size()), &(*out)[0], n) == n;
+}
+
 std::wstring ToWide(UINT cp, const std::string& text) {
-  if (text.empty()) return std::wstring();
-  int n = MultiByteToWideChar(cp, 0, text.data(), static_cast<int>(text.size()),
-                              nullptr, 0);
-  std::wstring out(static_cast<size_t>(n), L'\0');
-  MultiByteToWideChar(cp, 0, text.data(), static_cast<int>(text.size()),
-                      &out[0], n);
+  std::wstring out;
+  ToWide(cp, text, false, &out);
   return out;
 }
 
@@ -37,6 +48,13 @@ std::string FromWide(UINT cp, const std::wstring& text, bool* lossy) {
 
 std::wstring Widen(const char* cp932) {
   return ToWide(kCp932, cp932 ? cp932 : "");
+}
+
+bool WidenName(const char* cp932, std::wstring* out) {
+  std::wstring wide;
+  if (!ToWide(kCp932, cp932 ? cp932 : "", true, &wide)) return false;
+  *out = std::move(wide);
+  return true;
 }
 
 bool Narrow(const wchar_t* text, char* out, unsigned size) {

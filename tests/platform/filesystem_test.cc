@@ -5,9 +5,11 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/module.h"
 #include "platform/process.h"
 #include "platform/text.h"
 #include "support/links.h"
@@ -117,6 +119,65 @@ TEST(FileSystemTest, Cp932NamesWithBackslashTrailBytes) {
     Cp932ToUtf8(bad, &ok);
     EXPECT_FALSE(ok) << bad;
   }
+}
+
+// Bytes code page 932 does not map, a lead byte followed by nothing or by a
+// byte that cannot trail it, an unassigned pair. Converted with replacement
+// characters these would all name one file.
+const std::string kNotCp932[] = {"conv_\xA0",     "conv_\xFD",
+                                 "conv_\x81\x20", "conv_\x81",
+                                 "conv_\x85\x40", "\xFF/inside"};
+
+TEST(FileSystemTest, Cp932NamesConvertExactlyOrNotAtAll) {
+  struct Case {
+    std::string cp932;
+    std::string utf8;
+  };
+  const Case valid[] = {
+      {"plain.txt", "plain.txt"},
+      {kHyo + kSo, "\xE8\xA1\xA8\xE3\x82\xBD"},  // 表ソ
+      {"\x87\x40", "\xE2\x91\xA0"},               // circled one
+      {"\xF0\x40", "\xEE\x80\x80"},               // first user-defined
+      {"\xB1", "\xEF\xBD\xB1"},                   // half-width katakana
+  };
+  for (const Case& c : valid) {
+    std::string out;
+    EXPECT_TRUE(Cp932NameToUtf8(c.cp932, &out)) << c.cp932;
+    EXPECT_EQ(out, c.utf8);
+  }
+  for (const std::string& name : kNotCp932) {
+    std::string out = "untouched";
+    EXPECT_FALSE(Cp932NameToUtf8(name, &out)) << testing::PrintToString(name);
+    EXPECT_EQ(out, "untouched");
+  }
+}
+
+TEST(FileSystemTest, NamesThatAreNotCp932AreRefused) {
+  TempDir dir("fs");
+  const std::string plain = dir / "plain";
+  ASSERT_TRUE(WriteFileBytes(plain, "plain"));
+  for (const std::string& name : kNotCp932) {
+    SCOPED_TRACE(testing::PrintToString(name));
+    const std::string path = dir / name;
+    EXPECT_EQ(FileOpen(path.c_str(), kFileRead | kFileWrite | kFileCreate |
+                                         kFileNew),
+              kInvalidFile);
+    EXPECT_EQ(FileOpen(path.c_str(), kFileWrite | kFileNew), kInvalidFile);
+    EXPECT_EQ(GetPathKind(path.c_str()), PathKind::kNone);
+    EXPECT_FALSE(MakeDirectory(path.c_str()));
+    EXPECT_FALSE(RenameFile(plain.c_str(), path.c_str()));
+    EXPECT_FALSE(ReplaceFile(plain.c_str(), path.c_str()));
+    FindData data;
+    EXPECT_EQ(FindFirst((path + "*").c_str(), &data), nullptr);
+    EXPECT_EQ(LoadModule(path.c_str()), nullptr);
+    FileIdentity id;
+    EXPECT_EQ(GetPathIdentity(path.c_str(), true, &id), IdentityLookup::kFailed);
+  }
+  // Nothing was made under another name, and nothing moved.
+  EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::string>{"plain"});
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(plain, &bytes));
+  EXPECT_EQ(bytes, "plain");
 }
 
 TEST(FileSystemTest, SearchesMatchPatterns) {

@@ -1,7 +1,8 @@
 // The file seam: native file handles with positional transfers.
 //
 // Paths are cp932 bytes, as the system's formats store them; each implementation
-// converts them explicitly (UTF-16 through code page 932 on Windows, UTF-8 on POSIX).
+// converts them explicitly (UTF-16 through code page 932 on Windows, UTF-8 on POSIX);
+// a path that is not valid cp932 fails the operation instead of naming another file.
 // Transfers carry their own absolute offset, so several streams sharing one handle
 // never disturb each other's position.
 #ifndef PLATFORM_FILE_H_

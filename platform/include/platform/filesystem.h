@@ -1,6 +1,8 @@
 // The file-system seam: names, directories, searches and temporary files.
 //
-// Every path is cp932 bytes, NUL-terminated; "/" and "\" both separate.
+// Every path is cp932 bytes, NUL-terminated; "/" and "\" both separate. A
+// path that is not valid cp932 fails the operation (nothing, for
+// GetPathKind) instead of naming another file.
 // Results that are paths are written into caller buffers of kMaxPath bytes.
 #ifndef PLATFORM_FILESYSTEM_H_
 #define PLATFORM_FILESYSTEM_H_
@@ -84,7 +86,8 @@ bool MakeTempFile(const char* dir, const char* prefix, char* out);
 enum class IdentityLookup {
   kFound,    // `out` holds the identity
   kMissing,  // nothing has that name (or a component is not a directory)
-  kFailed,   // the name may exist, but its identity could not be read
+  kFailed,   // the name may exist, but its identity could not be read (also
+             // for a name that is not valid cp932)
 };
 
 // The identity of the file or directory `path` names. With `follow_links`

@@ -6,7 +6,8 @@ namespace platform {
 
 using ModuleHandle = void*;
 
-// Loads a library by cp932 path. Returns nullptr on failure.
+// Loads a library by cp932 path. Returns nullptr on failure, also when the
+// path is not valid cp932.
 ModuleHandle LoadModule(const char* path);
 
 // Looks up an exported symbol. Returns nullptr when absent.

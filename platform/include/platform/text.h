@@ -21,6 +21,13 @@ bool CopyCp932(const std::string& cp932, char* out, unsigned size);
 // given, is set to false if that happened.
 std::string Cp932ToUtf8(const std::string& cp932, bool* ok = nullptr);
 
+// cp932 to UTF-8 for a name, where a replacement character would name
+// another file: false, leaving `utf8` alone, when the text is not valid
+// cp932 (a byte or a pair code page 932 does not map, a lead byte without
+// its trail byte).
+//   "\x95\x5C" -> true, "\xE8\xA1\xA8";   "a\x81\x20", "a\xA0" -> false
+bool Cp932NameToUtf8(const std::string& cp932, std::string* utf8);
+
 // UTF-8 to cp932. Characters without a cp932 form become "?";
 // `ok`, when given, is set to false if that happened.
 std::string Utf8ToCp932(const std::string& utf8, bool* ok = nullptr);

@@ -7,8 +7,14 @@
 
 namespace platform {
 
-// cp932 to UTF-16 (nullptr reads as "").
+// cp932 to UTF-16 (nullptr reads as ""). Bytes that do not convert become
+// a replacement character.
 std::wstring Widen(const char* cp932);
+
+// cp932 to UTF-16 for a name (nullptr reads as ""): false, leaving `out`
+// alone, when the text is not valid cp932, since a replacement character
+// would name another file.
+bool WidenName(const char* cp932, std::wstring* out);
 
 // Converts to cp932 into `out` (`size` bytes, cut to size - 1 bytes on a
 // character boundary, NUL-terminated). Returns false if it had to cut.
