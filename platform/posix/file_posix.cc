@@ -12,17 +12,28 @@
 
 namespace platform {
 
+namespace {
+int OpenNative(const std::string& native, int flags) {
+  int fd;
+  do {
+    fd = ::open(native.c_str(), flags, 0666);
+  } while (fd < 0 && errno == EINTR);
+  return fd;
+}
+}  // namespace
+
 FileHandle FileOpen(const char* path, unsigned mode) {
   if (internal::ShouldFail()) return kInvalidFile;
   std::string native;
   if (!NativePath(path, &native)) return kInvalidFile;
+  const bool no_access = !(mode & (kFileRead | kFileWrite));
   int flags;
   if ((mode & kFileRead) && (mode & kFileWrite))
     flags = O_RDWR;
   else if (mode & kFileWrite)
     flags = O_WRONLY;
   else
-    flags = O_RDONLY;  // Windows opens with no access too; reading then fails
+    flags = O_RDONLY;  // creates and empties for a mode without access
   bool create = mode & kFileCreate, fresh = mode & kFileNew;
   if (create && fresh)
     flags |= O_CREAT | O_TRUNC;
@@ -31,10 +42,7 @@ FileHandle FileOpen(const char* path, unsigned mode) {
   else if (fresh)
     flags |= O_CREAT | O_EXCL;
   flags |= O_CLOEXEC;
-  int fd;
-  do {
-    fd = ::open(native.c_str(), flags, 0666);
-  } while (fd < 0 && errno == EINTR);
+  int fd = OpenNative(native, flags);
   if (fd < 0) return kInvalidFile;
   // A directory opens read-only on POSIX but never on Windows.
   struct stat st;
@@ -46,6 +54,15 @@ FileHandle FileOpen(const char* path, unsigned mode) {
   if (create && fresh && !(mode & kFileWrite) && st.st_size != 0) {
     int w = ::open(native.c_str(), O_WRONLY | O_TRUNC | O_CLOEXEC);
     if (w >= 0) ::close(w);
+  }
+  if (no_access) {
+    // Windows opens without access too: the handle answers its size and
+    // refuses reads, writes, truncation and flushes. A path descriptor
+    // does the same; it creates nothing, hence the open above.
+    int bare = OpenNative(native, O_PATH | O_CLOEXEC);
+    ::close(fd);
+    if (bare < 0) return kInvalidFile;
+    fd = bare;
   }
   return fd;
 }

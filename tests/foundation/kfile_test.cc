@@ -6,6 +6,7 @@
 
 #include "foundation/kexcept.h"
 #include "platform/fault.h"
+#include "platform/filesystem.h"
 #include "support/temp_dir.h"
 
 namespace zorl {
@@ -61,6 +62,53 @@ TEST_F(KFileTest, OpenModes) {
   // 4 alone: open always, keeping the content.
   ASSERT_TRUE(f.Open(KFILE_READ | KFILE_CREATE, path_.c_str()));
   EXPECT_EQ(f.GetSize(), 3);
+}
+
+// Neither KFILE_READ nor KFILE_WRITE: the file opens (or is made) as the
+// create bits say, answers its size, and every transfer fails.
+TEST_F(KFileTest, ModesWithoutAccessOpenButNeverTransfer) {
+  struct Case {
+    unsigned mode;
+    bool existing;
+    bool opens;
+    long size_after;  // of the file on disk; -1: still missing
+  };
+  const Case cases[] = {
+      {0, true, true, 1000},
+      {0, false, false, -1},
+      {KFILE_CREATE, true, true, 1000},
+      {KFILE_CREATE, false, true, 0},
+      {KFILE_NEW, true, false, 1000},
+      {KFILE_NEW, false, true, 0},
+      {KFILE_CREATE | KFILE_NEW, true, true, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message()
+                 << "mode " << c.mode << (c.existing ? " on a file" : " on nothing"));
+    const std::string path = c.existing ? path_ : dir_ / "absent";
+    KFile f;
+    EXPECT_EQ(f.Open(c.mode, path.c_str()), c.opens);
+    if (c.opens) {
+      char buf[8];
+      EXPECT_EQ(f.Read(4, buf), -1);
+      EXPECT_EQ(f.Write("abcd", 4), -1);
+      EXPECT_FALSE(f.Flush());
+      EXPECT_EQ(f.GetSize(), c.size_after);
+      EXPECT_TRUE(f.Close());
+    }
+    std::string bytes;
+    if (c.size_after < 0) {
+      EXPECT_FALSE(ReadFileBytes(path, &bytes));
+    } else {
+      ASSERT_TRUE(ReadFileBytes(path, &bytes));
+      EXPECT_EQ(static_cast<long>(bytes.size()), c.size_after);
+      if (c.size_after > 0) {
+        EXPECT_EQ(bytes, Pattern(1000));
+      }
+    }
+    ASSERT_TRUE(WriteFileBytes(path_, Pattern(1000)));
+    platform::RemoveFile((dir_ / "absent").c_str());
+  }
 }
 
 TEST_F(KFileTest, ViewArithmetic) {

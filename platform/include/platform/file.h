@@ -26,7 +26,8 @@ enum : unsigned {
 
 // Opens `path` with the mode bits above; the file is shared for reading and
 // writing with other openers. Neither create bit: the file must exist.
-// Returns kInvalidFile on failure.
+// Neither access bit: the handle answers FileSize, and reads, writes,
+// truncation and flushes fail (as on Windows). Returns kInvalidFile on failure.
 FileHandle FileOpen(const char* path, unsigned mode);
 
 // Closes a handle. Returns false on failure or for kInvalidFile.
