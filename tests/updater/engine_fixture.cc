@@ -150,6 +150,51 @@ std::vector<std::string> TempDir::List() const {
   return names;
 }
 
+Snapshot TakeSnapshot(const std::string& dir, bool times) {
+  Snapshot shot;
+  std::error_code ec;
+  for (auto it = fs::recursive_directory_iterator(dir, ec);
+       it != fs::recursive_directory_iterator(); it.increment(ec)) {
+    if (ec) break;
+    const fs::path& p = it->path();
+    const std::string rel = fs::relative(p, dir).generic_string();
+    std::string value;
+    if (it->is_symlink()) {
+      value = "link:" + fs::read_symlink(p, ec).generic_string();
+    } else if (it->is_directory()) {
+      value = "dir";
+    } else {
+      value = "file:" + ReadBytes(p.string());
+    }
+    if (times && value != "dir") {
+      const auto stamp = fs::symlink_status(p, ec).type() == fs::file_type::symlink
+                             ? 0
+                             : fs::last_write_time(p, ec).time_since_epoch().count();
+      value += " @" + std::to_string(stamp);
+    }
+    shot[rel] = value;
+  }
+  return shot;
+}
+
+std::string Diff(const Snapshot& before, const Snapshot& after) {
+  std::string out;
+  auto shorten = [](const std::string& v) {
+    return v.size() > 40 ? v.substr(0, 40) + "..." : v;
+  };
+  for (const auto& [path, value] : before) {
+    const auto it = after.find(path);
+    if (it == after.end())
+      out += "  gone: " + path + "\n";
+    else if (it->second != value)
+      out += "  changed: " + path + " (" + shorten(value) + " -> " +
+             shorten(it->second) + ")\n";
+  }
+  for (const auto& [path, value] : after)
+    if (!before.count(path)) out += "  new: " + path + " (" + shorten(value) + ")\n";
+  return out;
+}
+
 bool WriteBytes(const std::string& path, const std::string& bytes) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));

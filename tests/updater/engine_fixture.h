@@ -5,6 +5,7 @@
 #define TESTS_UPDATER_ENGINE_FIXTURE_H_
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <utility>
 #include <vector>
@@ -73,6 +74,15 @@ class TempDir {
  private:
   std::string path_;
 };
+
+// Everything below `dir`, by relative path ("/" separated): "dir", "file:"
+// followed by the bytes, or "link:" followed by the target. With
+// `times`, each file's and link's modification time is added, so
+// untouched files compare equal only when they were not rewritten.
+using Snapshot = std::map<std::string, std::string>;
+Snapshot TakeSnapshot(const std::string& dir, bool times = false);
+// The differences of two snapshots, one line per path, for messages.
+std::string Diff(const Snapshot& before, const Snapshot& after);
 
 bool WriteBytes(const std::string& path, const std::string& bytes);
 // The file's bytes; `ok` false (and "") when it cannot be read.

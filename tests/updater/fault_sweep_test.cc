@@ -1,7 +1,9 @@
 // Makes each file operation of a sample update fail in turn and checks that
 // the run always ends with one known message, the archive is whole (old or
 // new), no backup is left without an intact archive, and no temporary file
-// stays behind.
+// stays behind. A fault before the first command runs (while the payload
+// is extracted, the archive loaded and the command stream checked) leaves
+// the whole game directory as it was.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -43,20 +45,35 @@ struct Sample {
   }
 };
 
+// Notes how many file operations had been made when the first command's
+// name was shown: everything before is reading and checking.
+struct FirstCommandUi : fixture::RecordingUi {
+  long operations_before_first_command = -1;
+  void ShowName(const char* name) override {
+    if (operations_before_first_command < 0)
+      operations_before_first_command = platform::CountedOperations();
+    fixture::RecordingUi::ShowName(name);
+  }
+};
+
 TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
   std::string new_archive;
   long operations = 0;
+  long before_first_command = 0;
   {
     Sample sample;
-    fixture::RecordingUi ui;
+    FirstCommandUi ui;
     platform::DisarmFault();
     platform::ResetOperationCount();
     ASSERT_TRUE(sample.Run(ui));
     operations = platform::CountedOperations();
+    before_first_command = ui.operations_before_first_command;
     new_archive = fixture::ReadBytes(sample.dir / "mareld.dat");
   }
   ASSERT_GT(operations, 20);
+  ASSERT_GT(before_first_command, 5);
   RecordProperty("file_operations", static_cast<int>(operations));
+  RecordProperty("before_first_command", static_cast<int>(before_first_command));
   ASSERT_NE(new_archive, Sample().old_archive);
 
   using namespace updater;
@@ -73,8 +90,10 @@ TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
       kMsgCannotSwapArchive,
       kMsgCompleted};
   std::set<std::string> seen;
+  long untouched = 0;
   for (long k = 1; k <= operations + 1; ++k) {
     Sample sample;
+    const fixture::Snapshot old_tree = fixture::TakeSnapshot(sample.dir.path(), true);
     fixture::RecordingUi ui;
     platform::ArmFault(k);
     const bool completed = sample.Run(ui);
@@ -109,7 +128,16 @@ TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
     }
     for (const auto& name : sample.dir.List())
       EXPECT_NE(name.rfind("qx", 0), 0u) << name << " left after operation " << k;
+    // A failure before the first command changed nothing at all. (Some
+    // faults there only make a listing end early or a link look like a
+    // file; the run then goes on and completes.)
+    if (k <= before_first_command && !completed) {
+      ++untouched;
+      const fixture::Snapshot tree = fixture::TakeSnapshot(sample.dir.path(), true);
+      EXPECT_TRUE(tree == old_tree) << "operation " << k << "\n" << fixture::Diff(old_tree, tree);
+    }
   }
+  EXPECT_GT(untouched, before_first_command / 2);
   // The sweep reaches the swap and the archive's own failures.
   EXPECT_TRUE(seen.count(kMsgCannotSwapArchive));
   EXPECT_TRUE(seen.count(kMsgCannotWriteArchive));

@@ -7,9 +7,7 @@
 namespace {
 
 std::string Resolve(const std::string& dir, const std::string& name) {
-  char out[264];
-  updater::ResolvePath(dir.c_str(), name.c_str(), out);
-  return out;
+  return updater::ResolvedPath(dir.c_str(), name.c_str());
 }
 
 TEST(ResolvePath, Table) {
@@ -51,13 +49,50 @@ TEST(ResolvePath, Table) {
         << "dir " << c.dir << " name " << c.name;
 }
 
-TEST(ResolvePath, CutsAt263WithoutSplittingACharacter) {
-  const std::string dir = "/" + std::string(250, 'd');
-  EXPECT_EQ(Resolve(dir, std::string(40, 'n')).size(), 263u);
-  // 252 bytes of directory and "/", then 10 bytes: a two-byte character
-  // at bytes 262-263 must not be split, so the result stops at 262.
-  const std::string name = std::string(10, 'n') + "\x83\x41" + "zz";
-  EXPECT_EQ(Resolve(dir, name), dir + "/" + std::string(10, 'n'));
+TEST(ResolvePath, APathThatDoesNotFitIsRefusedNeverCut) {
+  const std::string dir = "/" + std::string(250, 'd');  // 251 bytes
+  char out[264];
+  // 251 + "/" + 11 = 263 bytes: fits exactly.
+  EXPECT_TRUE(updater::ResolvePath(dir.c_str(), std::string(11, 'n').c_str(), out));
+  EXPECT_EQ(std::string(out), dir + "/" + std::string(11, 'n'));
+  // One more byte, or a two-byte character across the end: refused, and
+  // nothing that could name another file is left in `out`.
+  for (const std::string& name :
+       {std::string(12, 'n'), std::string(10, 'n') + "\x83\x41",
+        std::string("precious.txt_obsolete_copy")}) {
+    std::fill(out, out + sizeof out, 'x');
+    EXPECT_FALSE(updater::ResolvePath(dir.c_str(), name.c_str(), out)) << name;
+    EXPECT_STREQ(out, "") << name;
+    EXPECT_EQ(updater::ResolvedPath(dir.c_str(), name.c_str()), dir + "/" + name);
+  }
+}
+
+TEST(JoinPath, AddsOneSeparatorAndRefusesWhatDoesNotFit) {
+  char out[264];
+  struct Case {
+    const char* dir;
+    const char* name;
+    const char* expected;
+  } cases[] = {
+      {"/g/tree", "a.txt", "/g/tree/a.txt"},
+      {"/g/tree/", "a.txt", "/g/tree/a.txt"},
+      {"C:\\g\\", "a", "C:\\g\\a"},
+      {"", "a", "a"},
+      {"/g/\x83\x5c", "a", "/g/\x83\x5c/a"},  // a trail byte 0x5C is no separator
+      {"/g", "*", "/g/*"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_TRUE(updater::JoinPath(c.dir, c.name, out)) << c.dir;
+    EXPECT_STREQ(out, c.expected) << c.dir;
+  }
+  // A directory of exactly 263 bytes has no room for "/*": the join that
+  // used to lose its "/*" and list the directory itself again.
+  const std::string full = "/" + std::string(262, 'd');
+  EXPECT_FALSE(updater::JoinPath(full.c_str(), "*", out));
+  EXPECT_STREQ(out, "");
+  const std::string room = "/" + std::string(260, 'd');
+  EXPECT_TRUE(updater::JoinPath(room.c_str(), "*", out));
+  EXPECT_EQ(std::string(out), room + "/*");
 }
 
 }  // namespace

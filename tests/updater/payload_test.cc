@@ -139,6 +139,39 @@ TEST(InflatePayload, InflatesWholeStreamsAndRejectsBrokenOnes) {
   EXPECT_FALSE(Inflate(corrupt, &out));
 }
 
+TEST(InflatePayload, StopsOnceTheOutputPassesTheLimit) {
+  // The default limit is what 32-bit positions address (2 GiB); a small
+  // one shows where the inflater stops without writing gigabytes.
+  const std::string data = Sample(3 * 1024 * 1024);
+  const std::string packed = fixture::Deflate(data);
+  fixture::TempDir dir;
+  for (const std::uint64_t limit : {std::uint64_t{1024 * 1024},
+                                    std::uint64_t{data.size() - 1},
+                                    std::uint64_t{data.size()}}) {
+    zorl::KFile source, destination;
+    ASSERT_TRUE(source.OpenMemory("src", packed.size(), zorl::KMEM_READ | zorl::KMEM_WRITE));
+    source.Write(packed.data(), static_cast<std::uint32_t>(packed.size()));
+    source.Seek(zorl::KSEEK_BEGIN, 0);
+    ASSERT_TRUE(destination.Open(15, (dir / "out").c_str()));
+    bool too_large = true;
+    const bool ok = updater::InflatePayload(destination, source, {}, &too_large, limit);
+    destination.Close();
+    EXPECT_EQ(ok, limit >= data.size()) << limit;
+    EXPECT_EQ(too_large, limit < data.size()) << limit;
+    EXPECT_LE(fixture::ReadBytes(dir / "out").size(), limit)
+        << "nothing past the limit is written";
+  }
+  EXPECT_EQ(updater::kMaxPayloadSize, 0x7FFFFFFFu);
+  bool too_large = true;
+  zorl::KFile source, destination;
+  ASSERT_TRUE(source.OpenMemory("src", 8, zorl::KMEM_READ | zorl::KMEM_WRITE));
+  source.Write("garbage!", 8);
+  source.Seek(zorl::KSEEK_BEGIN, 0);
+  ASSERT_TRUE(destination.OpenMemory("dst", 8, zorl::KMEM_WRITE));
+  EXPECT_FALSE(updater::InflatePayload(destination, source, {}, &too_large));
+  EXPECT_FALSE(too_large) << "a broken stream is not a large one";
+}
+
 TEST(InflatePayload, FailsWhenTheDestinationIsShort) {
   const std::string packed = fixture::Deflate(Sample(1000));
   zorl::KFile source, destination;

@@ -221,8 +221,8 @@ TEST(UpdateRun, EveryFailureShowsOneMessageAndKeepsTheArchive) {
       {"empty name deletes the directory", Nothing,
        With(Commands().DeleteFile("")), SaysPath(kMsgCannotDelete, "")},
       {"loose file over the loaded archive", Nothing,
-       With(Commands().WriteFile("MARELD.DAT", "garbage")),
-       SaysPath(kMsgCannotCreateFile, "MARELD.DAT")},
+       With(Commands().WriteFile("mareld.dat", "garbage")),
+       SaysPath(kMsgCannotCreateFile, "mareld.dat")},
       {"loose delete of the loaded archive", Nothing,
        With(Commands().DeleteFile("mareld.dat")),
        SaysPath(kMsgCannotDelete, "mareld.dat")},
@@ -259,20 +259,25 @@ TEST(UpdateRun, EveryFailureShowsOneMessageAndKeepsTheArchive) {
 }
 
 TEST(UpdateRun, EmptyingTheGameDirectoryStopsAtFilesTheRunReads) {
-  // The archive's entries and the command stream are read until the end:
-  // they may not be deleted (Windows refuses for open files anyway).
+  // The archive's entries and the command stream are read until the end,
+  // and the updater is running: none of them may be deleted. The check
+  // before the first change finds them, so nothing else goes either.
   Game game;
+  fixture::WriteBytes(game.dir / "other.txt", "other");
+  fixture::WriteBytes(game.exe, fixture::MakeUpdater(Commands().EmptyTree("").PutEntry("x", "y")));
+  const fixture::Snapshot before = fixture::TakeSnapshot(game.dir.path());
   fixture::RecordingUi ui;
-  EXPECT_FALSE(game.Run(Commands().EmptyTree("").PutEntry("x", "y"), ui));
+  EXPECT_FALSE(updater::RunUpdate(ui, game.exe.c_str(), game.dir.path().c_str()));
   ASSERT_EQ(ui.messages.size(), 1u);
   const std::string head = fixture::Format(updater::kMsgCannotDelete, "");
   const std::string& shown = ui.messages[0];
   EXPECT_TRUE(shown == Format(updater::kMsgCannotDelete, game.dir / "mareld.dat") ||
+              shown == Format(updater::kMsgCannotDelete, game.exe) ||
               (shown.find(game.dir / "qx") != std::string::npos &&
                shown.compare(0, head.find('('), head, 0, head.find('(')) == 0))
       << shown;
-  EXPECT_EQ(game.Archive(), game.old_archive);
-  EXPECT_FALSE(game.HasTemporaryFiles());
+  EXPECT_EQ(fixture::TakeSnapshot(game.dir.path()), before)
+      << fixture::Diff(before, fixture::TakeSnapshot(game.dir.path()));
 }
 
 TEST(UpdateRun, AChunkThatCannotBeWrittenIsReported) {

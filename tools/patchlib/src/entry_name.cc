@@ -59,8 +59,9 @@ bool SafeRelativePath(const std::string& path, std::string* why) {
 
 bool ResolvesInsideGame(const std::string& name) {
   static const char kDir[] = "C:/kestrel/game";
-  char out[264];
-  updater::ResolvePath(kDir, name.c_str(), out);
+  // The whole resolution: a cut one could hide a ".." at its end.
+  const std::string resolved = updater::ResolvedPath(kDir, name.c_str());
+  const char* out = resolved.c_str();
   const std::size_t n = sizeof kDir - 1;
   if (std::strncmp(out, kDir, n) != 0 || out[n] != '/' || out[n + 1] == 0)
     return false;

@@ -1,7 +1,7 @@
 #include "engine/archive_rebuild.h"
 
 #include "engine/messages.h"
-#include "foundation/kpath.h"
+#include "engine/path_resolve.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
 
@@ -62,8 +62,10 @@ void RebuildArchive(UpdateContext& c) {
 
   char archive[zorl::kNameBufferSize];
   char backup[zorl::kNameBufferSize];
-  zorl::MakePath(c.game_dir, kArchiveBaseName, kArchiveExtension, archive);
-  zorl::MakePath(c.game_dir, kArchiveBaseName, kBackupExtension, backup);
+  // Never a cut name: it would rename some other file.
+  if (!JoinPath(c.game_dir, kArchiveFileName, archive) ||
+      !JoinPath(c.game_dir, kBackupFileName, backup))
+    c.ui.Error(kMsgCannotSwapArchive);
   // A stale backup may be large; deleting it is waited for the same way.
   if (IsFile(backup) &&
       !c.ui.WaitPumping([&backup] { return platform::RemoveFile(backup); }))
@@ -73,9 +75,12 @@ void RebuildArchive(UpdateContext& c) {
     c.ui.Error(kMsgCannotSwapArchive);
   if (IsFile(archive)) platform::RemoveFile(archive);
   if (!platform::RenameFile(fresh.name, archive)) {
-    // Never leave the game without its archive: put the old one back.
-    if (!platform::RenameFile(backup, archive))
-      platform::RenameFile(backup, archive);
+    // Never leave the game without its archive: put the old one back. If
+    // that fails too, the new archive stays under its temporary name, so
+    // the work is not lost while the backup holds the old one.
+    if (!platform::RenameFile(backup, archive) &&
+        !platform::RenameFile(backup, archive))
+      fresh.Keep();
     c.ui.Error(kMsgCannotSwapArchive);
   }
   fresh.Keep();

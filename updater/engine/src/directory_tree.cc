@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "foundation/kpath.h"
+#include "engine/path_resolve.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
 
@@ -21,6 +21,21 @@ long LastSlash(const char* path) {
     ++i;
   }
   return last;
+}
+
+// Whether the text ends in a two-byte character (whose trail byte may be
+// 0x5C, which is then no separator).
+bool EndsInTrailByte(const std::string& text) {
+  bool trail = false;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    trail = false;
+    if (zorl::IsLeadByte(static_cast<unsigned char>(text[i])) &&
+        i + 1 < text.size()) {
+      ++i;
+      trail = true;
+    }
+  }
+  return trail;
 }
 
 bool IsDotEntry(const char* name) {
@@ -60,34 +75,42 @@ bool MakeDirectoryTree(const char* path) {
   return true;
 }
 
-bool EmptyDirectoryTree(const char* path, const std::function<void()>& pump,
-                        char* failed,
-                        const std::function<bool(const char*)>& in_use) {
-  failed[0] = '\0';
+bool WalkTree(const char* path, const std::function<void()>& pump,
+              const std::function<bool(const TreeFile&)>& visit,
+              std::string* failed) {
+  failed->clear();
   if (pump) pump();
-  char pattern[zorl::kNameBufferSize];
-  zorl::MakePath(path, "*", "", pattern);
+  // The pattern may be longer than a path buffer: it is only listed.
+  std::string prefix = path;
+  if (!prefix.empty() &&
+      ((prefix.back() != '/' && prefix.back() != '\\') ||
+       EndsInTrailByte(prefix)))
+    prefix += '/';
   platform::FindData found;
-  platform::FindHandle search = platform::FindFirst(pattern, &found);
+  platform::FindHandle search =
+      platform::FindFirst((prefix + "*").c_str(), &found);
   if (!search) {
     // A search always lists "." in an existing directory: finding nothing
     // there is a failure, not an empty tree.
     if (platform::GetPathKind(path) == platform::PathKind::kDirectory) {
-      zorl::CopyText(failed, path, zorl::kNameBufferSize);
+      *failed = path;
       return false;
     }
-    return true;  // a missing directory has nothing to delete
+    return true;  // a missing directory has nothing to visit
   }
   bool ok = true;
   try {
     do {
       if (IsDotEntry(found.name)) continue;
       char child[zorl::kNameBufferSize];
-      zorl::MakePath(path, found.name, "", child);
-      if (found.is_directory) {
-        ok = EmptyDirectoryTree(child, pump, failed, in_use);
-      } else if ((in_use && in_use(child)) || !platform::RemoveFile(child)) {
-        zorl::CopyText(failed, child, zorl::kNameBufferSize);
+      if (!JoinPath(path, found.name, child)) {
+        // Never act on a cut name: it would be another file.
+        *failed = prefix + found.name;
+        ok = false;
+      } else if (found.is_directory) {
+        ok = WalkTree(child, pump, visit, failed);
+      } else if (!visit(TreeFile{child, found.is_link, found.size})) {
+        if (failed->empty()) *failed = child;
         ok = false;
       }
     } while (ok && platform::FindNext(search, &found));
@@ -97,6 +120,19 @@ bool EmptyDirectoryTree(const char* path, const std::function<void()>& pump,
   }
   platform::FindClose(search);
   return ok;
+}
+
+bool EmptyDirectoryTree(const char* path, const std::function<void()>& pump,
+                        std::string* failed,
+                        const std::function<bool(const TreeFile&)>& keep,
+                        const std::function<bool(const char*)>& remove) {
+  return WalkTree(
+      path, pump,
+      [&](const TreeFile& file) {
+        if (keep && keep(file)) return false;
+        return remove ? remove(file.path) : platform::RemoveFile(file.path);
+      },
+      failed);
 }
 
 }  // namespace updater

@@ -1,6 +1,7 @@
 #include "engine/patch_commands.h"
 
 #include <memory>
+#include <string>
 
 #include "engine/directory_tree.h"
 #include "engine/messages.h"
@@ -25,20 +26,18 @@ struct Command {
     if (!ReadPatchName(c.payload, name)) c.ui.Error(kMsgCannotRead);
     c.ui.ShowName(name);
   }
-  void ReadNameAndResolve() {
+  // Reads the name and resolves it; a path that does not fit is this
+  // command's failure `message`, shown with the whole path.
+  void ReadNameAndResolve(const char* message) {
     ReadName();
-    ResolvePath(c.game_dir, name, path);
+    if (!ResolvePath(c.game_dir, name, path))
+      c.ui.Error(message, ResolvedPath(c.game_dir, name).c_str());
   }
-  // Whether `file` is one the run still reads: the loaded archive (its
-  // entries read from it until the rebuild, so writing or deleting it
-  // would corrupt the new archive or lose the old one) or the payload.
-  // Windows names ignore case.
-  bool InUse(const char* file) const {
-    for (const char* busy : {c.archive_path, c.payload_path})
-      if (busy[0] &&
-          zorl::CompareTextNoCase(file, busy, zorl::kNameBufferSize) == 0)
-        return true;
-    return false;
+  bool WriteReaches(const char* file) const {
+    return c.protect && c.protect->ReachedByWrite(file);
+  }
+  bool DeleteReaches(const char* file) const {
+    return c.protect && c.protect->ReachedByDelete(file);
   }
   std::uint32_t ReadSize() {
     std::uint32_t size;
@@ -56,7 +55,7 @@ struct Command {
   }
 
   void WriteFile() {
-    ReadNameAndResolve();
+    ReadNameAndResolve(kMsgCannotCreateFile);
     char dir[zorl::kNameBufferSize];
     zorl::SplitPath(path, dir, nullptr, nullptr);
     c.ui.Pump();
@@ -64,7 +63,7 @@ struct Command {
     // The size is signed: 0 or less is an empty file without content.
     const std::int32_t size = static_cast<std::int32_t>(ReadSize());
     if (size > 0) RequireContent(static_cast<std::uint32_t>(size));
-    if (InUse(path)) c.ui.Error(kMsgCannotCreateFile, path);
+    if (WriteReaches(path)) c.ui.Error(kMsgCannotCreateFile, path);
     zorl::KFile file;
     if (!file.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_CREATE |
                        zorl::KFILE_NEW,
@@ -87,25 +86,28 @@ struct Command {
   }
 
   void DeleteFile() {
-    ReadNameAndResolve();
-    if (InUse(path) || !platform::RemoveFile(path))
+    ReadNameAndResolve(kMsgCannotDelete);
+    if (DeleteReaches(path) || !platform::RemoveFile(path))
       c.ui.Error(kMsgCannotDelete, path);
   }
 
   void MakeDirectory() {
-    ReadNameAndResolve();
+    ReadNameAndResolve(kMsgCannotCreateDirectory);
     c.ui.Pump();
     if (!MakeDirectoryTree(path)) c.ui.Error(kMsgCannotCreateDirectory);
   }
 
   void EmptyTree() {
-    ReadNameAndResolve();
-    char failed[zorl::kNameBufferSize];
+    ReadNameAndResolve(kMsgCannotDelete);
+    std::string failed;
     UpdateUi& ui = c.ui;
-    const Command& self = *this;
-    if (!EmptyDirectoryTree(path, [&ui] { ui.Pump(); }, failed,
-                            [&self](const char* f) { return self.InUse(f); }))
-      c.ui.Error(kMsgCannotDelete, failed);
+    const ProtectedFiles* protect = c.protect;
+    if (!EmptyDirectoryTree(path, [&ui] { ui.Pump(); }, &failed,
+                            [protect](const TreeFile& f) {
+                              return protect && !f.is_link &&
+                                     protect->ReachedByDelete(f.path, f.size);
+                            }))
+      c.ui.Error(kMsgCannotDelete, failed.c_str());
   }
 
   void PutEntry() {

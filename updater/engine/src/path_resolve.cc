@@ -21,21 +21,15 @@ char DriveLetter(const char* path) {
   return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 32) : c;
 }
 
-// Copies `text` into `out` (264 bytes), cutting at 263 bytes without
-// splitting a two-byte character.
-void Finish(const std::string& text, char* out) {
-  std::size_t n = 0;
-  while (n < text.size()) {
-    std::size_t step =
-        zorl::IsLeadByte(static_cast<unsigned char>(text[n])) &&
-                n + 1 < text.size()
-            ? 2
-            : 1;
-    if (n + step > zorl::kNameBufferSize - 1) break;
-    n += step;
+// Copies `text` into `out` (264 bytes). False, with `out` empty, when it
+// is longer than 263 bytes.
+bool Fit(const std::string& text, char* out) {
+  if (text.size() > zorl::kNameBufferSize - 1) {
+    out[0] = '\0';
+    return false;
   }
-  std::memcpy(out, text.data(), n);
-  out[n] = '\0';
+  std::memcpy(out, text.c_str(), text.size() + 1);
+  return true;
 }
 
 // Splits `text` at separators (two-byte characters whole) into the
@@ -73,14 +67,14 @@ bool AllDots(const std::string& component) {
 
 }  // namespace
 
-void ResolvePath(const char* dir, const char* name, char* out) {
-  if (!name[0]) return Finish(dir, out);
-  if (!dir[0]) return Finish(name, out);
+std::string ResolvedPath(const char* dir, const char* name) {
+  if (!name[0]) return dir;
+  if (!dir[0]) return name;
 
   const bool dir_drive = HasDrive(dir);
   const bool name_drive = HasDrive(name);
   if (dir_drive && name_drive && DriveLetter(dir) != DriveLetter(name))
-    return Finish(name, out);
+    return name;
   std::string drive;
   if (dir_drive) {
     drive.assign(dir, 2);
@@ -91,7 +85,7 @@ void ResolvePath(const char* dir, const char* name, char* out) {
   const char* bare_name = name_drive ? name + 2 : name;
 
   if (IsSeparator(bare_name[0]) || !IsSeparator(bare_dir[0]))
-    return Finish(drive + bare_name, out);
+    return drive + bare_name;
 
   // The directory with "/" separators and a trailing "/".
   std::string base;
@@ -116,7 +110,7 @@ void ResolvePath(const char* dir, const char* name, char* out) {
   for (; consumed < count && AllDots(components[consumed]); ++consumed) {
     for (std::size_t up = components[consumed].size() - 1; up > 0; --up) {
       // Drop the last component of `base` ("/a/b/" -> "/a/").
-      if (base.size() <= 1) return Finish(drive + "/" + bare_name, out);
+      if (base.size() <= 1) return drive + "/" + bare_name;
       std::size_t cut = base.size() - 1;
       // The last separator before the trailing one, two-byte aware.
       std::size_t last = 0;
@@ -133,7 +127,30 @@ void ResolvePath(const char* dir, const char* name, char* out) {
     }
   }
   const char* rest = bare_name + (consumed ? starts[consumed] : 0);
-  Finish(drive + base + rest, out);
+  return drive + base + rest;
+}
+
+bool ResolvePath(const char* dir, const char* name, char* out) {
+  return Fit(ResolvedPath(dir, name), out);
+}
+
+bool JoinPath(const char* dir, const char* name, char* out) {
+  std::string joined = dir;
+  if (!joined.empty()) {
+    // The last character decides, a two-byte one whole.
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < joined.size();) {
+      last = i;
+      i += zorl::IsLeadByte(static_cast<unsigned char>(joined[i])) &&
+                   i + 1 < joined.size()
+               ? 2
+               : 1;
+    }
+    if (!(last + 1 == joined.size() && IsSeparator(joined[last])))
+      joined += '/';
+  }
+  joined += name;
+  return Fit(joined, out);
 }
 
 }  // namespace updater

@@ -82,7 +82,9 @@ bool LocatePayload(const zorl::KRef<char>& exe_path, zorl::KFile& out) {
 }
 
 bool InflatePayload(zorl::KFile& destination, zorl::KFile& source,
-                    const std::function<void()>& tick) {
+                    const std::function<void()>& tick, bool* too_large,
+                    std::uint64_t limit) {
+  if (too_large) *too_large = false;
   z_stream stream;
   std::memset(&stream, 0, sizeof stream);
   if (inflateInit2(&stream, 15) != Z_OK) return false;
@@ -92,6 +94,7 @@ bool InflatePayload(zorl::KFile& destination, zorl::KFile& source,
   std::unique_ptr<unsigned char[]> output(new unsigned char[kInflateChunk]);
   stream.next_out = output.get();
   stream.avail_out = kInflateChunk;
+  std::uint64_t written = 0;
   for (;;) {
     if (stream.avail_in == 0) {
       const std::int32_t got = source.Read(kInflateChunk, input.get());
@@ -102,7 +105,12 @@ bool InflatePayload(zorl::KFile& destination, zorl::KFile& source,
     const int result = inflate(&stream, Z_NO_FLUSH);
     if (result != Z_OK && result != Z_STREAM_END) return false;
     const std::uint32_t pending = kInflateChunk - stream.avail_out;
+    if (written + pending > limit) {
+      if (too_large) *too_large = true;
+      return false;
+    }
     if (result == Z_STREAM_END || stream.avail_out == 0) {
+      written += pending;
       if (pending > 0 &&
           destination.Write(output.get(), pending) !=
               static_cast<std::int32_t>(pending))

@@ -13,7 +13,9 @@ namespace updater {
 //   temporary file cannot be opened, saved or flushed  "could not write file"
 //   a stale backup cannot be deleted, a rename fails   "cannot create data file"
 // On every failure the temporary file is deleted and "mareld.dat" is the
-// old archive (moved back from the backup if the second rename failed).
+// old archive (moved back from the backup if the second rename failed);
+// only when that move back fails as well do the two stay as they are: the
+// old archive as "mareld.bak", the new one under its temporary name.
 // The flush and the backup deletions run through ui.WaitPumping, so the
 // interface keeps answering. A quit (from ui.Pump) met before the renames
 // begin abandons the rebuild as a failure does, without a message; once the

@@ -1,8 +1,10 @@
-// Creating and emptying directory trees.
+// Creating, walking and emptying directory trees.
 #ifndef ENGINE_DIRECTORY_TREE_H_
 #define ENGINE_DIRECTORY_TREE_H_
 
+#include <cstdint>
 #include <functional>
+#include <string>
 
 namespace updater {
 
@@ -12,15 +14,37 @@ namespace updater {
 // cannot be created.
 bool MakeDirectoryTree(const char* path);
 
-// Deletes every file in the tree below `path`, at every level, keeping the
-// directories. A missing directory is success. On false, `failed` (264
-// bytes) names the file that could not be deleted (or that `in_use` says
-// must stay: a file the caller still reads), or the directory that exists
-// but could not be listed. `pump` is called before each directory is
-// listed (it may throw; the search is closed first).
+// A file or link found by WalkTree.
+struct TreeFile {
+  const char* path;    // the directory's path joined with the name
+  bool is_link;        // a link (to anything): never descended through
+  std::uint64_t size;  // bytes; 0 for a link
+};
+
+// Calls `visit` for every file and every link below the directory `path`,
+// at every level, depth first, in listing order; directories are entered,
+// links never (whatever they point to). `path` itself is entered even when
+// it is a link: it is the tree the caller named. A missing directory has
+// nothing to visit: true. `pump` is called before each directory is listed
+// (it may throw; the search is closed first); `visit` may throw too.
+// False when `visit` returns false (the walk stops there), when a
+// directory that exists cannot be listed, or when a joined path would be
+// longer than 263 bytes; `failed` then names that file or directory (a
+// joined path whole, never cut).
+bool WalkTree(const char* path, const std::function<void()>& pump,
+              const std::function<bool(const TreeFile&)>& visit,
+              std::string* failed);
+
+// Deletes every file and link in the tree below `path` (a link itself,
+// never what it points to), keeping the directories. A missing directory
+// is success. `keep`, when given, names files that must stay (the run's
+// own files): meeting one is a failure. `remove` replaces the deletion
+// (it returns false when the file could not be removed). On false,
+// `failed` names the file that stayed, or as for WalkTree.
 bool EmptyDirectoryTree(
-    const char* path, const std::function<void()>& pump, char* failed,
-    const std::function<bool(const char*)>& in_use = {});
+    const char* path, const std::function<void()>& pump, std::string* failed,
+    const std::function<bool(const TreeFile&)>& keep = {},
+    const std::function<bool(const char*)>& remove = {});
 
 }  // namespace updater
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "engine/progress.h"
+#include "engine/protected_files.h"
 #include "engine/resource_archive.h"
 #include "engine/update_ui.h"
 #include "foundation/kfile.h"
@@ -18,24 +19,25 @@ struct UpdateContext {
   zorl::KFile& payload;        // the inflated command stream, at a command
   ResourceArchive& archive;    // the loaded archive
   const char* game_dir;        // names resolve against it ("" when none)
-  // Files the run still reads: the loaded archive (its entries are views
-  // of it until the rebuild) and the payload file. Loose-file commands may
-  // not write or delete them, as Windows would refuse for open files.
-  const char* archive_path = "";
-  const char* payload_path = "";
+  // Files no command may write or delete (the loaded archive, the payload
+  // file, the running updater); none when null.
+  const ProtectedFiles* protect = nullptr;
 };
 
 // Runs the command `opcode`, whose record follows at the payload's
 // position. Every failure goes through ui.Error (it does not return):
 //   unknown opcode, bad or short name, short size or content,
 //   a size past the payload's end (opcodes 0, 4)   "cannot read"
-//   a loose file cannot be created, or is a file
-//   the run still reads                            "file (%s) cannot be created"
+//   a loose file cannot be created, is protected,
+//   or its path does not fit 263 bytes             "file (%s) cannot be created"
 //   a chunk cannot be written                      "cannot write"
-//   a directory tree cannot be created             "cannot create directory"
-//   a file cannot be deleted (or is a file the
-//   run still reads), an entry is missing          "file (%s) cannot be deleted"
+//   a directory tree cannot be created, or its
+//   path does not fit                              "cannot create directory"
+//   a file cannot be deleted, is protected, or a
+//   path (of the file, the tree or a file in it)
+//   does not fit; an entry is missing              "file (%s) cannot be deleted"
 //   an entry cannot be added                       "file (%s) cannot be written"
+// "%s" is the path (whole, also when it does not fit) or the entry name.
 void RunPatchCommand(std::uint32_t opcode, UpdateContext& context);
 
 }  // namespace updater

@@ -2,10 +2,11 @@
 #ifndef ENGINE_PATH_RESOLVE_H_
 #define ENGINE_PATH_RESOLVE_H_
 
+#include <string>
+
 namespace updater {
 
-// Resolves `name` against `dir` into `out` (264 bytes; at most 263
-// characters, a two-byte character is never split):
+// Resolves `name` against `dir`:
 //  - an empty name gives the directory, an empty directory the name;
 //  - both with a drive ("C:") and different drives: the name unchanged;
 //    otherwise the drives come off and the directory's (else the name's)
@@ -17,7 +18,19 @@ namespace updater {
 //    followed by the rest of the name. Running out of directory levels
 //    gives drive + "/" + name. "..x" is an ordinary component.
 // Trail bytes of two-byte characters never count as separators.
-void ResolvePath(const char* dir, const char* name, char* out);
+// The whole result, however long.
+std::string ResolvedPath(const char* dir, const char* name);
+
+// The same into `out` (264 bytes). A result longer than 263 bytes does not
+// fit: false, with `out` empty. A cut path would name another file, so it
+// is never made.
+bool ResolvePath(const char* dir, const char* name, char* out);
+
+// Joins `dir`, a "/" (unless `dir` is empty or ends in a separator) and
+// `name` into `out` (264 bytes). False, with `out` empty, when the result
+// is longer than 263 bytes.
+//   JoinPath("/g/tree", "a.txt") -> "/g/tree/a.txt"
+bool JoinPath(const char* dir, const char* name, char* out);
 
 }  // namespace updater
 

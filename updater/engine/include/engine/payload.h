@@ -28,13 +28,22 @@ bool FindImageEnd(zorl::KFile& exe, std::uint32_t* end);
 // true the view holds the file open until it is closed.
 bool LocatePayload(const zorl::KRef<char>& exe_path, zorl::KFile& out);
 
+// The most inflated bytes a stream's 32-bit positions can address.
+constexpr std::uint32_t kMaxPayloadSize = 0x7FFFFFFFu;
+
 // Inflates one zlib stream from `source`'s position into `destination` at
 // its position. True only when the stream ended properly and every write
 // was complete; bytes after the stream's end are left unread. On false the
 // destination may hold partial output. `tick`, when given, is called
 // between chunks (it may throw; the inflater cleans up and rethrows).
+// Inflation stops, false, as soon as the output would pass `limit` bytes
+// (by default what 32-bit stream positions address: nothing could read
+// more as a command stream); `too_large`, when given, tells that case
+// apart from a broken stream.
 bool InflatePayload(zorl::KFile& destination, zorl::KFile& source,
-                    const std::function<void()>& tick = {});
+                    const std::function<void()>& tick = {},
+                    bool* too_large = nullptr,
+                    std::uint64_t limit = kMaxPayloadSize);
 
 }  // namespace updater
 

@@ -37,9 +37,7 @@ constexpr std::uint32_t kMaxEntryNameLength = 263;
 constexpr unsigned kArchiveBuckets = 256;
 // The archive's file name in the game directory, and its backup's.
 inline constexpr char kArchiveFileName[] = "mareld.dat";
-inline constexpr char kArchiveBaseName[] = "mareld";
-inline constexpr char kArchiveExtension[] = "dat";
-inline constexpr char kBackupExtension[] = "bak";
+inline constexpr char kBackupFileName[] = "mareld.bak";
 
 // One directory entry. An archive holds tens of thousands of them, so the
 // name is counted text of its exact size instead of a fixed 264 bytes.
@@ -105,6 +103,9 @@ class ResourceArchive {
   zorl::KRef<ArchiveEntry> EntryAt(std::uint32_t index);
   std::uint32_t Count();
   bool IsOpen();
+  // The view over the whole loaded file (closed when no archive is open):
+  // what the run protects from loose-file commands.
+  const zorl::KFile& File() const { return stream_; }
   // Empties the directory and releases every file. Always true.
   bool Close();
 
