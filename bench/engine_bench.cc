@@ -7,8 +7,14 @@
 //   engine_bench updater OUT STREAM         PE with STREAM (deflated) as overlay
 //   engine_bench stream-put NAME BYTES OUT  command stream: one entry (opcode 4)
 //   engine_bench stream-file NAME BYTES OUT command stream: one loose file (opcode 0)
+//   engine_bench stream-files COUNT BYTES OUT
+//                                           command stream: COUNT loose files
+//                                           "f/f00000.bin"... of BYTES in total
 //   engine_bench inflate-engine IN OUT      the engine's inflater, file to file
 //   engine_bench inflate-zlib IN OUT        plain zlib loop, 256 KiB buffers
+//   engine_bench check STREAM GAME          the check before the first change
+//                                           of an inflated STREAM against GAME
+//                                           (an absolute path)
 // The timed modes print the seconds they took on stdout.
 #include <zlib.h>
 
@@ -19,7 +25,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/command_check.h"
+#include "engine/loose_files.h"
+#include "engine/path_resolve.h"
 #include "engine/payload.h"
+#include "engine/resource_archive.h"
 #include "foundation/kfile.h"
 
 namespace {
@@ -139,6 +149,64 @@ int Stream(std::uint32_t opcode, const char* name, unsigned long long bytes,
   return std::fclose(f) == 0 ? 0 : 1;
 }
 
+int StreamFiles(unsigned count, unsigned long long bytes, const char* out) {
+  std::FILE* f = std::fopen(out, "wb");
+  if (!f || count == 0) return 1;
+  const unsigned long long per = bytes / count;
+  for (unsigned i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "f/f%05u.bin", i);
+    const unsigned long long size = i + 1 == count ? bytes - per * i : per;
+    const std::string head = Le32(0) + Le32(static_cast<std::uint32_t>(std::strlen(name))) +
+                             name + Le32(static_cast<std::uint32_t>(size));
+    std::fwrite(head.data(), 1, head.size(), f);
+    WriteSample(f, size, 17 + i);
+  }
+  return std::fclose(f) == 0 ? 0 : 1;
+}
+
+class QuietUi : public updater::UpdateUi {
+ public:
+  void ShowName(const char*) override {}
+  void SetStatus(const char*) override {}
+  void SetProgress(int) override {}
+  void Pump() override {}
+  void ShowMessage(const char* text, updater::MessageKind) override {
+    std::fprintf(stderr, "check: message (cp932) %s\n", text);
+  }
+};
+
+int Check(const char* stream_path, const char* game) {
+  zorl::KFile stream;
+  if (!stream.Open(zorl::KFILE_READ, stream_path)) return 1;
+  char archive_path[264];
+  updater::ResourceArchive archive;
+  if (!updater::ResolvePath(game, updater::kArchiveFileName, archive_path) ||
+      !archive.Load(archive_path))
+    return 1;
+  QuietUi ui;
+  updater::ProgressPacer pacer(ui);
+  // The run's own files, as the run protects them.
+  updater::ProtectedFiles protect;
+  zorl::KFile loaded(archive.File());
+  if (!protect.Add(stream, static_cast<std::uint32_t>(stream.GetSize())) ||
+      !protect.Add(loaded, static_cast<std::uint32_t>(loaded.GetSize())))
+    return 1;
+  updater::UpdateContext context{ui, pacer, stream, archive, game, &protect};
+  updater::DiskLooseFiles disk(&protect);
+  std::uint64_t commands = 0;
+  const double start = Now();
+  try {
+    updater::CheckCommands(context, disk,
+                           [&commands](const updater::PlannedCommand&) { ++commands; });
+  } catch (int) {
+    return 1;
+  }
+  std::printf("%.4f\n", Now() - start);
+  std::fprintf(stderr, "check: %llu commands\n", static_cast<unsigned long long>(commands));
+  return 0;
+}
+
 int Updater(const char* out, const char* stream) {
   const std::string packed = std::string(out) + ".z";
   if (Deflate(stream, packed.c_str()) != 0) return 1;
@@ -215,6 +283,10 @@ int main(int argc, char** argv) {
     return Stream(4, argv[2], std::strtoull(argv[3], nullptr, 10), argv[4]);
   if (mode == "stream-file" && argc == 5)
     return Stream(0, argv[2], std::strtoull(argv[3], nullptr, 10), argv[4]);
+  if (mode == "stream-files" && argc == 5)
+    return StreamFiles(static_cast<unsigned>(std::atoi(argv[2])),
+                       std::strtoull(argv[3], nullptr, 10), argv[4]);
+  if (mode == "check" && argc == 4) return Check(argv[2], argv[3]);
   if (mode == "inflate-engine" && argc == 4) return InflateEngine(argv[2], argv[3]);
   if (mode == "inflate-zlib" && argc == 4) return InflateZlib(argv[2], argv[3]);
   std::fprintf(stderr, "usage: see the comment at the top of engine_bench.cc\n");
