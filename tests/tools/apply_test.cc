@@ -7,8 +7,11 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine_fixture.h"
+#include "hostile_payloads.h"
+#include "platform/text.h"
 
 namespace {
 
@@ -164,7 +167,8 @@ TEST(KestrelPatchApply, PrintsTheUpdatersMessagesAndFails) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "ファイルが開けません\n");
   if (Exists("/dev/full")) {
-    r = RunTool("apply " + Quote(bare.Patch(Commands().WriteFile("/dev/full", "x"))));
+    r = RunTool("apply --allow-outside " +
+                Quote(bare.Patch(Commands().WriteFile("/dev/full", "x"))));
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "ファイルが書き出せません\n");
   }
@@ -187,6 +191,121 @@ TEST(KestrelPatch, CommandLine) {
   r = RunTool("apply /nonexistent/patch.exe");
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.err, "ファイルが開けません\n");
+}
+
+TEST(KestrelPatchApply, HostilePayloadsFailWithTheMessageAndChangeNothing) {
+  int run = 0;
+  for (const fixture::HostileCase& c : fixture::HostilePayloads()) {
+    fixture::HostileGame game(c.dir_length);
+    if (c.setup && !c.setup(game)) continue;
+    ++run;
+    fixture::WriteBytes(game.exe, fixture::MakeUpdater(c.commands(game)));
+    const fixture::Snapshot before = fixture::TakeSnapshot(game.dir, true);
+    // Rooted names (DIR//mareld.dat) resolve inside the game directory.
+    const Result r = RunTool("apply " + Quote(game.exe));
+    EXPECT_EQ(r.status, 1) << c.what;
+    ASSERT_FALSE(r.err.empty()) << c.what;
+    bool ok = true;
+    const std::string shown = platform::Utf8ToCp932(r.err.substr(0, r.err.size() - 1), &ok);
+    EXPECT_TRUE(ok && c.expected(shown, game))
+        << c.what << ": want " << c.expected_text << ", got " << r.err;
+    EXPECT_EQ(r.out.find(kCompleted), std::string::npos) << c.what;
+    const fixture::Snapshot after = fixture::TakeSnapshot(game.dir, true);
+    EXPECT_EQ(after, before) << c.what << "\n" << fixture::Diff(before, after);
+  }
+  EXPECT_GT(run, 40);
+}
+
+TEST(KestrelPatchApply, DryRunShowsEveryCommandAndChangesNothing) {
+  Game game;
+  fixture::WriteBytes(game.dir / "old.txt", "old");
+  std::filesystem::create_directories(game.dir / "tree/sub");
+  fixture::WriteBytes(game.dir / "tree/a", "a");
+  fixture::WriteBytes(game.dir / "tree/sub/b", "b");
+  const std::string patch = game.Patch(Commands()
+                                           .WriteFile("new.txt", "hello")
+                                           .WriteFile("old.txt", "again!")
+                                           .DeleteFile("old.txt")
+                                           .MakeDirectory("made")
+                                           .MakeDirectory("tree")
+                                           .EmptyTree("tree")
+                                           .PutEntry("Data/A.txt", "new-a")
+                                           .PutEntry("n\x83\x65.bin", "nn")
+                                           .RemoveEntry("gone.txt"));
+  const fixture::Snapshot before = fixture::TakeSnapshot(game.dir.path(), true);
+  const Result r = RunTool("apply --dry-run " + Quote(patch));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  for (const char* line :
+       {"write   create               5  new.txt\n", "write   overwrite            6  old.txt\n",
+        "delete                          old.txt\n", "mkdir   new                     made\n",
+        "mkdir   exists                  tree\n", "clear                  2 files  tree\n",
+        "put     replace              5  Data/A.txt\n", "put     new                  2  nテ.bin\n",
+        "remove                          gone.txt\n",
+        "9 commands: 1 files created, 1 overwritten (11 bytes), 1 deleted, 1 directories "
+        "made, 1 trees emptied (2 files), 1 entries added, 1 replaced (7 bytes), 1 removed\n",
+        "dry run: nothing was changed\n"})
+    EXPECT_NE(r.out.find(line), std::string::npos) << line << "in:\n" << r.out;
+  EXPECT_EQ(r.out.find(kCompleted), std::string::npos);
+  const fixture::Snapshot after = fixture::TakeSnapshot(game.dir.path(), true);
+  EXPECT_EQ(after, before) << fixture::Diff(before, after);
+
+  // A stream that fails the check: the commands before the fault, the
+  // updater's message, status 1, still nothing changed.
+  const std::string broken =
+      game.Patch(Commands().WriteFile("new.txt", "x").DeleteFile("missing"), "broken.exe");
+  const fixture::Snapshot before_broken = fixture::TakeSnapshot(game.dir.path(), true);
+  const Result f = RunTool("apply --dry-run " + Quote(broken));
+  EXPECT_EQ(f.status, 1);
+  EXPECT_NE(f.out.find("new.txt"), std::string::npos) << f.out;
+  EXPECT_EQ(f.err, "ファイル(" + (game.dir / "missing") + ")が削除できません\n");
+  EXPECT_EQ(f.out.find("dry run"), std::string::npos);
+  EXPECT_EQ(fixture::TakeSnapshot(game.dir.path(), true), before_broken);
+}
+
+TEST(KestrelPatchApply, NamesOutsideTheGameDirectoryAreRefusedUnlessAllowed) {
+  struct Case {
+    const char* what;
+    std::string name;  // relative to the game directory's parent when not rooted
+  };
+  fixture::TempDir root;
+  const std::string game_dir = root / "game";
+  const std::vector<Case> cases = {
+      {"a drive letter", "C:escaped.txt"},
+      {"going up", "../escaped.txt"},
+      {"going up inside", "sub/../../escaped.txt"},
+      {"rooted", root / "escaped.txt"},
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(game_dir);
+    std::filesystem::remove(root / "escaped.txt");
+    std::filesystem::create_directories(game_dir + "/sub");
+    fixture::WriteBytes(game_dir + "/mareld.dat", fixture::MakeArchive({}));
+    fixture::WriteBytes(game_dir + "/patch.exe",
+                        fixture::MakeUpdater(Commands()
+                                                 .WriteFile("sub/../fine.txt", "ok")
+                                                 .WriteFile(c.name, "out")));
+    const fixture::Snapshot before = fixture::TakeSnapshot(root.path(), true);
+    Result r = RunTool("apply " + Quote(game_dir + "/patch.exe"), root.path());
+    EXPECT_EQ(r.status, 1) << c.what;
+    EXPECT_NE(r.err.find("resolves outside the game directory"), std::string::npos)
+        << c.what << ": " << r.err;
+    EXPECT_NE(r.err.find("  " + c.name + "\n"), std::string::npos) << c.what << ": " << r.err;
+    EXPECT_EQ(r.err.find("fine.txt"), std::string::npos) << c.what;
+    EXPECT_NE(r.err.find("--allow-outside"), std::string::npos) << c.what;
+    EXPECT_EQ(fixture::TakeSnapshot(root.path(), true), before) << c.what;
+
+    r = RunTool("apply --dry-run " + Quote(game_dir + "/patch.exe"), root.path());
+    EXPECT_EQ(r.status, 1) << c.what;
+    EXPECT_NE(r.out.find(c.name + "   <-- outside the game directory"), std::string::npos)
+        << c.what << ": " << r.out;
+
+    r = RunTool("apply --allow-outside " + Quote(game_dir + "/patch.exe"), root.path());
+    EXPECT_EQ(r.status, 0) << c.what << ": " << r.err;
+    EXPECT_EQ(ReadBytes(game_dir + "/fine.txt"), "ok") << c.what;
+  }
+  // Where the allowed ones went: the updater's own resolution.
+  EXPECT_EQ(ReadBytes(root / "escaped.txt"), "out");
 }
 
 }  // namespace

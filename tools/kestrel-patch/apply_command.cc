@@ -1,13 +1,19 @@
-// kestrel-patch apply PATCH [--dir GAME]: runs an updater's patch against a
-// game directory, exactly as the updater would run it on itself.
+// kestrel-patch apply PATCH [--dir GAME] [--dry-run] [--allow-outside]:
+// runs an updater's patch against a game directory, exactly as the updater
+// would run it on itself; or only shows what it would do.
+#include <cinttypes>
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "console_text.h"
+#include "display_name.h"
+#include "engine/planned_files.h"
 #include "engine/update_run.h"
 #include "foundation/kpath.h"
 #include "foundation/ktext.h"
+#include "platform/filesystem.h"
 #include "subcommands.h"
 #include "terminal_ui.h"
 
@@ -26,15 +32,94 @@ const char kDescription[] =
     "adding and removing archive entries), writes the new archive and swaps\n"
     "it in for mareld.dat, then removes its temporary files.\n"
     "\n"
+    "Before the first change it reads the whole command stream: a payload\n"
+    "that is cut short or broken, a file or entry to delete that is not\n"
+    "there, a path too long for the updater, or a command that would touch\n"
+    "mareld.dat, the payload or the updater itself fails with the updater's\n"
+    "message and changes nothing. Names that resolve outside GAME (rooted,\n"
+    "with a drive letter, or going up with \"..\") are refused then too,\n"
+    "unless --allow-outside is given: the updater follows them on a\n"
+    "player's machine, but a patch from someone else should not write\n"
+    "there unnoticed.\n"
+    "\n"
     "It prints the name of each file or entry it works on, a progress bar\n"
     "when the output is a terminal, and the updater's own messages: errors\n"
     "on stderr, the completion message on stdout. Ctrl-C stops the run and\n"
-    "cleans up; commands already run stay done, mareld.dat is left whole.";
+    "cleans up; commands already run stay done, mareld.dat is left whole.\n"
+    "\n"
+    "With --dry-run it only checks, then prints every command with what it\n"
+    "would do (create or overwrite a file, delete one, make a directory,\n"
+    "empty a tree and how many files that deletes, put an entry new or\n"
+    "replacing one, remove an entry; with the sizes) and a summary. Nothing\n"
+    "in GAME changes.";
 
 struct ApplyArguments {
   std::string patch, dir;
   bool dir_given = false;
+  bool dry_run = false;
+  bool allow_outside = false;
 };
+
+const char* ActionText(updater::PlannedAction action) {
+  using updater::PlannedAction;
+  switch (action) {
+    case PlannedAction::kCreateFile: return "write   create";
+    case PlannedAction::kOverwriteFile: return "write   overwrite";
+    case PlannedAction::kDeleteFile: return "delete";
+    case PlannedAction::kMakeDirectory: return "mkdir   new";
+    case PlannedAction::kDirectoryExists: return "mkdir   exists";
+    case PlannedAction::kEmptyTree: return "clear";
+    case PlannedAction::kPutNewEntry: return "put     new";
+    case PlannedAction::kReplaceEntry: return "put     replace";
+    case PlannedAction::kRemoveEntry: return "remove";
+  }
+  return "?";
+}
+
+// What a dry run adds up.
+struct Summary {
+  std::uint64_t commands = 0, created = 0, overwritten = 0, file_bytes = 0,
+                deleted = 0, made = 0, trees = 0, tree_files = 0,
+                entries_new = 0, entries_replaced = 0, entry_bytes = 0,
+                removed = 0;
+  void Add(const updater::PlannedCommand& p) {
+    using updater::PlannedAction;
+    ++commands;
+    const std::uint64_t size = p.size > 0 ? static_cast<std::uint64_t>(p.size) : 0;
+    switch (p.action) {
+      case PlannedAction::kCreateFile: ++created; file_bytes += size; break;
+      case PlannedAction::kOverwriteFile: ++overwritten; file_bytes += size; break;
+      case PlannedAction::kDeleteFile: ++deleted; break;
+      case PlannedAction::kMakeDirectory: ++made; break;
+      case PlannedAction::kDirectoryExists: break;
+      case PlannedAction::kEmptyTree: ++trees; tree_files += p.files; break;
+      case PlannedAction::kPutNewEntry: ++entries_new; entry_bytes += size; break;
+      case PlannedAction::kReplaceEntry: ++entries_replaced; entry_bytes += size; break;
+      case PlannedAction::kRemoveEntry: ++removed; break;
+    }
+  }
+  void Print() const {
+    std::printf("%" PRIu64 " commands: %" PRIu64 " files created, %" PRIu64
+                " overwritten (%" PRIu64 " bytes), %" PRIu64 " deleted, %" PRIu64
+                " directories made, %" PRIu64 " trees emptied (%" PRIu64
+                " files), %" PRIu64 " entries added, %" PRIu64 " replaced (%" PRIu64
+                " bytes), %" PRIu64 " removed\n",
+                commands, created, overwritten, file_bytes, deleted, made, trees,
+                tree_files, entries_new, entries_replaced, entry_bytes, removed);
+  }
+};
+
+void PrintPlanned(const updater::PlannedCommand& p, bool outside) {
+  char size[32] = "";
+  if (p.action == updater::PlannedAction::kEmptyTree) {
+    std::snprintf(size, sizeof size, "%" PRIu64 " files", p.files);
+  } else if (p.opcode == 0 || p.opcode == 4) {
+    std::snprintf(size, sizeof size, "%" PRId64, p.size > 0 ? p.size : 0);
+  }
+  std::printf("%-17s %12s  %s%s\n", ActionText(p.action), size,
+              tools::ShowName(p.name).c_str(),
+              outside ? "   <-- outside the game directory" : "");
+}
 
 int Apply(const ApplyArguments& a) {
   const std::string& patch = a.patch;
@@ -55,10 +140,43 @@ int Apply(const ApplyArguments& a) {
     return kExitFailure;
   }
 
+  // Names the updater would follow out of the game directory.
+  const bool fold = platform::NamesIgnoreCase();
+  std::vector<std::string> outside;
+  Summary summary;
+  updater::RunOptions options;
+  options.dry_run = a.dry_run;
+  options.planned = [&](const updater::PlannedCommand& p) {
+    const bool out = p.opcode <= 3 && !updater::PathIsInside(p.path, game_dir.c_str(), fold);
+    if (out) outside.push_back(p.name);
+    if (a.dry_run) {
+      PrintPlanned(p, out);
+      summary.Add(p);
+    }
+  };
+  options.checked = [&] {
+    if (outside.empty() || a.allow_outside) return;
+    std::fprintf(stderr,
+                 "kestrel-patch apply: %zu name%s of the patch resolve%s outside the game "
+                 "directory %s:\n",
+                 outside.size(), outside.size() == 1 ? "" : "s",
+                 outside.size() == 1 ? "s" : "", tools::ShowName(game_dir).c_str());
+    for (const std::string& name : outside)
+      std::fprintf(stderr, "  %s\n", tools::ShowName(name).c_str());
+    std::fprintf(stderr,
+                 "nothing was changed; --allow-outside applies the patch anyway\n");
+    throw updater::kFailureSignal;
+  };
+
   TerminalUi ui;
-  const bool completed = updater::RunUpdate(ui, patch.c_str(), game_dir.c_str());
+  const bool completed =
+      updater::RunUpdate(ui, patch.c_str(), game_dir.c_str(), options);
   if (!completed && ui.Interrupted())
     std::fprintf(stderr, "kestrel-patch apply: interrupted\n");
+  if (completed && a.dry_run) {
+    summary.Print();
+    std::printf("dry run: nothing was changed\n");
+  }
   return completed ? kExitSuccess : kExitFailure;
 }
 
@@ -71,8 +189,13 @@ void AddApplyCommand(tools::CommandLine& cli) {
       .Path("PATCH", &a->patch, "the updater executable")
       .PathOption("--dir", "GAME", &a->dir,
                   "the game directory (holds mareld.dat)", false, &a->dir_given)
-      .Footer("exit status: 0 when the update completed, 1 when it failed or "
-              "was stopped, 2 for a wrong command line.");
+      .Flag("--dry-run", &a->dry_run,
+            "check and show what the patch would do; change nothing")
+      .Flag("--allow-outside", &a->allow_outside,
+            "apply names that resolve outside GAME")
+      .Footer("exit status: 0 when the update completed (with --dry-run: when "
+              "the check passed), 1 when it failed, was refused or was "
+              "stopped, 2 for a wrong command line.");
 }
 
 }  // namespace kpatch

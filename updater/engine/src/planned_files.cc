@@ -14,7 +14,7 @@ bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 PlannedFiles::PlannedFiles(LooseFiles& disk)
     : disk_(disk), fold_(disk.NamesIgnoreCase()) {}
 
-std::string PlannedFiles::Key(const char* path) const {
+std::string PathKey(const char* path, bool fold) {
   std::string key;
   const char* p = path;
   // A drive, then the root.
@@ -30,7 +30,7 @@ std::string PlannedFiles::Key(const char* path) const {
   std::vector<std::string> parts;
   std::string part;
   auto flush = [&] {
-    if (fold_) {
+    if (fold) {
       while (!part.empty() && (part.back() == '.' || part.back() == ' ') &&
              part != "." && part != "..")
         part.pop_back();
@@ -54,7 +54,7 @@ std::string PlannedFiles::Key(const char* path) const {
     } else if (IsSeparator(*p)) {
       flush();
     } else {
-      part += fold_ && c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20)
+      part += fold && c >= 'A' && c <= 'Z' ? static_cast<char>(c | 0x20)
                                              : *p;
     }
   }
@@ -65,6 +65,14 @@ std::string PlannedFiles::Key(const char* path) const {
   }
   if (key.size() == base && !rooted && base == 0) key = ".";
   return key;
+}
+
+bool PathIsInside(const char* path, const char* dir, bool fold) {
+  const std::string p = PathKey(path, fold);
+  std::string d = PathKey(dir, fold);
+  if (p == d) return true;
+  if (d.empty() || d.back() != '/') d += '/';
+  return p.compare(0, d.size(), d) == 0;
 }
 
 platform::PathKind PlannedFiles::Planned(const std::string& key,

@@ -21,6 +21,15 @@
 
 namespace updater {
 
+// The key of a path (see above); `fold`: names compare the Windows way.
+//   PathKey("/g/a/../B.txt.", true) -> "/g/b.txt"
+//   PathKey("C:\\G\\x", true)       -> "c:/g/x"
+std::string PathKey(const char* path, bool fold);
+
+// Whether `path` names `dir` itself or something below it, read as the
+// file system would (by PathKey).
+bool PathIsInside(const char* path, const char* dir, bool fold);
+
 class PlannedFiles {
  public:
   explicit PlannedFiles(LooseFiles& disk);
@@ -42,7 +51,7 @@ class PlannedFiles {
                            const std::function<void(const std::string&)>& each);
 
   // The key of a path (see above).
-  std::string Key(const char* path) const;
+  std::string Key(const char* path) const { return PathKey(path, fold_); }
 
  private:
   platform::PathKind Planned(const std::string& key, const char* path);
