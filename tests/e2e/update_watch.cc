@@ -504,11 +504,11 @@ WatchResult RunAndWatch(const WatchOptions& options) {
         result.quit_posted =
             PostThreadMessageW(process.dwThreadId, WM_QUIT, 0, 0) != FALSE;
       }
-      // Mid-run: the bar between 20 % and 80 %, with a file's name shown or the archive being
+      // Mid-run: the bar between 30 % and 60 %, with a file's name shown or the archive being
       // rebuilt (the first such moment; a file's name comes first when there is one).
       if (!options.mid_screenshot.empty() && !result.mid_screenshot_taken &&
-          (!name.empty() || status != kUpdating) && position >= kRange / 5 &&
-          position <= kRange * 4 / 5) {
+          (!name.empty() || status != kUpdating) && position >= kRange * 3 / 10 &&
+          position <= kRange * 6 / 10) {
         result.mid_screenshot_taken = SaveScreen(Around(found.dialog, nullptr), options.mid_screenshot);
       }
     }

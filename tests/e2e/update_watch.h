@@ -31,7 +31,7 @@ struct WatchOptions {
   // shows status "アップデート中", a name and a position strictly between 0 and 30000.
   bool quit_during_copy = false;
   // Screenshots (BMP files), or empty: of the dialog mid-run (the first time its bar stands
-  // between 20 % and 80 % while a file is copied or the archive rebuilt) and of the first
+  // between 30 % and 60 % while a file is copied or the archive rebuilt) and of the first
   // message box with the dialog.
   std::wstring mid_screenshot;
   std::wstring box_screenshot;
