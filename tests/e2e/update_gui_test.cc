@@ -184,7 +184,9 @@ TEST(UpdaterGuiTexts, AllSixCommandsCompleteAndLeaveTheExpectedFolder) {
   // The Western run must really be one: scripts/wine-run takes the locale from this variable.
   const char* wine_lang = std::getenv("KESTREL_WINE_LANG");
   std::printf("system code page %u (KESTREL_WINE_LANG %s)\n", GetACP(), wine_lang ? wine_lang : "unset");
-  if (wine_lang && std::string(wine_lang).rfind("C.", 0) == 0) EXPECT_NE(932u, GetACP());
+  if (wine_lang && std::string(wine_lang).rfind("C.", 0) == 0) {
+    EXPECT_NE(932u, GetACP());
+  }
   Game game("six-commands");
   WriteAll(game.dir / "old.txt", "old");
   WriteAll(game.dir / "tree" / "x.txt", "x");

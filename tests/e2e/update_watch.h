@@ -10,9 +10,10 @@
 #include <string>
 #include <vector>
 
-namespace e2e {
+#include "screen.h"
+#include "window_text.h"
 
-enum class BoxIcon { kNone, kHand, kInformation, kOther };
+namespace e2e {
 
 struct MessageBoxSeen {
   std::wstring caption;
@@ -69,8 +70,6 @@ WatchResult RunAndWatch(const WatchOptions& options);
 // window manager (Xvfb runs none), so screenshots look as on Windows and hiding a window does
 // not wait for one. RunAndWatch does it for the updater it starts. Harmless elsewhere.
 void DecorateUnderWine(const std::wstring& exe_name);
-
-std::string Utf8(const std::wstring& text);
 
 }  // namespace e2e
 
