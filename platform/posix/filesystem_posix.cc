@@ -26,7 +26,8 @@ PathKind GetPathKind(const char* path) {
   struct stat st;
   if (::stat(native.c_str(), &st) != 0) return PathKind::kNone;
   if (S_ISDIR(st.st_mode)) return PathKind::kDirectory;
-  return PathKind::kFile;
+  if (S_ISREG(st.st_mode)) return PathKind::kFile;
+  return PathKind::kOther;
 }
 
 bool NamesIgnoreCase() { return false; }
@@ -120,6 +121,7 @@ bool Fill(Search* s, FindData* data) {
     FromNativeName(e->d_name, data->name, kMaxPath);
     data->is_link = S_ISLNK(st.st_mode);
     data->is_directory = S_ISDIR(st.st_mode);
+    data->is_other = !data->is_link && !data->is_directory && !S_ISREG(st.st_mode);
     data->size = S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
     return true;
   }
@@ -175,6 +177,21 @@ IdentityLookup GetPathIdentity(const char* path, bool follow_links,
   out->volume = static_cast<std::uint64_t>(st.st_dev);
   out->index = static_cast<std::uint64_t>(st.st_ino);
   return IdentityLookup::kFound;
+}
+
+bool MakeTempDirectory(const char* dir, const char* prefix, char* out) {
+  out[0] = '\0';
+  if (internal::ShouldFail()) return false;
+  std::string base(dir ? dir : "");
+  if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
+  std::string name = base + (prefix ? prefix : "") + "XXXXXX";
+  if (name.size() >= kMaxPath) return false;
+  std::string native;
+  if (!NativePath(name.c_str(), &native) || !::mkdtemp(&native[0])) return false;
+  // mkdtemp replaced the X's with ASCII letters and digits only.
+  std::memcpy(out, name.c_str(), name.size() - 6);
+  std::memcpy(out + name.size() - 6, native.c_str() + native.size() - 6, 7);
+  return true;
 }
 
 bool MakeTempFile(const char* dir, const char* prefix, char* out) {

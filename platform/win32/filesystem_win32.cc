@@ -1,8 +1,11 @@
 // File-system calls on Win32's wide API; names cross in cp932.
+#define _CRT_RAND_S  // rand_s: random numbers from the system's generator
+#include <stdlib.h>
 #include <windows.h>
 // <windows.h> maps ReplaceFile to ReplaceFileW; the seam's own name wins.
 #undef ReplaceFile
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -78,6 +81,7 @@ namespace {
 void Fill(const WIN32_FIND_DATAW& w, FindData* data) {
   Narrow(w.cFileName, data->name, kMaxPath);
   data->is_link = (w.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+  data->is_other = false;  // no FIFOs or devices among listed names
   data->is_directory = !data->is_link &&
                        (w.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   data->size = data->is_directory || data->is_link
@@ -140,6 +144,29 @@ IdentityLookup GetPathIdentity(const char* path, bool follow_links,
   const bool ok = IdentityOf(h, out);
   CloseHandle(h);
   return ok ? IdentityLookup::kFound : IdentityLookup::kFailed;
+}
+
+bool MakeTempDirectory(const char* dir, const char* prefix, char* out) {
+  out[0] = '\0';
+  if (internal::ShouldFail()) return false;
+  std::string base(dir ? dir : "");
+  if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
+  base += prefix ? prefix : "";
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    unsigned int high = 0, low = 0;
+    if (rand_s(&high) != 0 || rand_s(&low) != 0) return false;
+    char suffix[24];
+    std::snprintf(suffix, sizeof suffix, "%08x%08x", high, low);
+    const std::string name = base + suffix;
+    if (name.size() >= kMaxPath) return false;
+    // CreateDirectoryW fails on any existing name: the directory is new.
+    if (CreateDirectoryW(Widen(name.c_str()).c_str(), nullptr)) {
+      std::memcpy(out, name.c_str(), name.size() + 1);
+      return true;
+    }
+    if (GetLastError() != ERROR_ALREADY_EXISTS) return false;
+  }
+  return false;
 }
 
 bool MakeTempFile(const char* dir, const char* prefix, char* out) {

@@ -339,6 +339,34 @@ TEST(FileSystemTest, TempFilesAreUniqueAndEmpty) {
   EXPECT_STREQ(a, "");
 }
 
+TEST(FileSystemTest, TempDirectoriesAreNewAndUnpredictable) {
+  TempDir dir("fs");
+  char a[kMaxPath], b[kMaxPath];
+  ASSERT_TRUE(MakeTempDirectory(dir.path().c_str(), "kvf", a));
+  ASSERT_TRUE(MakeTempDirectory(dir.path().c_str(), "kvf", b));
+  EXPECT_STRNE(a, b);
+  EXPECT_EQ(GetPathKind(a), PathKind::kDirectory);
+  EXPECT_TRUE(ListDirectory(a).empty());
+  const std::string name = std::string(a).substr(dir.path().size() + 1);
+  EXPECT_EQ(name.substr(0, 3), "kvf");
+  EXPECT_GE(name.size(), 3u + 6u) << "enough random characters: " << name;
+  EXPECT_FALSE(MakeTempDirectory((dir / "missing").c_str(), "kvf", a));
+  EXPECT_STREQ(a, "");
+}
+
+TEST(FileSystemTest, FifosAreNeitherFilesNorDirectories) {
+  TempDir dir("fifo");
+  if (!testing_support::MakeFifo(dir / "pipe")) GTEST_SKIP() << "no FIFOs here";
+  EXPECT_EQ(GetPathKind((dir / "pipe").c_str()), PathKind::kOther);
+  auto entries = Entries(dir.path());
+  ASSERT_EQ(entries.count("pipe"), 1u);
+  EXPECT_TRUE(entries["pipe"].is_other);
+  EXPECT_FALSE(entries["pipe"].is_directory);
+  EXPECT_FALSE(entries["pipe"].is_link);
+  ASSERT_TRUE(WriteFileBytes(dir / "plain", "p"));
+  EXPECT_FALSE(Entries(dir.path())["plain"].is_other);
+}
+
 TEST(FileTest, PositionalTransfersAndSize) {
   TempDir dir("file");
   std::string path = dir / "f";

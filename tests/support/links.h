@@ -1,5 +1,5 @@
 // Making links for tests, which the product never makes: symbolic links,
-// directory junctions and hard links, and a file's short (8.3) name.
+// directory junctions and hard links, FIFOs, and a file's short (8.3) name.
 // Paths are cp932, like everything at the seam. Each returns false when
 // the system (or Wine) cannot make the link; the caller then skips.
 #ifndef TESTS_SUPPORT_LINKS_H_
@@ -17,6 +17,8 @@ bool MakeFileLink(const std::string& target, const std::string& link);
 bool MakeDirectoryLink(const std::string& target, const std::string& link);
 // A second name `link` for the file `existing`.
 bool MakeHardLink(const std::string& existing, const std::string& link);
+// A FIFO (named pipe) `path` in the file system; POSIX only.
+bool MakeFifo(const std::string& path);
 // The short (8.3) form of an existing path, or "" where there is none.
 std::string ShortPath(const std::string& path);
 

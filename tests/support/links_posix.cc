@@ -1,3 +1,4 @@
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -29,6 +30,10 @@ bool MakeDirectoryLink(const std::string& target, const std::string& link) {
 bool MakeHardLink(const std::string& existing, const std::string& link) {
   return ::link(platform::Cp932ToUtf8(existing).c_str(),
                 platform::Cp932ToUtf8(link).c_str()) == 0;
+}
+
+bool MakeFifo(const std::string& path) {
+  return ::mkfifo(platform::Cp932ToUtf8(path).c_str(), 0600) == 0;
 }
 
 std::string ShortPath(const std::string&) { return ""; }

@@ -100,4 +100,6 @@ std::string ShortPath(const std::string& path) {
   return narrow;
 }
 
+bool MakeFifo(const std::string&) { return false; }
+
 }  // namespace testing_support

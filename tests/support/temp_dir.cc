@@ -74,6 +74,7 @@ bool RemoveTree(const std::string& path) {
     case platform::PathKind::kNone:
       return true;
     case platform::PathKind::kFile:
+    case platform::PathKind::kOther:
       return platform::RemoveFile(path.c_str());
     case platform::PathKind::kDirectory:
       for (const std::string& name : ListDirectory(path))

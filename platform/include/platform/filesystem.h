@@ -16,9 +16,13 @@ namespace platform {
 // The system's fixed path buffer: 263 characters and a NUL.
 constexpr unsigned kMaxPath = 264;
 
-enum class PathKind { kNone, kFile, kDirectory };
+// kOther: something that is neither a file to read nor a directory to list
+// (a FIFO, socket or device on POSIX); opening it may block or read
+// forever.
+enum class PathKind { kNone, kFile, kDirectory, kOther };
 
-// What `path` names: nothing (also on any error), a file or a directory.
+// What `path` names, following links: nothing (also on any error), a
+// regular file, a directory or something else.
 PathKind GetPathKind(const char* path);
 
 // Whether the file system reads names the Windows way: ASCII letters match
@@ -55,12 +59,14 @@ bool RemoveEmptyDirectory(const char* path);
 // One directory search result. A link is reported as itself, whatever it
 // points to (also when that is missing): is_link set, is_directory clear,
 // size 0. A walk that descends into directories therefore never passes
-// through a link.
+// through a link. is_other marks what GetPathKind calls kOther (a FIFO,
+// socket or device), size 0.
 struct FindData {
   char name[kMaxPath];  // the entry's name (no directory part), cp932
   bool is_directory;
   bool is_link;
-  std::uint64_t size;   // bytes, files only
+  bool is_other;
+  std::uint64_t size;   // bytes, regular files only
 };
 
 // An open directory search; nullptr means none.
@@ -82,6 +88,12 @@ void FindClose(FindHandle search);
 // (prefix: its first three characters) and writes the name into `out`
 // (kMaxPath bytes). Returns false, leaving `out` empty, on failure.
 bool MakeTempFile(const char* dir, const char* prefix, char* out);
+
+// Creates a new, empty directory "<dir>/<prefix><random>" that no one else
+// can have made (the creation fails rather than reuse an existing name, and
+// the name is not predictable), and writes its path into `out` (kMaxPath
+// bytes). False, leaving `out` empty, on failure.
+bool MakeTempDirectory(const char* dir, const char* prefix, char* out);
 
 enum class IdentityLookup {
   kFound,    // `out` holds the identity
