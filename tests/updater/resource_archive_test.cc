@@ -171,6 +171,10 @@ TEST(ResourceArchive, EditingKeepsOrderAndMatchesNamesByKey) {
   ASSERT_TRUE(archive.EntryAt(2));
   EXPECT_STREQ(archive.EntryAt(2)->name, "two");
   EXPECT_FALSE(archive.EntryAt(3));
+  // Entries lists the same order in one pass.
+  const std::vector<zorl::KRef<updater::ArchiveEntry>> all = archive.Entries();
+  ASSERT_EQ(all.size(), 3u);
+  for (std::uint32_t i = 0; i < 3; ++i) EXPECT_EQ(all[i].Get(), archive.EntryAt(i).Get());
 
   bool ok;
   EXPECT_EQ(SaveBytes(archive, dir, &ok),

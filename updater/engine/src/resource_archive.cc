@@ -302,6 +302,15 @@ zorl::KRef<ArchiveEntry> ResourceArchive::EntryAt(std::uint32_t index) {
   return entries_.At(p);
 }
 
+std::vector<zorl::KRef<ArchiveEntry>> ResourceArchive::Entries() {
+  zorl::KLockGuard guard(lock_);
+  std::vector<zorl::KRef<ArchiveEntry>> all;
+  all.reserve(entries_.Count());
+  for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p))
+    all.push_back(entries_.At(p));
+  return all;
+}
+
 std::uint32_t ResourceArchive::Count() {
   zorl::KLockGuard guard(lock_);
   return entries_.Count();

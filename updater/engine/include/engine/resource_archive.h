@@ -23,6 +23,7 @@
 #include <functional>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "foundation/kfile.h"
 #include "foundation/klist.h"
@@ -99,8 +100,13 @@ class ResourceArchive {
   // Opens `out` (which must be closed) as a view of the entry's content.
   // False when not open, missing, or `out` is open.
   bool OpenEntry(const zorl::KRef<char>& name, zorl::KFile& out);
-  // The entry at list position `index`, or empty.
+  // The entry at list position `index`, or empty. Walks the list from its
+  // start: for every entry in order, use Entries.
   zorl::KRef<ArchiveEntry> EntryAt(std::uint32_t index);
+  // Every entry in list order (the order Save writes), in one pass. The
+  // entries are shared, not copied; later changes to the archive do not
+  // change the returned list. Empty when not open.
+  std::vector<zorl::KRef<ArchiveEntry>> Entries();
   std::uint32_t Count();
   bool IsOpen();
   // The view over the whole loaded file (closed when no archive is open):
