@@ -7,6 +7,7 @@
 
 #include "console_text.h"
 #include "help_formatter.h"
+#include "interrupt.h"
 
 #ifndef KESTREL_VERSION
 #define KESTREL_VERSION "unknown"
@@ -185,7 +186,15 @@ int CommandLine::Run(int argc, const char* const* argv) {
   }
   const std::vector<CLI::App*> chosen = s.app.get_subcommands();
   if (chosen.empty()) return s.Usage(s.tool, "no subcommand given");
-  return s.runs[chosen[0]]();
+  InterruptListener listener;
+  try {
+    return s.runs[chosen[0]]();
+  } catch (const StopRequested&) {
+    // Everything the subcommand made on the way has been removed by now.
+    std::fprintf(stderr, "%s %s: interrupted\n", s.tool.c_str(),
+                 chosen[0]->get_name().c_str());
+    return kExitFailure;
+  }
 }
 
 }  // namespace tools

@@ -20,6 +20,9 @@
 // The synopsis is made from the declarations: positionals in order, then
 // options; optional ones in brackets, repeatable ones with "...".
 //
+// While the subcommand runs, Ctrl-C and SIGTERM ask it to stop (see
+// interrupt.h): "TOOL SUB: interrupted", status 1.
+//
 // Paths are converted to cp932 while parsing (the seam's rules for the
 // command line); a path with a character cp932 cannot hold is a wrong
 // command line naming the argument.

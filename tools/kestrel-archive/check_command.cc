@@ -1,6 +1,7 @@
 // kestrel-archive check ARCHIVE: validates the directory record by record,
 // independently of the loader, so that every problem is named.
 #include <cstdio>
+#include <map>
 #include <memory>
 #include <set>
 #include <string>
@@ -10,6 +11,7 @@
 #include "archive_io.h"
 #include "foundation/ktext.h"
 #include "patchlib/console.h"
+#include "patchlib/windows_name.h"
 #include "platform/filesystem.h"
 
 namespace karchive {
@@ -20,7 +22,9 @@ const char kDescription[] =
     "name lengths 0 to 263, no two names equal after lowering, every entry's\n"
     "offset and size inside the file. Prints each problem and whether the\n"
     "archive is canonical (names lowered, contents packed in directory order\n"
-    "right after the directory).";
+    "right after the directory). Two names that are one file name on Windows\n"
+    "(letter case beyond ASCII, two cp932 codes of one character) are\n"
+    "problems too: extract cannot write both.";
 
 std::uint32_t Le32(const unsigned char* p) {
   return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
@@ -48,6 +52,7 @@ int Check(const std::string& path) {
   }
   const std::uint32_t count = Le32(head + 4);
   std::set<std::string> keys;
+  std::map<std::string, std::uint32_t> file_names;  // FileNameKey -> record
   bool lowered = true, packed = true;
   std::uint64_t directory_end = 8, next_offset = 0;
   struct Record { std::uint32_t offset, size; };
@@ -77,8 +82,16 @@ int Check(const std::string& path) {
     zorl::MakeNameKey(key, name.c_str());
     if (key != name) lowered = false;
     const std::string label = where + "\"" + patchlib::Show(name) + "\": ";
-    if (!keys.insert(key).second)
+    if (!keys.insert(key).second) {
       problems.push_back(label + "duplicate name (equal after lowering)");
+    } else {
+      auto [other, fresh] = file_names.emplace(patchlib::FileNameKey(name), i);
+      if (!fresh)
+        problems.push_back(label + "one file name with record " +
+                           std::to_string(other->second) +
+                           " on Windows (letter case, or two cp932 codes of one "
+                           "character): extract cannot write both");
+    }
     const Record r{Le32(tail), Le32(tail + 4)};
     if (std::uint64_t{r.offset} + r.size > static_cast<std::uint64_t>(file_size))
       problems.push_back(label + "offset " + std::to_string(r.offset) +

@@ -20,13 +20,16 @@ const char kDescription[] =
     "names are the files' paths relative to DIR (\"/\" separated, cp932,\n"
     "ASCII letters lowered), contents packed in directory order right after\n"
     "the directory. The order is the lowered names' byte order, or the order\n"
-    "of the names in an order file.\n"
+    "of the names in an order file. Links, FIFOs, sockets and devices below\n"
+    "DIR are refused (links: unless --follow-links), and so are names Windows\n"
+    "cannot hold or keep apart.\n"
     "ARCHIVE is written through a temporary file and replaced at the end;\n"
     "when it lies in DIR (given as DIR/NAME), it is not packed into itself.";
 
 struct CreateOptions {
   std::string archive, dir, order;
   bool order_given = false;
+  bool follow_links = false;
 };
 
 std::string Lowered(const std::string& name) {
@@ -73,7 +76,9 @@ int Create(const CreateOptions& o) {
   const std::string& order_path = o.order;
   std::vector<patchlib::TreeItem> items;
   std::string error;
-  if (!patchlib::WalkTree(dir, &items, &error)) {
+  patchlib::WalkOptions walk;
+  walk.follow_links = o.follow_links;
+  if (!patchlib::WalkTree(dir, &items, &error, walk)) {
     Error(error);
     return kExitFailure;
   }
@@ -164,7 +169,10 @@ void AddCreateCommand(tools::CommandLine& cli) {
                   "entry order: one name per line (UTF-8; blank lines and "
                   "lines starting with '#' are skipped), every file exactly "
                   "once",
-                  false, &o->order_given);
+                  false, &o->order_given)
+      .Flag("--follow-links", &o->follow_links,
+            "pack what links below DIR point to (a link is an error "
+            "otherwise); loops are refused");
 }
 
 }  // namespace karchive

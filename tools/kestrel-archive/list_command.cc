@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "archive_commands.h"
 #include "archive_io.h"
@@ -27,12 +28,12 @@ int List(const ListOptions& o) {
   updater::ResourceArchive archive;
   if (!LoadArchive(o.archive, archive)) return kExitFailure;
 
-  const std::uint32_t count = archive.Count();
+  const std::vector<zorl::KRef<updater::ArchiveEntry>> entries = archive.Entries();
+  const std::uint32_t count = static_cast<std::uint32_t>(entries.size());
   std::uint64_t total = 0;
   std::unique_ptr<tools::JsonListWriter> json;
   if (o.json) json = std::make_unique<tools::JsonListWriter>(stdout, "entries");
-  for (std::uint32_t i = 0; i < count; ++i) {
-    zorl::KRef<updater::ArchiveEntry> entry = archive.EntryAt(i);
+  for (const zorl::KRef<updater::ArchiveEntry>& entry : entries) {
     const std::uint32_t offset = entry->content.Base();
     const std::int32_t size = entry->content.GetSize();
     total += size > 0 ? static_cast<std::uint64_t>(size) : 0;

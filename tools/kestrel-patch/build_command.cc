@@ -25,14 +25,18 @@ const char kDescription[] =
     "  in it; archive entries new or changed: put (4), only in OLD: remove (5).\n"
     "Entries keep NEW's order: from the first departure from OLD's order or\n"
     "content on, every entry is put again, so a canonical NEW archive is\n"
-    "rebuilt byte for byte. Names longer than 262 bytes, or that would land\n"
-    "outside the game directory, are refused.\n"
+    "rebuilt byte for byte. Names longer than 262 bytes, that would land\n"
+    "outside the game directory, or that Windows cannot hold or keep apart\n"
+    "(letter case only, device names such as con or aux.txt, a dot or space\n"
+    "at the end) are refused, and so are links (unless --follow-links), FIFOs,\n"
+    "sockets and devices.\n"
     "PAYLOAD appears complete or not at all (temporary file, then replace).";
 
 struct BuildArguments {
   std::string old_dir, new_dir, out;
   std::vector<std::string> clear;
   bool verify = false;
+  bool follow_links = false;
 };
 
 void PrintSummary(const BuildSummary& s) {
@@ -61,10 +65,8 @@ int Build(const BuildArguments& a) {
   options.new_dir = a.new_dir;
   const std::string& out_path = a.out;
   const bool verify = a.verify;
-  for (std::string dir : a.clear) {
-    while (!dir.empty() && dir.back() == '/') dir.pop_back();
-    options.clear.push_back(dir);
-  }
+  options.clear = a.clear;
+  options.walk.follow_links = a.follow_links;
 
   patchlib::AtomicOutput output;
   if (!output.Open(out_path)) {
@@ -83,7 +85,7 @@ int Build(const BuildArguments& a) {
     VerifyResult result;
     if (!output.file().Flush() ||
         !VerifyPatch(options.old_dir, options.new_dir, output.file(), out_path,
-                     &result, &error)) {
+                     options.walk, &result, &error)) {
       patchlib::PrintError("kestrel-patch build", "verify: " + error);
       return kExitFailure;
     }
@@ -129,7 +131,10 @@ void AddBuildCommand(tools::CommandLine& cli) {
       .Flag("--verify", &a->verify,
             "apply the payload to a scratch copy of OLD with the update engine "
             "and compare the result with NEW; PAYLOAD is written only when "
-            "they agree");
+            "they agree")
+      .Flag("--follow-links", &a->follow_links,
+            "pack what links in OLD and NEW point to (a link is an error "
+            "otherwise); loops are refused");
 }
 
 }  // namespace kpatch

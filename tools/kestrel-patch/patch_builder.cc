@@ -1,5 +1,6 @@
 #include "patch_builder.h"
 
+#include <algorithm>
 #include <map>
 #include <set>
 
@@ -11,6 +12,7 @@
 #include "patchlib/entry_name.h"
 #include "patchlib/game_tree.h"
 #include "patchlib/stream_compare.h"
+#include "patchlib/windows_name.h"
 #include "platform/filesystem.h"
 
 namespace kpatch {
@@ -24,10 +26,11 @@ bool IsArchiveName(const std::string& path) {
   return std::string(key) == updater::kArchiveFileName;
 }
 
-bool Under(const std::string& path, const std::string& dir) {
-  return path == dir ||
-         (path.size() > dir.size() && path.compare(0, dir.size(), dir) == 0 &&
-          path[dir.size()] == '/');
+// Whether `key` (a FileNameKey) is `dir_key` or lies below it.
+bool Under(const std::string& key, const std::string& dir_key) {
+  return key == dir_key ||
+         (key.size() > dir_key.size() &&
+          key.compare(0, dir_key.size(), dir_key) == 0 && key[dir_key.size()] == '/');
 }
 
 class Builder {
@@ -72,11 +75,13 @@ class Builder {
     }
     std::string why;
     std::vector<patchlib::TreeItem> items;
-    if (!patchlib::WalkTree(options_.old_dir, &items, &why)) return Fail(why);
+    if (!patchlib::WalkTree(options_.old_dir, &items, &why, options_.walk))
+      return Fail(why);
     for (const auto& item : items)
       if (!(item.path.find('/') == std::string::npos && IsArchiveName(item.path)))
         old_[item.path] = item;
-    if (!patchlib::WalkTree(options_.new_dir, &items, &why)) return Fail(why);
+    if (!patchlib::WalkTree(options_.new_dir, &items, &why, options_.walk))
+      return Fail(why);
     for (const auto& item : items) {
       if (item.path.find('/') == std::string::npos && IsArchiveName(item.path)) {
         if (item.path != updater::kArchiveFileName)
@@ -94,9 +99,25 @@ class Builder {
       new_[item.path] = item;
       if (!item.is_directory) total_ += item.size;
     }
+    // The tree the updater will empty, named as the payload will carry it:
+    // spelled as NEW (else OLD) spells that directory, so that a system
+    // that tells letter case apart empties it too.
     for (const std::string& dir : options_.clear) {
-      if (!patchlib::ResolvesInsideGame(dir) || dir.size() > updater::kMaxPatchNameLength)
+      std::string tree;
+      if (!patchlib::GamePath(dir, &tree) || tree.size() > updater::kMaxPatchNameLength)
         return Fail(Show(dir) + ": --clear needs a directory inside the game directory");
+      const std::string key = patchlib::FileNameKey(tree);
+      for (const auto* items : {&new_, &old_}) {
+        auto found = std::find_if(items->begin(), items->end(), [&](const auto& item) {
+          return item.second.is_directory && patchlib::FileNameKey(item.first) == key;
+        });
+        if (found != items->end()) {
+          tree = found->first;
+          break;
+        }
+      }
+      clear_.push_back(tree);
+      clear_keys_.push_back(key);
     }
     return true;
   }
@@ -108,8 +129,8 @@ class Builder {
       return Fail(Show(old_path) + ": cannot read the archive, or it is corrupt");
     if (!new_archive_.Load(new_path.c_str()))
       return Fail(Show(new_path) + ": cannot read the archive, or it is corrupt");
-    for (std::uint32_t i = 0; i < new_archive_.Count(); ++i) {
-      auto entry = new_archive_.EntryAt(i);
+    new_entries_ = new_archive_.Entries();
+    for (const auto& entry : new_entries_) {
       const std::int32_t size = entry->content.GetSize();
       if (entry->name_length > updater::kMaxPatchNameLength)
         return Fail(Show(new_path) + ": entry " + Show(entry->name) +
@@ -120,14 +141,17 @@ class Builder {
     return true;
   }
 
+  // Whether the updater empties `path` with a --clear tree: compared as
+  // Windows compares names.
   bool Cleared(const std::string& path) const {
-    for (const std::string& dir : options_.clear)
-      if (Under(path, dir)) return true;
+    const std::string key = patchlib::FileNameKey(path);
+    for (const std::string& dir : clear_keys_)
+      if (Under(key, dir)) return true;
     return false;
   }
 
   bool Loose() {
-    for (const std::string& dir : options_.clear)
+    for (const std::string& dir : clear_)
       if (!writer_.EmptyTree(dir)) return WriterFailed(Show(dir));
     // Deletions: files of OLD gone from NEW, or turned into directories.
     for (const auto& [path, item] : old_) {
@@ -183,11 +207,9 @@ class Builder {
 
   bool Archive() {
     std::set<std::string> new_names;
-    for (std::uint32_t i = 0; i < new_archive_.Count(); ++i)
-      new_names.insert(new_archive_.EntryAt(i)->name);
+    for (const auto& entry : new_entries_) new_names.insert(entry->name);
     std::vector<zorl::KRef<updater::ArchiveEntry>> kept;  // OLD order
-    for (std::uint32_t i = 0; i < old_archive_.Count(); ++i) {
-      auto entry = old_archive_.EntryAt(i);
+    for (const auto& entry : old_archive_.Entries()) {
       if (new_names.count(entry->name)) {
         kept.push_back(entry);
       } else if (!writer_.RemoveEntry(entry->name)) {
@@ -197,8 +219,8 @@ class Builder {
     // Entries of NEW that sit where OLD has them with the same bytes stay
     // put; from the first one that does not, everything is put again.
     bool reput = false;
-    for (std::uint32_t i = 0; i < new_archive_.Count(); ++i) {
-      auto entry = new_archive_.EntryAt(i);
+    for (std::size_t i = 0; i < new_entries_.size(); ++i) {
+      const auto& entry = new_entries_[i];
       const std::int32_t size = entry->content.GetSize();
       bool put = reput;
       if (!reput) {
@@ -235,7 +257,9 @@ class Builder {
   std::string* error_;
   patchlib::ProgressBar bar_;
   std::map<std::string, patchlib::TreeItem> old_, new_;
+  std::vector<std::string> clear_, clear_keys_;  // as carried; FileNameKeys
   updater::ResourceArchive old_archive_, new_archive_;
+  std::vector<zorl::KRef<updater::ArchiveEntry>> new_entries_;  // NEW's order
   std::uint64_t total_ = 0, done_ = 0;
 };
 

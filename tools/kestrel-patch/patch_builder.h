@@ -17,13 +17,18 @@
 #include <vector>
 
 #include "foundation/kfile.h"
+#include "patchlib/game_tree.h"
 
 namespace kpatch {
 
 struct BuildOptions {
   std::string old_dir;               // cp932
   std::string new_dir;               // cp932
-  std::vector<std::string> clear;    // relative directories, cp932
+  // Directories to empty first, relative to the game directory (cp932),
+  // read the way the updater reads names: "./cache", "cache/." and
+  // "Cache\\" are all the tree "cache", compared without regard to case.
+  std::vector<std::string> clear;
+  patchlib::WalkOptions walk;        // how OLD and NEW are walked
 };
 
 struct BuildSummary {
@@ -39,8 +44,9 @@ struct BuildSummary {
 // UTF-8, naming the file or entry) on: a missing directory or archive, an
 // unreadable file, a corrupt archive, a name longer than the format allows
 // (262 bytes) or one that would resolve outside the game directory, a
-// directory in OLD that is a file in NEW (no command removes directories),
-// or a write failure.
+// --clear directory outside it, a tree WalkTree refuses (links, devices,
+// names Windows cannot hold or keep apart), a directory in OLD that is a
+// file in NEW (no command removes directories), or a write failure.
 bool BuildPatch(const BuildOptions& options, zorl::KFile& out,
                 BuildSummary* summary, std::string* error);
 

@@ -5,6 +5,7 @@
 #include "engine/resource_archive.h"
 #include "engine/update_run.h"
 #include "engine/update_ui.h"
+#include "interrupt.h"
 #include "patchlib/atomic_output.h"
 #include "patchlib/console.h"
 #include "patchlib/game_tree.h"
@@ -23,7 +24,11 @@ class SilentUi : public updater::UpdateUi {
   void ShowName(const char*) override {}
   void SetStatus(const char*) override {}
   void SetProgress(int) override {}
-  void Pump() override {}
+  // Ctrl-C ends the engine's run the way a closed window would; VerifyPatch
+  // then passes the stop request on.
+  void Pump() override {
+    if (tools::StopWasRequested()) throw updater::kFailureSignal;
+  }
   void ShowMessage(const char* text, updater::MessageKind kind) override {
     if (kind == updater::MessageKind::kError) message = text;
   }
@@ -43,11 +48,12 @@ std::string Absolute(const std::string& path) {
 // same order (their files may still differ in layout).
 bool SameEntries(const std::string& a_path, const std::string& b_path) {
   updater::ResourceArchive a, b;
-  if (!a.Load(a_path.c_str()) || !b.Load(b_path.c_str()) ||
-      a.Count() != b.Count())
-    return false;
-  for (std::uint32_t i = 0; i < a.Count(); ++i) {
-    auto x = a.EntryAt(i), y = b.EntryAt(i);
+  if (!a.Load(a_path.c_str()) || !b.Load(b_path.c_str())) return false;
+  const auto xs = a.Entries(), ys = b.Entries();
+  if (xs.size() != ys.size()) return false;
+  for (std::size_t i = 0; i < xs.size(); ++i) {
+    const auto& x = xs[i];
+    const auto& y = ys[i];
     const std::int32_t size = x->content.GetSize();
     if (std::string(x->name) != y->name || size != y->content.GetSize() ||
         patchlib::CompareStreams(x->content, y->content,
@@ -62,31 +68,29 @@ bool SameEntries(const std::string& a_path, const std::string& b_path) {
 
 bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
                  zorl::KFile& payload, const std::string& scratch_near,
-                 VerifyResult* result, std::string* error) {
-  char reserved[platform::kMaxPath];
-  if (!platform::MakeTempFile(patchlib::DirectoryOf(scratch_near).c_str(),
-                              "kvf", reserved)) {
+                 const patchlib::WalkOptions& walk, VerifyResult* result,
+                 std::string* error) {
+  // A fresh directory no one else can have made or linked: the clean-up
+  // below removes only what this run created, and never follows a link.
+  char made[platform::kMaxPath];
+  if (!platform::MakeTempDirectory(patchlib::DirectoryOf(scratch_near).c_str(),
+                                   "kvf", made)) {
     *error = "cannot create a scratch directory beside " +
              patchlib::Show(scratch_near);
     return false;
   }
-  // The reserved file name keeps the scratch directory's name unique.
-  const std::string scratch = std::string(reserved) + ".d";
   struct Cleanup {
-    std::string file, dir;
-    ~Cleanup() {
-      patchlib::RemoveTree(dir);
-      platform::RemoveFile(file.c_str());
-    }
-  } cleanup{reserved, scratch};
+    std::string dir;
+    ~Cleanup() { patchlib::RemoveTree(dir); }
+  } cleanup{made};
+  const std::string scratch = made;
   const std::string game = patchlib::JoinPath(scratch, "game");
   const std::string exe = patchlib::JoinPath(scratch, "updater.exe");
-  if (!platform::MakeDirectory(scratch.c_str()) ||
-      !platform::MakeDirectory(game.c_str())) {
-    *error = patchlib::Show(scratch) + ": cannot create the scratch directory";
+  if (!platform::MakeDirectory(game.c_str())) {
+    *error = patchlib::Show(game) + ": cannot create the scratch directory";
     return false;
   }
-  if (!patchlib::CopyTree(old_dir, game, error)) return false;
+  if (!patchlib::CopyTree(old_dir, game, error, walk)) return false;
 
   zorl::KFile stub;
   const std::string pe = patchlib::MinimalPe();
@@ -115,11 +119,13 @@ bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
 
   SilentUi ui;
   result->applied = updater::RunUpdate(ui, exe.c_str(), Absolute(game).c_str());
+  tools::ThrowIfStopRequested();
   if (!result->applied) {
     result->engine_message = patchlib::Show(ui.message);
     return true;
   }
-  patchlib::CompareTrees(game, new_dir, &result->differences, &result->notes);
+  patchlib::CompareTrees(game, new_dir, &result->differences, &result->notes,
+                         walk);
   // NEW's archive may not be canonical: then only its entries must agree.
   const std::string archive_diff =
       std::string(updater::kArchiveFileName) + ": ";

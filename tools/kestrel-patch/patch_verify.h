@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "foundation/kfile.h"
+#include "patchlib/game_tree.h"
 
 namespace kpatch {
 
@@ -17,15 +18,17 @@ struct VerifyResult {
   std::vector<std::string> notes;        // UTF-8; not failures
 };
 
-// Copies `old_dir` into a scratch directory beside `scratch_near` (a cp932
-// file path: the scratch goes into its directory), puts `payload` (read
-// from its start) behind a minimal PE stub, runs the update there and
-// compares the tree with `new_dir`. The scratch is removed afterwards.
-// False with `error` when the scratch cannot be prepared; otherwise true
-// with the findings in `result`.
+// Copies `old_dir` (walked with `walk`) into a new scratch directory
+// "kvf*" beside `scratch_near` (a cp932 file path: the scratch goes into
+// its directory), puts `payload` (read from its start) behind a minimal
+// PE stub, runs the update there and compares the tree with `new_dir`.
+// The scratch is removed afterwards, also when tools::StopRequested
+// passes through. False with `error` when the scratch cannot be prepared;
+// otherwise true with the findings in `result`.
 bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
                  zorl::KFile& payload, const std::string& scratch_near,
-                 VerifyResult* result, std::string* error);
+                 const patchlib::WalkOptions& walk, VerifyResult* result,
+                 std::string* error);
 
 }  // namespace kpatch
 

@@ -5,11 +5,14 @@
 #include "platform/clock.h"
 #include "platform/process.h"
 #include "console_text.h"
+#include "display_name.h"
+#include "interrupt.h"
 
 namespace patchlib {
 
-// Both tools speak to the console the way `kestrel-patch apply` does.
-std::string Show(const std::string& cp932) { return tools::ToConsole(cp932); }
+// Both tools speak to the console the way `kestrel-patch apply` does, with
+// control characters and non-characters in names escaped.
+std::string Show(const std::string& cp932) { return tools::ShowName(cp932); }
 
 bool ArgToCp932(const std::string& arg, std::string* out) {
   return tools::ArgumentToCp932(arg.c_str(), out);
@@ -43,6 +46,7 @@ ProgressBar::ProgressBar(const std::string& label)
 ProgressBar::~ProgressBar() { Finish(); }
 
 void ProgressBar::Update(std::uint64_t done, std::uint64_t total) {
+  tools::ThrowIfStopRequested();  // every long loop reports progress here
   if (!enabled_) return;
   const std::uint64_t now = platform::MonotonicMillis();
   if (drawn_ && now - last_ms_ < 100 && done < total) return;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "engine/path_resolve.h"
+#include "patchlib/windows_name.h"
 #include "platform/text.h"
 
 namespace patchlib {
@@ -44,6 +45,11 @@ bool ValidComponent(const std::string& component, std::string* why) {
       return false;
     }
   }
+  const std::string problem = WindowsNameProblem(component);
+  if (!problem.empty()) {
+    *why = problem;
+    return false;
+  }
   return true;
 }
 
@@ -57,7 +63,10 @@ bool SafeRelativePath(const std::string& path, std::string* why) {
   return true;
 }
 
-bool ResolvesInsideGame(const std::string& name) {
+bool GamePath(const std::string& name, std::string* relative) {
+  // A drive prefix lands inside only when it happens to be the game's own
+  // drive: refused, whatever the player's drive is.
+  if (name.size() >= 2 && name[1] == ':') return false;
   static const char kDir[] = "C:/kestrel/game";
   // The whole resolution: a cut one could hide a ".." at its end.
   const std::string resolved = updater::ResolvedPath(kDir, name.c_str());
@@ -67,18 +76,27 @@ bool ResolvesInsideGame(const std::string& name) {
     return false;
   // The file system goes on to interpret what resolution kept literally
   // ("a/../../x"): walk the rest as it would.
-  int depth = 0;
+  std::vector<std::string> parts;
   for (const std::string& part : SplitComponents(out + n + 1)) {
     if (part.empty() || part == ".") continue;
     if (part == "..") {
-      if (--depth < 0) return false;
+      if (parts.empty()) return false;
+      parts.pop_back();
     } else if (part.find_first_not_of('.') == std::string::npos) {
       return false;  // "...": meaning differs between systems
     } else {
-      ++depth;
+      parts.push_back(part);
     }
   }
-  return depth > 0;
+  if (parts.empty()) return false;
+  relative->clear();
+  for (const std::string& part : parts) *relative += (relative->empty() ? "" : "/") + part;
+  return true;
+}
+
+bool ResolvesInsideGame(const std::string& name) {
+  std::string relative;
+  return GamePath(name, &relative);
 }
 
 }  // namespace patchlib

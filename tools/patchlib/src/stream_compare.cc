@@ -3,6 +3,8 @@
 #include <cstring>
 #include <vector>
 
+#include "interrupt.h"
+
 namespace patchlib {
 
 Comparison CompareStreams(zorl::KFile& a, zorl::KFile& b, std::uint64_t size,
@@ -14,6 +16,7 @@ Comparison CompareStreams(zorl::KFile& a, zorl::KFile& b, std::uint64_t size,
     return Comparison::kReadError;
   std::uint64_t left = size;
   while (left > 0) {
+    tools::ThrowIfStopRequested();
     const std::uint32_t n =
         left < kChunk ? static_cast<std::uint32_t>(left) : kChunk;
     if (a.Read(n, buffer_a.data()) != static_cast<std::int32_t>(n) ||

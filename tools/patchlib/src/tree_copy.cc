@@ -4,6 +4,7 @@
 #include <map>
 
 #include "foundation/kfile.h"
+#include "interrupt.h"
 #include "patchlib/console.h"
 #include "patchlib/game_tree.h"
 #include "patchlib/stream_compare.h"
@@ -20,6 +21,7 @@ bool CopyFile(const std::string& from, const std::string& to) {
     return false;
   std::vector<unsigned char> buffer(1u << 20);
   for (;;) {
+    tools::ThrowIfStopRequested();
     const std::int32_t got =
         in.Read(static_cast<std::uint32_t>(buffer.size()), buffer.data());
     if (got < 0) return false;
@@ -31,9 +33,9 @@ bool CopyFile(const std::string& from, const std::string& to) {
 }
 
 bool CopyTree(const std::string& from, const std::string& to,
-              std::string* error) {
+              std::string* error, const WalkOptions& options) {
   std::vector<TreeItem> items;
-  if (!WalkTree(from, &items, error)) return false;
+  if (!WalkTree(from, &items, error, options)) return false;
   for (const TreeItem& item : items) {  // sorted: parents come first
     const std::string target = JoinPath(to, item.path);
     const bool ok = item.is_directory
@@ -48,30 +50,41 @@ bool CopyTree(const std::string& from, const std::string& to,
 }
 
 bool RemoveTree(const std::string& path) {
-  std::vector<TreeItem> items;
-  std::string error;
-  if (platform::GetPathKind(path.c_str()) == platform::PathKind::kNone)
-    return true;
-  if (WalkTree(path, &items, &error)) {
-    std::reverse(items.begin(), items.end());  // children before parents
-    for (const TreeItem& item : items) {
-      const std::string target = JoinPath(path, item.path);
-      if (item.is_directory)
-        platform::RemoveEmptyDirectory(target.c_str());
-      else
-        platform::RemoveFile(target.c_str());
-    }
+  if (platform::IsLink(path.c_str())) return platform::RemoveFile(path.c_str());
+  if (platform::GetPathKind(path.c_str()) != platform::PathKind::kDirectory)
+    return platform::GetPathKind(path.c_str()) == platform::PathKind::kNone ||
+           platform::RemoveFile(path.c_str());
+  platform::FindData data;
+  platform::FindHandle search =
+      platform::FindFirst(JoinPath(path, "*").c_str(), &data);
+  std::vector<platform::FindData> found;
+  if (search) {
+    do {
+      const std::string name = data.name;
+      if (name != "." && name != "..") found.push_back(data);
+    } while (platform::FindNext(search, &data));
+    platform::FindClose(search);
+  }
+  for (const platform::FindData& entry : found) {
+    const std::string child = JoinPath(path, entry.name);
+    if (entry.is_directory)  // a real directory: listings never call a link one
+      RemoveTree(child);
+    else
+      platform::RemoveFile(child.c_str());  // a link goes as itself
   }
   platform::RemoveEmptyDirectory(path.c_str());
-  return platform::GetPathKind(path.c_str()) == platform::PathKind::kNone;
+  return platform::GetPathKind(path.c_str()) == platform::PathKind::kNone &&
+         !platform::IsLink(path.c_str());
 }
 
 bool CompareTrees(const std::string& actual, const std::string& expected,
                   std::vector<std::string>* differences,
-                  std::vector<std::string>* notes) {
+                  std::vector<std::string>* notes,
+                  const WalkOptions& expected_walk) {
   std::vector<TreeItem> a, e;
   std::string error;
-  if (!WalkTree(actual, &a, &error) || !WalkTree(expected, &e, &error)) {
+  if (!WalkTree(actual, &a, &error) ||
+      !WalkTree(expected, &e, &error, expected_walk)) {
     differences->push_back(error);
     return false;
   }

@@ -8,8 +8,10 @@
 
 namespace patchlib {
 
-// cp932 text as the console shows it (UTF-8 on Linux; unchanged on
-// Windows, whose console speaks the system code page).
+// A cp932 name or path as the console shows it (UTF-8 on Linux; unchanged
+// on Windows, whose console speaks the system code page), with control
+// characters and bytes that are no cp932 character escaped as "\xNN" (see
+// tools::ShowName).
 std::string Show(const std::string& cp932);
 
 // A command-line argument as a cp932 path (from UTF-8 on Linux; unchanged
@@ -23,7 +25,8 @@ void PrintError(const std::string& tool, const std::string& message);
 std::string HumanBytes(std::uint64_t bytes);
 
 // A one-line progress bar on stderr, drawn only when stdout is a terminal,
-// at most every 100 ms.
+// at most every 100 ms. Update is where long loops notice Ctrl-C: it
+// throws tools::StopRequested once one has arrived.
 class ProgressBar {
  public:
   explicit ProgressBar(const std::string& label);

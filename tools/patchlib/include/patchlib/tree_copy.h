@@ -5,27 +5,34 @@
 #include <string>
 #include <vector>
 
+#include "patchlib/game_tree.h"
+
 namespace patchlib {
 
 // Copies the file `from` to `to` (created or emptied). False on failure.
 bool CopyFile(const std::string& from, const std::string& to);
 
 // Copies every file and directory below `from` into `to` (which must
-// exist). False with `error` naming the item that failed.
+// exist), walked as WalkTree does with `options`. False with `error`
+// naming the item that failed.
 bool CopyTree(const std::string& from, const std::string& to,
-              std::string* error);
+              std::string* error, const WalkOptions& options = {});
 
-// Removes `path` and everything below it. False if something stayed.
+// Removes `path` and everything below it. A link anywhere below is removed
+// as itself, never followed; when `path` itself is a link, only the link
+// goes. False if something stayed.
 bool RemoveTree(const std::string& path);
 
-// Compares the trees below `actual` and `expected`: the same files with
-// the same bytes, and every directory of `expected` present. Each mismatch
-// (UTF-8 text naming the relative path) goes to `differences`; directories
-// found only in `actual` go to `notes`. False when a tree or file could
-// not be read (`differences` says which).
+// Compares the trees below `actual` and `expected` (walked with
+// `expected_walk`): the same files with the same bytes, and every
+// directory of `expected` present. Each mismatch (UTF-8 text naming the
+// relative path) goes to `differences`; directories found only in
+// `actual` go to `notes`. False when a tree or file could not be read
+// (`differences` says which).
 bool CompareTrees(const std::string& actual, const std::string& expected,
                   std::vector<std::string>* differences,
-                  std::vector<std::string>* notes);
+                  std::vector<std::string>* notes,
+                  const WalkOptions& expected_walk = {});
 
 }  // namespace patchlib
 
