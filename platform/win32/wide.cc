@@ -50,6 +50,11 @@ std::wstring Widen(const char* cp932) {
   return ToWide(kCp932, cp932 ? cp932 : "");
 }
 
+std::wstring Widen(const char* cp932, std::size_t count) {
+  if (!cp932 || count == 0) return std::wstring();
+  return ToWide(kCp932, std::string(cp932, count));
+}
+
 bool WidenName(const char* cp932, std::wstring* out) {
   std::wstring wide;
   if (!ToWide(kCp932, cp932 ? cp932 : "", true, &wide)) return false;

@@ -3,6 +3,7 @@
 #ifndef PLATFORM_WIDE_H_
 #define PLATFORM_WIDE_H_
 
+#include <cstddef>
 #include <string>
 
 namespace platform {
@@ -10,6 +11,8 @@ namespace platform {
 // cp932 to UTF-16 (nullptr reads as ""). Bytes that do not convert become
 // a replacement character.
 std::wstring Widen(const char* cp932);
+// The same for `count` bytes of cp932 text (NUL bytes included).
+std::wstring Widen(const char* cp932, std::size_t count);
 
 // cp932 to UTF-16 for a name (nullptr reads as ""): false, leaving `out`
 // alone, when the text is not valid cp932, since a replacement character
