@@ -20,3 +20,6 @@
 #undef GetWindowText
 #undef SetWindowText
 #undef RegisterClass
+#undef TextOut
+#undef ExtTextOut
+#undef DrawText

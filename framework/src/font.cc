@@ -1,0 +1,77 @@
+#include "framework/win32.h"
+
+#include <cstring>
+
+#include "foundation/ktext.h"
+#include "framework/font.h"
+#include "gdi_text.h"
+
+namespace QWF {
+
+namespace {
+constexpr unsigned kShiftJisCharset = 128;     // SHIFTJIS_CHARSET
+constexpr unsigned kFixedModern = 49;          // FIXED_PITCH | FF_MODERN
+constexpr unsigned kVariablePitch = 2;         // VARIABLE_PITCH
+}  // namespace
+
+Font::Font(FontHandle handle) : GdiObject(handle) {}
+
+Font::Font(const Font& other) : GdiObject(other) {}
+
+Font::~Font() = default;
+
+bool Font::Create(const FontRecord& record) {
+  if (Holds()) return false;
+  LOGFONTW wide;
+  WidenFontRecord(record, &wide);
+  return Adopt(CreateFontIndirectW(&wide));
+}
+
+bool Font::Create(int height, int width, int escapement, int orientation, int weight,
+                  bool italic, bool underline, bool strike_out, unsigned char_set,
+                  unsigned out_precision, unsigned clip_precision, unsigned quality,
+                  unsigned pitch_and_family, const char* face_name) {
+  FontRecord record;
+  std::memset(&record, 0, sizeof record);
+  record.height = height;
+  record.width = width;
+  record.escapement = escapement;
+  record.orientation = orientation;
+  record.weight = weight;
+  record.italic = italic ? 1 : 0;
+  record.underline = underline ? 1 : 0;
+  record.strike_out = strike_out ? 1 : 0;
+  record.char_set = static_cast<std::uint8_t>(char_set);
+  record.out_precision = static_cast<std::uint8_t>(out_precision);
+  record.clip_precision = static_cast<std::uint8_t>(clip_precision);
+  record.quality = static_cast<std::uint8_t>(quality);
+  record.pitch_and_family = static_cast<std::uint8_t>(pitch_and_family);
+  if (face_name) {
+    // 31 bytes at most, never half a two-byte character.
+    std::size_t n = 0;
+    for (const char* p = face_name; *p;) {
+      const std::size_t w = zorl::CharWidth(p);
+      if (n + w > sizeof record.face_name - 1) break;
+      n += w;
+      p += w;
+    }
+    std::memcpy(record.face_name, face_name, n);
+  }
+  return Create(record);
+}
+
+bool Font::CreateFixed(int height, int weight, const char* face_name) {
+  return Create(height, 0, 0, 0, weight, false, false, false, kShiftJisCharset, 0, 0, 0,
+                kFixedModern, face_name);
+}
+
+bool Font::CreateProportional(int height, int weight, const char* face_name) {
+  return Create(height, 0, 0, 0, weight, false, false, false, kShiftJisCharset, 0, 0, 0,
+                kVariablePitch, face_name);
+}
+
+bool Font::Record(FontRecord* out) {
+  return Description(static_cast<int>(sizeof *out), out) == static_cast<int>(sizeof *out);
+}
+
+}  // namespace QWF
