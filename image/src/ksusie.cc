@@ -1,11 +1,153 @@
 #include "image/ksusie.h"
 
+#include <cstring>
+#include <vector>
+
+#include "foundation/klist.h"
+#include "foundation/kpath.h"
+#include "image/kdebuglog.h"
+#include "image_io.h"
+#include "platform/filesystem.h"
+#include "platform/module.h"
+#include "platform/process.h"
+#include "susie_native.h"
+
 namespace zorl {
 
-// The plug-in registry arrives with the plug-in host; until then it is always empty, which is
-// also what a directory without plug-ins gives.
-void KSusieInit() {}
+namespace {
 
-void KSusieFree() {}
+// IsSupported always sees at least this many readable bytes.
+constexpr std::uint32_t kHeadSize = 4096;
+// The second try skips a header of this many bytes in front of the picture.
+constexpr std::uint32_t kSkippedHeader = 128;
+
+struct SusiePlugin {
+  platform::ModuleHandle module;
+  void* is_supported;
+  void* get_picture_info;
+  void* get_picture;
+};
+
+// The registry, in the order the plug-ins were accepted. Never destroyed:
+// KSusieFree empties it, and it may be asked after other statics are gone.
+KList<SusiePlugin>& Registry() {
+  static KList<SusiePlugin>* registry = new KList<SusiePlugin>();
+  return *registry;
+}
+
+void Log3(const char* head, const char* path, const char* tail) {
+  KDebugLogWrite(head);
+  KDebugLogWrite(path);
+  KDebugLogWrite(tail);
+}
+
+// Loads, validates and registers the plug-in at `path`.
+void TryPlugin(const char* path) {
+  platform::ModuleHandle module = platform::LoadModule(path);
+  if (!module) return;  // not a DLL we can load: skipped silently
+  void* get_plugin_info = platform::GetModuleSymbol(module, "GetPluginInfo");
+  if (!get_plugin_info) {
+    Log3("[_KSusieInit] can't get \"GetPluginInfo\" in \"", path, "\"\n");
+    platform::UnloadModule(module);
+    return;
+  }
+  char version[257] = {};
+  const int written =
+      susie_native::GetPluginInfo(get_plugin_info, 0, version, 256);
+  version[256] = '\0';
+  if (written == 0 || std::strcmp(version, "00IN") != 0) {
+    Log3("[_KSusieInit] \"", path, "\": version error.\n");
+    platform::UnloadModule(module);
+    return;
+  }
+  KRef<SusiePlugin> plugin;
+  plugin.Reset(1);
+  plugin->module = module;
+  plugin->is_supported = platform::GetModuleSymbol(module, "IsSupported");
+  plugin->get_picture_info = platform::GetModuleSymbol(module, "GetPictureInfo");
+  plugin->get_picture = platform::GetModuleSymbol(module, "GetPicture");
+  if (!plugin->is_supported || !plugin->get_picture_info ||
+      !plugin->get_picture) {
+    Log3("[_KSusieInit] \"", path, "\": can't find functions.\n");
+    platform::UnloadModule(module);
+    return;
+  }
+  Registry().PushBack(plugin);
+  Log3("[_KSusieInit] \"", path, "\": loaded.\n");
+}
+
+}  // namespace
+
+void KSusieInit() {
+  if (!susie_native::Available()) return;
+  char executable[platform::kMaxPath];
+  if (!platform::GetModulePath(executable, sizeof executable)) return;
+  char dir[kNameBufferSize];
+  char pattern[kNameBufferSize];
+  SplitPath(executable, dir, nullptr, nullptr);
+  MakePath(dir, "*", "spi", pattern);
+
+  platform::FindData entry;
+  platform::FindHandle search = platform::FindFirst(pattern, &entry);
+  if (!search) return;
+  do {
+    if (entry.is_directory) continue;
+    char base[kNameBufferSize];
+    char ext[kNameBufferSize];
+    char path[kNameBufferSize];
+    SplitPath(entry.name, nullptr, base, ext);
+    MakePath(dir, base, ext, path);
+    TryPlugin(path);
+  } while (platform::FindNext(search, &entry));
+  platform::FindClose(search);
+}
+
+void KSusieFree() {
+  KList<SusiePlugin>& registry = Registry();
+  for (auto p = registry.Begin(); p != registry.End(); p = registry.Next(p))
+    platform::UnloadModule(registry.At(p)->module);
+  registry.TearDown();
+}
+
+std::uint32_t KSusiePluginCount() { return Registry().Count(); }
+
+bool KSusieDecode(KImage& image, KFile& stream) {
+  image_io::Rewind(stream);
+  KList<SusiePlugin>& registry = Registry();
+  if (registry.Count() == 0) return false;  // nothing could take the data
+
+  const std::int64_t size = image_io::SizeOf(stream);
+  if (size < 0) return false;
+  const std::uint32_t length = static_cast<std::uint32_t>(size);
+  std::vector<unsigned char> data(length);
+  if (length > 0 && !image_io::ReadExactly(stream, data.data(), length))
+    return false;
+  // A plug-in may read the whole head: pad short data with zeros.
+  std::vector<unsigned char> padded;
+  const unsigned char* head = data.data();
+  if (length < kHeadSize) {
+    padded.assign(kHeadSize, 0);
+    if (length > 0) std::memcpy(padded.data(), data.data(), length);
+    head = padded.data();
+  }
+
+  const char* name = stream.GetName();
+  for (auto p = registry.Begin(); p != registry.End(); p = registry.Next(p)) {
+    const KRef<SusiePlugin> plugin = registry.At(p);
+    const unsigned char* start = data.data();
+    std::uint32_t count = length;
+    if (susie_native::IsSupported(plugin->is_supported, name, head) == 0) {
+      if (susie_native::IsSupported(plugin->is_supported, name,
+                                    head + kSkippedHeader) == 0)
+        continue;
+      if (length >= kSkippedHeader) {
+        start += kSkippedHeader;
+        count -= kSkippedHeader;
+      }
+    }
+    return susie_native::GetPicture(plugin->get_picture, start, count, image);
+  }
+  return false;
+}
 
 }  // namespace zorl

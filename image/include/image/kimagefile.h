@@ -1,0 +1,85 @@
+// Reading and writing image files: BMP, PNG, KCI (the library's own PNG
+// variant behind an 8-byte signature of its own, plain or byte-scrambled)
+// and JPEG, plus anything an image plug-in decodes (ksusie.h).
+//
+// Every call takes an open stream and starts at its base (the stream is
+// rewound; when that is impossible KExceptFile is thrown). The stream's
+// name appears only in log lines.
+//
+// What the readers store (see kimage.h for the formats):
+//   BMP 8 / 24 bits        RGBA, alpha 255
+//   BMP 32 bits            RGBA, alpha as in the file
+//   PNG, KCI with alpha    RGBA, alpha stored as 255 - file alpha (also for
+//                          a transparency chunk, which becomes alpha)
+//   PNG, KCI without       RGB
+//   JPEG                   RGB
+//   plug-in                BGR, rows padded to 4 bytes
+// 16-bit samples are cut to 8 bits, 1/2/4-bit and palette pictures
+// expanded, grey turned into R = G = B.
+//
+// Files the BMP reader refuses: 1/4/16-bit pixels, run-length compression.
+#ifndef IMAGE_KIMAGEFILE_H_
+#define IMAGE_KIMAGEFILE_H_
+
+#include <cstdint>
+
+#include "foundation/kfile.h"
+#include "image/kimage.h"
+
+namespace zorl {
+
+// Which reader recognised a file.
+enum class KImageFileType {
+  kNone,
+  kBmp,
+  kPng,
+  kKciPlain,
+  kKciScrambled,
+  kJpeg,
+  kPlugin,  // an image plug-in (Windows only)
+};
+
+// A short name for a type: "BMP", "PNG", "KCI", "KCI (scrambled)",
+// "JPEG", "plug-in", "none".
+const char* KImageFileTypeName(KImageFileType type);
+
+// Loads `stream` into `image`, trying the BMP, PNG/KCI and JPEG readers and
+// then the image plug-ins, in that order; the first that succeeds wins.
+// `image` should be empty (a reader cannot change the geometry of an image
+// that holds pixels). When every reader refuses, logs
+// "[KimgLoad] "<name>": Load Error" and returns false. `type`, when given,
+// is set to the reader that succeeded (kNone on failure).
+bool KimgLoad(KFile& stream, KImage& image, KImageFileType* type = nullptr);
+
+// Reads a file's size and bits per pixel without decoding it, trying the
+// BMP, PNG/KCI and JPEG probes in that order (plug-ins are not asked).
+// BMP: the header's bits per pixel; PNG/KCI: 32 with alpha or a
+// transparency chunk, else 24; JPEG: 24. False when no probe recognises
+// the data; the outputs are then 0.
+bool KimgReadInfo(KFile& stream, std::uint32_t* width, std::uint32_t* height,
+                  std::uint32_t* bits_per_pixel,
+                  KImageFileType* type = nullptr);
+// The bits per pixel of KimgReadInfo, or 0.
+std::uint32_t KimgReadBitDepth(KFile& stream);
+// The size of KimgReadInfo; false when unrecognised.
+bool KimgReadSize(KFile& stream, std::uint32_t* width, std::uint32_t* height);
+
+// Writes `image` as a 24-bit bottom-up BMP (any format; alpha is dropped).
+// On failure logs "[KimgWriteBitmap] "<name>": Write Error" and returns
+// false; when the stream's throw switch is on, its KExceptFile reaches the
+// caller instead. The switch is left as it was.
+bool KimgWriteBitmap(KFile& stream, const KImage& image);
+
+// Writes `image` as an 8-bit RGBA PNG when `keep_alpha` is set and its
+// format has alpha (0, 2, 4, 5), else as an RGB PNG; alpha is written as
+// stored. zlib level 9. On failure logs "[KimgWritePNG] "<name>": Write
+// Error" and returns false.
+bool KimgWritePNG(KFile& stream, const KImage& image, bool keep_alpha);
+
+// As KimgWritePNG, but writes the scrambled KCI form (signature 4B 43 49 CC
+// BB AA 99 88). Logs "[KimgWriteKCI] ..." on failure.
+bool KimgWriteKCI(KFile& stream, const KImage& image, bool keep_alpha);
+
+}  // namespace zorl
+
+#endif  // IMAGE_KIMAGEFILE_H_
