@@ -20,6 +20,9 @@ namespace {
 constexpr std::uint32_t kHeadSize = 4096;
 // The second try skips a header of this many bytes in front of the picture.
 constexpr std::uint32_t kSkippedHeader = 128;
+// Data shorter than this is handed over zero-padded to this size, so that
+// the second try, too, sees kHeadSize readable bytes.
+constexpr std::uint32_t kPaddedSize = kHeadSize + kSkippedHeader;
 
 struct SusiePlugin {
   platform::ModuleHandle module;
@@ -122,11 +125,12 @@ bool KSusieDecode(KImage& image, KFile& stream) {
   std::vector<unsigned char> data(length);
   if (length > 0 && !image_io::ReadExactly(stream, data.data(), length))
     return false;
-  // A plug-in may read the whole head: pad short data with zeros.
+  // A plug-in may read the whole head, at the start and 128 bytes on: pad
+  // short data with zeros.
   std::vector<unsigned char> padded;
   const unsigned char* head = data.data();
-  if (length < kHeadSize) {
-    padded.assign(kHeadSize, 0);
+  if (length < kPaddedSize) {
+    padded.assign(kPaddedSize, 0);
     if (length > 0) std::memcpy(padded.data(), data.data(), length);
     head = padded.data();
   }

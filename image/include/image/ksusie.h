@@ -30,8 +30,9 @@ std::uint32_t KSusiePluginCount();
 
 // Decodes `stream` through the first plug-in that accepts it: the whole
 // stream is read and each plug-in's IsSupported sees its first 4096 bytes
-// (zero-padded when shorter), then, if it declines, the same from byte 128
-// on (a plug-in accepting that gets the data without its first 128 bytes).
+// (zero-padded when shorter), then, if it declines, the 4096 bytes from
+// byte 128 on (a plug-in accepting that gets the data without its first 128
+// bytes; data shorter than 128 bytes is passed whole).
 // Fills `image` with the picture as top-down B, G, R (format 3, rows padded
 // to 4 bytes). False when no plug-in accepts or decodes the data or the
 // image cannot be created; throws KExceptFile only when the stream cannot
