@@ -94,11 +94,17 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: framework_sample_driver <screenshot.bmp>\n");
     return 2;
   }
+  // Both windows are listed as soon as they exist, the dialog even while it
+  // is still being created: wait until both are shown, too.
   Found found;
-  for (int i = 0; i < 300 && (!found.main || !found.dialog); ++i) {
+  auto ready = [&found] {
+    return found.main && found.dialog && IsWindowVisible(found.main) &&
+           IsWindowVisible(found.dialog);
+  };
+  for (int i = 0; i < 300 && !ready(); ++i) {
     found = Found();
     EnumWindows(&Look, reinterpret_cast<LPARAM>(&found));
-    if (!found.main || !found.dialog) Sleep(100);
+    if (!ready()) Sleep(100);
   }
   bool ok = Check(found.main != nullptr, "main window", found.main ? TextOf(found.main) : L"");
   ok = Check(found.dialog != nullptr, "dialog", found.dialog ? TextOf(found.dialog) : L"") && ok;
