@@ -12,9 +12,9 @@ const char* KImageFileTypeName(KImageFileType type) {
     case KImageFileType::kPng:
       return "PNG";
     case KImageFileType::kKciPlain:
-      return "KCI";
+      return "KCI plain";
     case KImageFileType::kKciScrambled:
-      return "KCI (scrambled)";
+      return "KCI scrambled";
     case KImageFileType::kJpeg:
       return "JPEG";
     case KImageFileType::kPlugin:

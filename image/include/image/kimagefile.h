@@ -39,7 +39,7 @@ enum class KImageFileType {
   kPlugin,  // an image plug-in (Windows only)
 };
 
-// A short name for a type: "BMP", "PNG", "KCI", "KCI (scrambled)",
+// A short name for a type: "BMP", "PNG", "KCI plain", "KCI scrambled",
 // "JPEG", "plug-in", "none".
 const char* KImageFileTypeName(KImageFileType type);
 

@@ -1,0 +1,109 @@
+#include "picture_file.h"
+
+#include "foundation/kexcept.h"
+#include "foundation/kfile.h"
+#include "image/ksusie.h"
+
+namespace kimage {
+
+namespace {
+
+using zorl::KImageFileType;
+
+// The format a file's first bytes announce, for files no probe took.
+KImageFileType Announced(zorl::KFile& file) {
+  unsigned char head[4] = {};
+  try {
+    if (!file.Seek(zorl::KSEEK_BEGIN, 0) || file.Read(4, head) < 2)
+      return KImageFileType::kNone;
+  } catch (const zorl::KExceptFile&) {
+    return KImageFileType::kNone;
+  }
+  if (head[0] == 'B' && head[1] == 'M') return KImageFileType::kBmp;
+  if (head[0] == 0xFF && head[1] == 0xD8) return KImageFileType::kJpeg;
+  if (head[0] == 0x89 && head[1] == 'P' && head[2] == 'N' && head[3] == 'G')
+    return KImageFileType::kPng;
+  if (head[0] == 'K' && head[1] == 'C' && head[2] == 'I')
+    return KImageFileType::kKciScrambled;
+  return KImageFileType::kNone;
+}
+
+// Why a file whose header claims `type` did not load.
+std::string Problem(const PictureInfo& info) {
+  switch (info.type) {
+    case KImageFileType::kBmp:
+      if (info.width == 0)  // the headers themselves did not read
+        return "a damaged or cut-short BMP file";
+      if (info.bits != 8 && info.bits != 24 && info.bits != 32)
+        return "a BMP with " + std::to_string(info.bits) +
+               " bits per pixel (the library reads 8, 24 and 32 bits)";
+      return "a BMP the library cannot read (compressed, or cut short)";
+    case KImageFileType::kPng:
+    case KImageFileType::kKciPlain:
+    case KImageFileType::kKciScrambled:
+      return std::string("a damaged or cut-short ") +
+             (info.type == KImageFileType::kPng ? "PNG" : "KCI") + " file";
+    case KImageFileType::kJpeg:
+      return "a damaged or cut-short JPEG file";
+    default:
+      break;
+  }
+  return zorl::KSusiePluginCount() > 0
+             ? "not a BMP, PNG, KCI or JPEG file, nor one a plug-in decodes"
+             : "not a BMP, PNG, KCI or JPEG file";
+}
+
+}  // namespace
+
+const char* FormatName(KImageFileType type) {
+  return zorl::KImageFileTypeName(type);
+}
+
+bool LoadPicture(const std::string& path, zorl::KImage& image,
+                 PictureInfo* info) {
+  *info = PictureInfo();
+  zorl::KFile file;
+  if (!file.Open(zorl::KFILE_READ, path.c_str())) {
+    info->problem = "cannot open the file";
+    return false;
+  }
+  info->opened = true;
+  try {
+    KImageFileType probed = KImageFileType::kNone;
+    zorl::KimgReadInfo(file, &info->width, &info->height, &info->bits,
+                       &probed);
+    info->type = probed;
+    KImageFileType loaded = KImageFileType::kNone;
+    if (zorl::KimgLoad(file, image, &loaded)) {
+      info->readable = true;
+      if (loaded != probed) {  // a plug-in: no probe knows its format
+        info->type = loaded;
+        info->width = image.Width();
+        info->height = image.Height();
+        info->bits = 24;
+      }
+      return true;
+    }
+  } catch (const zorl::KExceptFile&) {
+    info->problem = "cannot read the file";
+    return false;
+  }
+  if (info->type == KImageFileType::kNone) info->type = Announced(file);
+  info->problem = Problem(*info);
+  return false;
+}
+
+bool HasAlpha(const PictureInfo& info) {
+  switch (info.type) {
+    case KImageFileType::kPng:
+    case KImageFileType::kKciPlain:
+    case KImageFileType::kKciScrambled:
+      return info.bits == 32;
+    case KImageFileType::kBmp:
+      return info.bits == 32;
+    default:
+      return false;
+  }
+}
+
+}  // namespace kimage
