@@ -88,6 +88,7 @@ const Source kPngSources[] = {
     {"grey-alpha16.png", true},  {"rgb8.png", false},
     {"rgb16.png", false},        {"rgb8-trns.png", true},
     {"rgba8.png", true},         {"rgba16.png", true},
+    {"palette1.png", false},     {"palette2.png", false},
     {"palette4.png", false},     {"palette8.png", false},
     {"palette8-trns.png", true}, {"palette8-alpha.png", true},
     {"rgba8-interlaced.png", true}, {"grey2-interlaced.png", false},
