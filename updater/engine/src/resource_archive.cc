@@ -1,5 +1,6 @@
 #include "engine/resource_archive.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -141,6 +142,11 @@ bool ResourceArchive::LoadRecords(zorl::KFile& stream, bool entry_mode,
   if (!stream_.OpenView(stream, 0, -1)) return false;
   stream_.SetThrowMode(entry_mode);
   const std::uint32_t count = GetLe32(header + 4);
+  // Size the name index once; a record takes at least 12 bytes, so a file
+  // cannot hold more than its size / 12 of them, whatever its count says.
+  const std::int64_t stream_size = stream.GetSize();
+  if (stream_size > 0)
+    index_.reserve(std::min<std::uint64_t>(count, static_cast<std::uint64_t>(stream_size) / 12));
   for (std::uint32_t i = 0; i < count; ++i) {
     unsigned char field[4];
     reader.Read(4, field);
