@@ -175,6 +175,39 @@ TEST(KestrelArchive, CreateWithAnOrderFile) {
   EXPECT_FALSE(fs::exists(s / "z.dat"));
 }
 
+// diff: what only A has, what only B has, what both have with other
+// contents, by name whatever the order and the letter case.
+TEST(KestrelArchive, DiffComparesByNameAndContent) {
+  Scratch s;
+  Write(s / "a.dat", fixture::MakeArchive({{"same", "1"}, {"gone", "22"}, {"changed", "333"},
+                                          {"resized", "4"}}));
+  Write(s / "b.dat", fixture::MakeArchive({{"NEW", "55555"}, {"Changed", "334"},
+                                          {"resized", "4444"}, {"SAME", "1"}}));
+  tool_run::Result r = Tool("diff " + Quote(s / "a.dat") + " " + Quote(s / "b.dat"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("-          2               gone\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("+                        5  new\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("~          3 ->          3  changed\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("~          1 ->          4  resized\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("1 only in A, 1 only in B, 2 changed (12 B of B's content), 1 "
+                       "unchanged; the order differs"),
+            std::string::npos)
+      << r.out;
+  r = Tool("diff --json " + Quote(s / "a.dat") + " " + Quote(s / "b.dat"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const nlohmann::json diff = nlohmann::json::parse(r.out);
+  EXPECT_EQ(diff["only_in_a"], nlohmann::json::parse(R"([{"name":"gone","size":2}])"));
+  EXPECT_EQ(diff["only_in_b"], nlohmann::json::parse(R"([{"name":"new","size":5}])"));
+  EXPECT_EQ(diff["changed"], nlohmann::json::parse(
+                                 R"([{"name":"changed","size_a":3,"size_b":3},
+                                     {"name":"resized","size_a":1,"size_b":4}])"));
+  EXPECT_EQ(diff["unchanged"], 1);
+  EXPECT_EQ(diff["same_order"], false);
+  r = Tool("diff --json " + Quote(s / "a.dat") + " " + Quote(s / "a.dat"));
+  EXPECT_EQ(nlohmann::json::parse(r.out)["same_order"], true);
+  EXPECT_EQ(Tool("diff " + Quote(s / "a.dat") + " " + Quote(s / "missing.dat")).status, 1);
+}
+
 // Names from a hostile archive: control characters, bytes that are no cp932
 // character, quotes (loaded names are lowered). The listing shows them escaped and stays one line per
 // entry; the JSON parses and carries the same escaped names.
@@ -203,7 +236,8 @@ TEST(KestrelArchive, ListShowsAnyNameSafely) {
 }
 
 TEST(KestrelArchive, HelpVersionAndUsage) {
-  for (const char* sub : {"list", "extract", "create", "add", "remove", "replace", "check"}) {
+  for (const char* sub : {"list", "extract", "create", "add", "remove", "replace", "check",
+                          "diff"}) {
     const tool_run::Result r = Tool(std::string(sub) + " --help");
     EXPECT_EQ(r.status, 0) << sub;
     EXPECT_EQ(r.out.rfind(std::string("usage: kestrel-archive ") + sub, 0), 0u) << sub;

@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <sstream>
 #include <string>
 
 #include "engine_fixture.h"
@@ -50,22 +51,38 @@ void ExpectOneLineNaming(const tool_run::Result& r, const std::string& what) {
   EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
 }
 
-// Builds, packs and applies OLD -> NEW in `s`, expecting success.
-void BuildPackApply(const Scratch& s, const std::string& build_extra = "") {
+// The game tree `game` against NEW: loose files byte for byte; the archive
+// byte for byte when `exact`, else by names and contents (any order).
+void ExpectGameIsNew(const std::string& game, const std::string& new_dir, bool exact) {
+  std::vector<std::string> differences = tool_run::TreeDifferences(game, new_dir);
+  if (!exact) {
+    const auto it = std::find(differences.begin(), differences.end(),
+                              "content differs: mareld.dat");
+    if (it != differences.end()) differences.erase(it);
+    EXPECT_EQ(tool_run::ArchiveByName(game + "/mareld.dat"),
+              tool_run::ArchiveByName(new_dir + "/mareld.dat"));
+  }
+  EXPECT_EQ(differences, std::vector<std::string>());
+}
+
+// Builds, packs and applies OLD -> NEW in `s` (onto a copy of `from`,
+// default OLD), expecting success. `exact`: --exact-order.
+void BuildPackApply(const Scratch& s, const std::string& build_extra = "",
+                    bool exact = false, const std::string& from = "old") {
   tool_run::Result r = Patch("build " + Quote(s / "old") + " " + Quote(s / "new") +
                              " -o " + Quote(s / "patch.bin") + " --verify" +
-                             build_extra);
+                             build_extra + (exact ? " --exact-order" : ""));
   ASSERT_EQ(r.status, 0) << r.out << r.err;
   EXPECT_NE(r.out.find("verify: OK"), std::string::npos) << r.out;
   Write(s / "stub.exe", Stub());
   r = Patch("pack " + Quote(s / "stub.exe") + " " + Quote(s / "patch.bin") +
             " -o " + Quote(s / "update.exe"));
   ASSERT_EQ(r.status, 0) << r.err;
-  fs::copy(s / "old", s / "game", fs::copy_options::recursive);
+  fs::remove_all(s / "game");
+  fs::copy(s / from, s / "game", fs::copy_options::recursive);
   r = Patch("apply " + Quote(s / "update.exe") + " --dir " + Quote(s / "game"));
   ASSERT_EQ(r.status, 0) << r.out << r.err;
-  EXPECT_EQ(tool_run::TreeDifferences(s / "game", s / "new"),
-            std::vector<std::string>());
+  ExpectGameIsNew(s / "game", s / "new", exact);
 }
 
 TEST(ProducerWorkflow, SampleGameOldBecomesNewByteForByte) {
@@ -86,6 +103,7 @@ TEST(ProducerWorkflow, SampleGameOldBecomesNewByteForByte) {
   EXPECT_NE(r.out.find("表示/表題.txt"), std::string::npos);
   EXPECT_NE(r.out.find("ソース/ソ01.dat"), std::string::npos);
 
+  BuildPackApply(s, "", true);
   BuildPackApply(s);
   // Every kind of loose-file and entry command was exercised, and the
   // listing decodes the packed updater the same way as the raw payload.
@@ -120,20 +138,109 @@ TEST(ProducerWorkflow, ClearReorderAndFileDirectorySwap) {
   ASSERT_EQ(Archive("create " + Quote(s / "old/mareld.dat") + " " + Quote(s / "a-old")).status, 0);
   ASSERT_EQ(Archive("create " + Quote(s / "new/mareld.dat") + " " + Quote(s / "a-new") +
                     " --order " + Quote(s / "order.txt")).status, 0);
-  BuildPackApply(s, " --clear cache");
-  const tool_run::Result r = Patch("list " + Quote(s / "patch.bin"));
+  BuildPackApply(s, " --clear cache", true);
+  tool_run::Result r = Patch("list " + Quote(s / "patch.bin"));
   // The clear comes first; nothing in the cleared tree is deleted one by one.
   EXPECT_EQ(r.out.rfind("3 clear", 0), 0u) << r.out;
   EXPECT_EQ(r.out.find("gone.bin"), std::string::npos);
   EXPECT_NE(r.out.find("cache/a.bin"), std::string::npos);
   EXPECT_EQ(r.out.find("same.txt"), std::string::npos);
-  // x1 stays in place; from x4 (the first change of order) all is put again.
+  // Exact order: x1 stays in place; from x4 (the first change of order) all
+  // is put again.
   EXPECT_EQ(r.out.find("x1"), std::string::npos);
   EXPECT_LT(r.out.find("put") , r.out.find("x4"));
   EXPECT_LT(r.out.find("x4"), r.out.find("x2"));
   EXPECT_LT(r.out.find("x2"), r.out.find("x3"));
+  // By default only the changed entry travels.
+  BuildPackApply(s, " --clear cache");
+  r = Patch("list " + Quote(s / "patch.bin"));
+  EXPECT_NE(r.out.find("x2"), std::string::npos) << r.out;
+  for (const char* same : {"x1", "x3", "x4"}) EXPECT_EQ(r.out.find(same), std::string::npos) << same;
 }
 
+// An archive of twelve entries changed at its start, middle or end, with an
+// entry renamed (removed plus added) or only its letter case changed: both
+// modes give NEW's names and contents, --exact-order NEW's bytes, and the
+// default carries only what changed.
+TEST(ProducerWorkflow, ArchiveChangesInBothModes) {
+  std::vector<std::pair<std::string, std::string>> base;
+  for (int i = 0; i < 12; ++i) {
+    const std::string name = "data/e" + std::to_string(100 + i) + ".bin";
+    base.emplace_back(name, std::string(1000 + i, static_cast<char>('a' + i)));
+  }
+  struct Case {
+    const char* what;
+    std::function<void(std::vector<std::pair<std::string, std::string>>&)> change;
+    std::vector<std::string> carried;  // entries put by default
+    int removed;
+  } cases[] = {
+      {"start", [](auto& e) { e[0].second = "changed"; }, {"data/e100.bin"}, 0},
+      {"middle", [](auto& e) { e[6].second += "!"; }, {"data/e106.bin"}, 0},
+      {"end", [](auto& e) { e[11].second[0] = 'Z'; }, {"data/e111.bin"}, 0},
+      {"renamed", [](auto& e) { e[3].first = "data/renamed.bin"; }, {"data/renamed.bin"}, 1},
+      {"added at the start",
+       [](auto& e) { e.insert(e.begin(), {"data/a-first.bin", "new"}); },
+       {"data/a-first.bin"}, 0},
+      {"case only (not canonical NEW)", [](auto& e) { e[5].first = "Data/E105.BIN"; }, {}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Scratch s;
+    auto changed = base;
+    c.change(changed);
+    Write(s / "old/mareld.dat", fixture::MakeArchive(base));
+    Write(s / "new/mareld.dat", fixture::MakeArchive(changed));
+    Write(s / "old/readme.txt", "r");
+    Write(s / "new/readme.txt", "r");
+    BuildPackApply(s);
+    tool_run::Result r = Patch("list " + Quote(s / "patch.bin"));
+    std::vector<std::string> put;
+    std::istringstream lines(r.out);
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind("4 put", 0) == 0) put.push_back(line.substr(line.rfind(' ') + 1));
+    EXPECT_EQ(put, c.carried) << r.out;
+    EXPECT_EQ(r.out.find("5 remove") != std::string::npos, c.removed > 0) << r.out;
+    // The carried entries are the last ones of the patched archive.
+    const std::vector<std::string> order = tool_run::ArchiveOrder(s / "game/mareld.dat");
+    ASSERT_GE(order.size(), put.size());
+    EXPECT_TRUE(std::equal(put.begin(), put.end(), order.end() - put.size()));
+
+    const bool canonical_new =
+        fixture::ReadBytes(s / "new/mareld.dat").find("Data/") == std::string::npos;
+    if (canonical_new) {
+      BuildPackApply(s, "", true);
+    } else {  // NEW's bytes cannot come back (names are lowered): its order does
+      BuildPackApply(s, " --exact-order");
+      EXPECT_EQ(tool_run::ArchiveOrder(s / "game/mareld.dat"),
+                tool_run::ArchiveOrder(s / "new/mareld.dat"));
+    }
+  }
+}
+
+// A second patch built from canonical trees applies to the archive a first
+// default-mode patch left (whose order differs from the one it was built
+// from): names and contents are what the game finds.
+TEST(ProducerWorkflow, ASecondPatchAppliesOnTopOfAFirst) {
+  Scratch s;
+  std::vector<std::pair<std::string, std::string>> v1, v2, v3;
+  for (int i = 0; i < 8; ++i) v1.emplace_back("e" + std::to_string(i), std::string(50, 'a' + i));
+  v2 = v1;
+  v2[0].second = "first patch";
+  v2.emplace_back("e8", "added");
+  v3 = v2;
+  v3[1].second = "second patch";
+  v3.erase(v3.begin() + 4);
+  Write(s / "old/mareld.dat", fixture::MakeArchive(v1));
+  Write(s / "new/mareld.dat", fixture::MakeArchive(v2));
+  BuildPackApply(s);
+  EXPECT_NE(tool_run::ArchiveOrder(s / "game/mareld.dat"), tool_run::ArchiveOrder(s / "new/mareld.dat"));
+  // The player's archive now: v2's entries in another order.
+  fs::rename(s / "game", s / "player");
+  fs::remove_all(s / "old");
+  fs::rename(s / "new", s / "old");
+  Write(s / "new/mareld.dat", fixture::MakeArchive(v3));
+  BuildPackApply(s, "", false, "player");
+}
 TEST(ProducerWorkflow, PackRefusesAnOverlayUnlessReplacing) {
   Scratch s;
   const std::string payload = fixture::Deflate(fixture::Commands().DeleteFile("a").bytes());

@@ -89,6 +89,62 @@ std::vector<std::string> TreeDifferences(const std::string& actual,
   return out;
 }
 
+namespace {
+
+std::uint32_t Le32At(const std::string& b, std::size_t at) {
+  return std::uint32_t{static_cast<unsigned char>(b[at])} |
+         std::uint32_t{static_cast<unsigned char>(b[at + 1])} << 8 |
+         std::uint32_t{static_cast<unsigned char>(b[at + 2])} << 16 |
+         std::uint32_t{static_cast<unsigned char>(b[at + 3])} << 24;
+}
+
+std::string Lowered(const std::string& name) {
+  std::string out = name;
+  for (std::size_t i = 0; i < out.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(out[i]);
+    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+      ++i;  // the trail byte stays
+    } else if (c >= 'A' && c <= 'Z') {
+      out[i] = static_cast<char>(c + 32);
+    }
+  }
+  return out;
+}
+
+// (name, content) in directory order; empty when not an archive.
+std::vector<std::pair<std::string, std::string>> ArchiveEntries(const std::string& path) {
+  const std::string b = Slurp(path);
+  std::vector<std::pair<std::string, std::string>> entries;
+  if (b.size() < 8 || b.compare(0, 4, "KMF ") != 0) return entries;
+  const std::uint32_t count = Le32At(b, 4);
+  std::size_t at = 8;
+  for (std::uint32_t i = 0; i < count; ++i) {
+    if (at + 4 > b.size()) return {};
+    const std::uint32_t n = Le32At(b, at);
+    if (at + 12 + n > b.size()) return {};
+    const std::string name = b.substr(at + 4, n);
+    const std::uint32_t offset = Le32At(b, at + 4 + n), size = Le32At(b, at + 8 + n);
+    if (std::uint64_t{offset} + size > b.size()) return {};
+    entries.emplace_back(Lowered(name), b.substr(offset, size));
+    at += 12 + n;
+  }
+  return entries;
+}
+
+}  // namespace
+
+std::map<std::string, std::string> ArchiveByName(const std::string& path) {
+  std::map<std::string, std::string> by_name;
+  for (const auto& entry : ArchiveEntries(path)) by_name.insert(entry);
+  return by_name;
+}
+
+std::vector<std::string> ArchiveOrder(const std::string& path) {
+  std::vector<std::string> order;
+  for (const auto& entry : ArchiveEntries(path)) order.push_back(entry.first);
+  return order;
+}
+
 std::vector<std::string> NamesStartingWith(const std::string& dir,
                                            const std::string& prefix) {
   std::vector<std::string> names;

@@ -4,6 +4,7 @@
 #define TESTS_TOOLS_TOOL_RUN_H_
 
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -39,6 +40,15 @@ std::string Quote(const std::string& s);
 // readable lines; empty when they are identical.
 std::vector<std::string> TreeDifferences(const std::string& actual,
                                          const std::string& expected);
+
+// The entries of the archive file at `path` as the game finds them: name
+// (ASCII letters lowered, cp932 two-byte characters left whole) ->
+// content. Read here from the bytes, independently of the engine. Empty
+// when the file is not an archive.
+std::map<std::string, std::string> ArchiveByName(const std::string& path);
+
+// The entries' names in directory order (lowered the same way).
+std::vector<std::string> ArchiveOrder(const std::string& path);
 
 // Names directly in `dir` whose name starts with `prefix`.
 std::vector<std::string> NamesStartingWith(const std::string& dir,

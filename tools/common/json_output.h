@@ -18,23 +18,30 @@ std::string JsonText(const nlohmann::ordered_json& value);
 void PrintJson(std::FILE* out, const nlohmann::ordered_json& value);
 
 // One JSON object written as it goes, for listings too long to build in
-// memory first: a member holding an array, one item per line, then the
-// other members.
+// memory first: plain members, and members holding an array whose items
+// are written one at a time, one per line.
 //
-//   JsonListWriter w(stdout, "entries");   // {"entries":[
+//   JsonObjectWriter w(stdout);            // {
+//   w.BeginList("entries");                // "entries":[
 //   w.Add({{"name", "a"}});                // {"name":"a"}
-//   w.Finish({{"count", 1}});              // ],"count":1}
-class JsonListWriter {
+//   w.EndList();                           // ]
+//   w.Member("count", 1);                  // ,"count":1
+//   w.Finish();                            // }
+class JsonObjectWriter {
  public:
-  JsonListWriter(std::FILE* out, const std::string& list_name);
+  explicit JsonObjectWriter(std::FILE* out);
+  void Member(const std::string& key, const nlohmann::ordered_json& value);
+  void BeginList(const std::string& key);
   void Add(const nlohmann::ordered_json& item);
-  // Closes the array and writes the members of `rest` (an object), then
-  // closes the object and the line.
-  void Finish(const nlohmann::ordered_json& rest = nlohmann::ordered_json::object());
+  void EndList();
+  // Closes the object and the line.
+  void Finish();
 
  private:
+  void Key(const std::string& key);
   std::FILE* out_;
-  bool first_ = true;
+  bool first_member_ = true;
+  bool first_item_ = true;
 };
 
 }  // namespace tools

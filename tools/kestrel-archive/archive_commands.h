@@ -18,6 +18,7 @@ void AddCreateCommand(tools::CommandLine& cli);
 // add, remove and replace.
 void AddEditCommands(tools::CommandLine& cli);
 void AddCheckCommand(tools::CommandLine& cli);
+void AddDiffCommand(tools::CommandLine& cli);
 
 }  // namespace karchive
 

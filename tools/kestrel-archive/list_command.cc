@@ -31,8 +31,11 @@ int List(const ListOptions& o) {
   const std::vector<zorl::KRef<updater::ArchiveEntry>> entries = archive.Entries();
   const std::uint32_t count = static_cast<std::uint32_t>(entries.size());
   std::uint64_t total = 0;
-  std::unique_ptr<tools::JsonListWriter> json;
-  if (o.json) json = std::make_unique<tools::JsonListWriter>(stdout, "entries");
+  std::unique_ptr<tools::JsonObjectWriter> json;
+  if (o.json) {
+    json = std::make_unique<tools::JsonObjectWriter>(stdout);
+    json->BeginList("entries");
+  }
   for (const zorl::KRef<updater::ArchiveEntry>& entry : entries) {
     const std::uint32_t offset = entry->content.Base();
     const std::int32_t size = entry->content.GetSize();
@@ -45,8 +48,12 @@ int List(const ListOptions& o) {
       std::printf("%10" PRIu32 " %10" PRId32 "  %s\n", offset, size,
                   tools::ShowName(entry->name).c_str());
   }
-  if (json)
-    json->Finish({{"count", count}, {"total_size", total}});
+  if (json) {
+    json->EndList();
+    json->Member("count", count);
+    json->Member("total_size", total);
+    json->Finish();
+  }
   else
     std::printf("%" PRIu32 " entries, %" PRIu64 " bytes of content (%s)\n",
                 count, total, patchlib::HumanBytes(total).c_str());

@@ -1,4 +1,4 @@
-// kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify]
+// kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify] [--exact-order]
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
@@ -23,13 +23,17 @@ const char kDescription[] =
     "  directories only in NEW, empty ones too: create (2);\n"
     "  --clear DIR: empty that tree first (3), then write all of NEW's files\n"
     "  in it; archive entries new or changed: put (4), only in OLD: remove (5).\n"
-    "Entries keep NEW's order: from the first departure from OLD's order or\n"
+    "The game reads archive entries by name: only the new and changed ones\n"
+    "are carried, and the patched archive holds exactly NEW's names and\n"
+    "contents, in OLD's order with the put entries at the end. --exact-order\n"
+    "keeps NEW's order instead: from the first departure from OLD's order or\n"
     "content on, every entry is put again, so a canonical NEW archive is\n"
-    "rebuilt byte for byte. Names longer than 262 bytes, that would land\n"
-    "outside the game directory, or that Windows cannot hold or keep apart\n"
-    "(letter case only, device names such as con or aux.txt, a dot or space\n"
-    "at the end) are refused, and so are links (unless --follow-links), FIFOs,\n"
-    "sockets and devices.\n"
+    "rebuilt byte for byte (a larger patch when the change is early).\n"
+    "Names longer than 262 bytes, that would land outside the game\n"
+    "directory, or that Windows cannot hold or keep apart (letter case only,\n"
+    "device names such as con or aux.txt, a dot or space at the end) are\n"
+    "refused, and so are links (unless --follow-links), FIFOs, sockets and\n"
+    "devices.\n"
     "PAYLOAD appears complete or not at all (temporary file, then replace).";
 
 struct BuildArguments {
@@ -37,26 +41,45 @@ struct BuildArguments {
   std::vector<std::string> clear;
   bool verify = false;
   bool follow_links = false;
+  bool exact_order = false;
 };
 
-void PrintSummary(const BuildSummary& s) {
+std::string Plural(std::uint64_t n, const char* one, const char* many) {
+  return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+void PrintSummary(const BuildSummary& s, bool exact_order) {
   static const char* const kKinds[] = {
       "write file", "delete file", "make directory",
       "empty tree", "put entry",   "remove entry"};
   std::printf("commands:\n");
   for (int op = 0; op < 6; ++op)
     std::printf("  %d %-15s %" PRIu64 "\n", op, kKinds[op], s.commands[op]);
-  if (s.entries_reput > 0)
-    std::printf("  (%u of the entries put are OLD's, put again to keep NEW's "
-                "order)\n",
-                s.entries_reput);
-  std::printf("compared %s; command stream %s, compressed %s",
+  const std::uint32_t in_new = s.entries_new + s.entries_changed + s.entries_unchanged;
+  std::printf("archive: %s in NEW (%u changed, %u new, %u unchanged), %u of OLD's "
+              "removed\n",
+              Plural(in_new, "entry", "entries").c_str(), s.entries_changed,
+              s.entries_new, s.entries_unchanged, s.entries_removed);
+  const std::uint64_t carried = s.commands[4];
+  if (exact_order)
+    std::printf("  carried: %s (%u changed, %u new, %u unchanged put again to keep "
+                "NEW's order)\n",
+                Plural(carried, "entry", "entries").c_str(), s.entries_changed,
+                s.entries_new, s.entries_reput);
+  else
+    std::printf("  carried: %s (the changed and new ones; the patched archive "
+                "puts them last)\n",
+                Plural(carried, "entry", "entries").c_str());
+  std::printf("compared %s (%s and %s of equal size)\n",
               patchlib::HumanBytes(s.compared_bytes).c_str(),
-              patchlib::HumanBytes(s.raw_bytes).c_str(),
-              patchlib::HumanBytes(s.compressed_bytes).c_str());
+              Plural(s.files_compared, "file", "files").c_str(),
+              Plural(s.entries_compared, "entry", "entries").c_str());
+  std::printf("payload: %s (command stream %s",
+              patchlib::HumanBytes(s.compressed_bytes).c_str(),
+              patchlib::HumanBytes(s.raw_bytes).c_str());
   if (s.raw_bytes > 0)
-    std::printf(" (%.1f%%)", 100.0 * s.compressed_bytes / s.raw_bytes);
-  std::printf("\n");
+    std::printf(", compressed to %.1f%%", 100.0 * s.compressed_bytes / s.raw_bytes);
+  std::printf(")\n");
 }
 
 int Build(const BuildArguments& a) {
@@ -67,6 +90,7 @@ int Build(const BuildArguments& a) {
   const bool verify = a.verify;
   options.clear = a.clear;
   options.walk.follow_links = a.follow_links;
+  options.exact_order = a.exact_order;
 
   patchlib::AtomicOutput output;
   if (!output.Open(out_path)) {
@@ -80,12 +104,12 @@ int Build(const BuildArguments& a) {
     patchlib::PrintError("kestrel-patch build", error);
     return kExitFailure;  // the temporary file goes with `output`
   }
-  PrintSummary(summary);
+  PrintSummary(summary, options.exact_order);
   if (verify) {
     VerifyResult result;
     if (!output.file().Flush() ||
         !VerifyPatch(options.old_dir, options.new_dir, output.file(), out_path,
-                     options.walk, &result, &error)) {
+                     options.walk, options.exact_order, &result, &error)) {
       patchlib::PrintError("kestrel-patch build", "verify: " + error);
       return kExitFailure;
     }
@@ -105,7 +129,11 @@ int Build(const BuildArguments& a) {
                                " differences); payload not written");
       return kExitFailure;
     }
-    std::printf("verify: OK, the patched copy of OLD equals NEW byte for byte\n");
+    if (options.exact_order)
+      std::printf("verify: OK, the patched copy of OLD equals NEW byte for byte\n");
+    else
+      std::printf("verify: OK, the patched copy of OLD has NEW's files byte for byte "
+                  "and NEW's archive entries (names and contents)\n");
   }
   if (!output.Commit()) {
     patchlib::PrintError("kestrel-patch build",
@@ -130,8 +158,13 @@ void AddBuildCommand(tools::CommandLine& cli) {
                    "first and write all of NEW's files in it")
       .Flag("--verify", &a->verify,
             "apply the payload to a scratch copy of OLD with the update engine "
-            "and compare the result with NEW; PAYLOAD is written only when "
-            "they agree")
+            "and compare the result with NEW (loose files byte for byte; the "
+            "archive by entry names and contents, with --exact-order byte for "
+            "byte); PAYLOAD is written only when they agree")
+      .Flag("--exact-order", &a->exact_order,
+            "rebuild NEW's archive in NEW's entry order (byte for byte when it "
+            "is canonical), carrying every entry from the first change of "
+            "order or content on")
       .Flag("--follow-links", &a->follow_links,
             "pack what links in OLD and NEW point to (a link is an error "
             "otherwise); loops are refused");

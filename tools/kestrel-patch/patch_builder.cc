@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <map>
-#include <set>
 
 #include "engine/patch_format.h"
 #include "engine/resource_archive.h"
@@ -196,6 +195,7 @@ class Builder {
             return Fail(Show(old_path) + " or " + Show(new_path) + ": cannot read the file");
         }
         summary_->compared_bytes += compared;
+        ++summary_->files_compared;
       }
       if (!changed) continue;
       if (!writer_.WriteFile(path, content, static_cast<std::uint32_t>(item.size),
@@ -205,48 +205,71 @@ class Builder {
     return true;
   }
 
+  // Whether `entry` of NEW holds what OLD's entry of that name holds.
+  // False with `error_` set when a content cannot be read.
+  bool Classify(const zorl::KRef<updater::ArchiveEntry>& entry, bool* in_old,
+                bool* same) {
+    const zorl::KRef<updater::ArchiveEntry> old = old_archive_.Find(entry->name);
+    *in_old = static_cast<bool>(old);
+    *same = false;
+    if (!old) return true;
+    const std::int32_t size = entry->content.GetSize();
+    if (old->content.GetSize() != size) return true;
+    std::uint64_t compared = 0;
+    switch (patchlib::CompareStreams(old->content, entry->content,
+                                     static_cast<std::uint64_t>(size),
+                                     [&](std::uint64_t n) { compared += n; Progress(n); })) {
+      case patchlib::Comparison::kEqual: *same = true; break;
+      case patchlib::Comparison::kDifferent: break;
+      case patchlib::Comparison::kReadError:
+        return Fail("cannot read archive entry " + Show(entry->name));
+    }
+    summary_->compared_bytes += compared;
+    ++summary_->entries_compared;
+    return true;
+  }
+
+  bool Put(const zorl::KRef<updater::ArchiveEntry>& entry) {
+    if (!writer_.PutEntry(entry->name, entry->content,
+                          static_cast<std::uint32_t>(entry->content.GetSize()),
+                          [&](std::uint64_t n) { Progress(n); }))
+      return WriterFailed("entry " + Show(entry->name));
+    return true;
+  }
+
+  // Removes OLD's entries that NEW lacks, then puts NEW's entries that are
+  // new or changed. The patched archive holds NEW's names and contents;
+  // with exact_order also NEW's order: from the first entry whose place or
+  // content departs from OLD's, every entry is put again.
   bool Archive() {
-    std::set<std::string> new_names;
-    for (const auto& entry : new_entries_) new_names.insert(entry->name);
     std::vector<zorl::KRef<updater::ArchiveEntry>> kept;  // OLD order
     for (const auto& entry : old_archive_.Entries()) {
-      if (new_names.count(entry->name)) {
+      if (new_archive_.Find(entry->name)) {
         kept.push_back(entry);
-      } else if (!writer_.RemoveEntry(entry->name)) {
-        return WriterFailed(Show(entry->name));
+      } else {
+        ++summary_->entries_removed;
+        if (!writer_.RemoveEntry(entry->name)) return WriterFailed(Show(entry->name));
       }
     }
-    // Entries of NEW that sit where OLD has them with the same bytes stay
-    // put; from the first one that does not, everything is put again.
-    bool reput = false;
+    bool departed = false;
     for (std::size_t i = 0; i < new_entries_.size(); ++i) {
       const auto& entry = new_entries_[i];
-      const std::int32_t size = entry->content.GetSize();
-      bool put = reput;
-      if (!reput) {
-        if (i >= kept.size() || std::string(kept[i]->name) != entry->name ||
-            kept[i]->content.GetSize() != size) {
-          put = true;
-        } else {
-          std::uint64_t compared = 0;
-          switch (patchlib::CompareStreams(kept[i]->content, entry->content,
-                                           static_cast<std::uint64_t>(size),
-                                           [&](std::uint64_t n) { compared += n; Progress(n); })) {
-            case patchlib::Comparison::kEqual: break;
-            case patchlib::Comparison::kDifferent: put = true; break;
-            case patchlib::Comparison::kReadError:
-              return Fail("cannot read archive entry " + Show(entry->name));
-          }
-          summary_->compared_bytes += compared;
-        }
-        reput = put;
-      } else if (old_archive_.Find(entry->name)) {
-        ++summary_->entries_reput;
+      bool in_old = false, same = false;
+      if (!Classify(entry, &in_old, &same)) return false;
+      if (!in_old)
+        ++summary_->entries_new;
+      else if (!same)
+        ++summary_->entries_changed;
+      else
+        ++summary_->entries_unchanged;
+      bool put = !same;
+      if (options_.exact_order) {
+        departed = departed || !same || i >= kept.size() ||
+                   std::string(kept[i]->name) != entry->name;
+        if (departed && same) ++summary_->entries_reput;
+        put = departed;
       }
-      if (put && !writer_.PutEntry(entry->name, entry->content,
-                                   static_cast<std::uint32_t>(size),
-                                   [&](std::uint64_t n) { Progress(n); }))
-        return WriterFailed("entry " + Show(entry->name));
+      if (put && !Put(entry)) return false;
     }
     return true;
   }

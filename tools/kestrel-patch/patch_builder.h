@@ -5,9 +5,14 @@
 // Command order: empty the --clear trees (3); delete loose files only in
 // OLD (1); create directories only in NEW (2); write loose files new or
 // changed (0); remove archive entries only in OLD (5); put archive entries
-// (4). Entries keep NEW's order: from the first entry where NEW's order or
-// content departs from OLD's, every later entry of NEW is put again, so the
-// rebuilt archive lists them exactly in NEW's order (and, when NEW's
+// (4), in NEW's order.
+//
+// Archive entries, by default: only the new and changed entries are put.
+// The game reads entries by name, so the patched archive holds exactly
+// NEW's names and contents; its order is OLD's with the put entries at
+// the end. With exact_order: from the first entry where NEW's order or
+// content departs from OLD's, every later entry of NEW is put again, so
+// the rebuilt archive lists them exactly in NEW's order (and, when NEW's
 // archive is canonical, is byte-identical to it).
 #ifndef TOOLS_KESTREL_PATCH_PATCH_BUILDER_H_
 #define TOOLS_KESTREL_PATCH_PATCH_BUILDER_H_
@@ -29,15 +34,20 @@ struct BuildOptions {
   // "Cache\\" are all the tree "cache", compared without regard to case.
   std::vector<std::string> clear;
   patchlib::WalkOptions walk;        // how OLD and NEW are walked
+  bool exact_order = false;          // rebuild NEW's entry order exactly
 };
 
 struct BuildSummary {
   std::uint64_t commands[6] = {};
   std::uint64_t compared_bytes = 0;  // bytes of NEW compared with OLD
+  std::uint64_t files_compared = 0;    // loose files of equal size compared
+  std::uint64_t entries_compared = 0;  // entries of equal size compared
   std::uint64_t raw_bytes = 0;       // command stream before compression
   std::uint64_t compressed_bytes = 0;
-  std::uint32_t entries_reput = 0;  // OLD's entries put again for the order
-  std::vector<std::string> notes;    // UTF-8, for the user
+  // NEW's archive entries by what they are to OLD's, and OLD's removed.
+  std::uint32_t entries_new = 0, entries_changed = 0, entries_unchanged = 0;
+  std::uint32_t entries_removed = 0;
+  std::uint32_t entries_reput = 0;  // unchanged, put again for the order
 };
 
 // Writes the payload at `out`'s position. False with `error` (one line,

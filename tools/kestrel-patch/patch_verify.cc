@@ -6,6 +6,7 @@
 #include "engine/update_run.h"
 #include "engine/update_ui.h"
 #include "interrupt.h"
+#include "patchlib/archive_diff.h"
 #include "patchlib/atomic_output.h"
 #include "patchlib/console.h"
 #include "patchlib/game_tree.h"
@@ -44,32 +45,42 @@ std::string Absolute(const std::string& path) {
   return patchlib::JoinPath(cwd, path);
 }
 
-// Whether two archives list the same names with the same contents in the
-// same order (their files may still differ in layout).
-bool SameEntries(const std::string& a_path, const std::string& b_path) {
+// The patched archive against NEW's: what the mode promises. Each
+// mismatch goes to `differences`; an archive that equals NEW's in every
+// entry but not in bytes (NEW's is not canonical) gives a note.
+void CheckArchive(const std::string& patched, const std::string& wanted,
+                  bool exact_order, VerifyResult* result) {
   updater::ResourceArchive a, b;
-  if (!a.Load(a_path.c_str()) || !b.Load(b_path.c_str())) return false;
-  const auto xs = a.Entries(), ys = b.Entries();
-  if (xs.size() != ys.size()) return false;
-  for (std::size_t i = 0; i < xs.size(); ++i) {
-    const auto& x = xs[i];
-    const auto& y = ys[i];
-    const std::int32_t size = x->content.GetSize();
-    if (std::string(x->name) != y->name || size != y->content.GetSize() ||
-        patchlib::CompareStreams(x->content, y->content,
-                                 static_cast<std::uint64_t>(size)) !=
-            patchlib::Comparison::kEqual)
-      return false;
+  const std::string label = std::string(updater::kArchiveFileName) + ": ";
+  if (!a.Load(patched.c_str()) || !b.Load(wanted.c_str())) {
+    result->differences.push_back(label + "cannot be read");
+    return;
   }
-  return true;
+  patchlib::ArchiveDiff diff;
+  std::string error;
+  if (!patchlib::DiffArchives(a, b, &diff, &error)) {
+    result->differences.push_back(label + error);
+    return;
+  }
+  for (const auto& e : diff.only_in_b)
+    result->differences.push_back(label + "entry " + patchlib::Show(e.name) + " missing");
+  for (const auto& e : diff.only_in_a)
+    result->differences.push_back(label + "entry " + patchlib::Show(e.name) +
+                                  " only in the result");
+  for (const auto& e : diff.changed)
+    result->differences.push_back(label + "entry " + patchlib::Show(e.name) +
+                                  ": content differs");
+  if (!diff.SameEntries()) return;
+  if (exact_order && !diff.same_order)
+    result->differences.push_back(label + "the entries are NEW's but in another order");
 }
 
 }  // namespace
 
 bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
                  zorl::KFile& payload, const std::string& scratch_near,
-                 const patchlib::WalkOptions& walk, VerifyResult* result,
-                 std::string* error) {
+                 const patchlib::WalkOptions& walk, bool exact_order,
+                 VerifyResult* result, std::string* error) {
   // A fresh directory no one else can have made or linked: the clean-up
   // below removes only what this run created, and never follows a link.
   char made[platform::kMaxPath];
@@ -126,21 +137,23 @@ bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
   }
   patchlib::CompareTrees(game, new_dir, &result->differences, &result->notes,
                          walk);
-  // NEW's archive may not be canonical: then only its entries must agree.
-  const std::string archive_diff =
-      std::string(updater::kArchiveFileName) + ": ";
-  for (auto it = result->differences.begin(); it != result->differences.end();
-       ++it) {
-    if (it->compare(0, archive_diff.size(), archive_diff) == 0 &&
-        it->find("missing") == std::string::npos &&
-        SameEntries(patchlib::JoinPath(game, updater::kArchiveFileName),
-                    patchlib::JoinPath(new_dir, updater::kArchiveFileName))) {
-      result->differences.erase(it);
+  // The archive: byte for byte with --exact-order when NEW's is canonical;
+  // otherwise by what the mode promises.
+  const std::string label = std::string(updater::kArchiveFileName) + ": ";
+  for (auto it = result->differences.begin(); it != result->differences.end(); ++it) {
+    if (it->compare(0, label.size(), label) != 0 ||
+        it->find("missing") != std::string::npos)
+      continue;
+    result->differences.erase(it);
+    const std::size_t before = result->differences.size();
+    CheckArchive(patchlib::JoinPath(game, updater::kArchiveFileName),
+                 patchlib::JoinPath(new_dir, updater::kArchiveFileName), exact_order,
+                 result);
+    if (exact_order && result->differences.size() == before)
       result->notes.push_back(
           "mareld.dat: same entries in the same order, but NEW's archive is "
           "not canonical, so the files differ in layout");
-      break;
-    }
+    break;
   }
   return true;
 }

@@ -1,5 +1,8 @@
 // Checking a built payload: apply it with the update engine to a scratch
-// copy of OLD and compare the outcome with NEW byte for byte.
+// copy of OLD and compare the outcome with NEW: loose files byte for byte;
+// the archive by entry names and contents, or with exact_order byte for
+// byte (entry for entry in NEW's order when NEW's archive is not
+// canonical, with a note).
 #ifndef TOOLS_KESTREL_PATCH_PATCH_VERIFY_H_
 #define TOOLS_KESTREL_PATCH_PATCH_VERIFY_H_
 
@@ -27,8 +30,8 @@ struct VerifyResult {
 // otherwise true with the findings in `result`.
 bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
                  zorl::KFile& payload, const std::string& scratch_near,
-                 const patchlib::WalkOptions& walk, VerifyResult* result,
-                 std::string* error);
+                 const patchlib::WalkOptions& walk, bool exact_order,
+                 VerifyResult* result, std::string* error);
 
 }  // namespace kpatch
 

@@ -8,7 +8,7 @@
 
 namespace kpatch {
 
-// kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify]
+// kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify] [--exact-order]
 void AddBuildCommand(tools::CommandLine& cli);
 
 // kestrel-patch pack STUB PAYLOAD -o UPDATER [--replace]
