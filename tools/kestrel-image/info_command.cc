@@ -26,8 +26,11 @@ struct InfoOptions {
 };
 
 int Info(const InfoOptions& o) {
-  std::unique_ptr<tools::JsonListWriter> json;
-  if (o.json) json = std::make_unique<tools::JsonListWriter>(stdout, "files");
+  std::unique_ptr<tools::JsonObjectWriter> json;
+  if (o.json) {
+    json = std::make_unique<tools::JsonObjectWriter>(stdout);
+    json->BeginList("files");
+  }
   std::size_t unreadable = 0, unopened = 0;
   for (const std::string& path : o.files) {
     zorl::KImage image;
@@ -55,9 +58,12 @@ int Info(const InfoOptions& o) {
                   info.problem.c_str());
     }
   }
-  if (json)
-    json->Finish({{"count", o.files.size()},
-                  {"unreadable", unreadable + unopened}});
+  if (json) {
+    json->EndList();
+    json->Member("count", o.files.size());
+    json->Member("unreadable", unreadable + unopened);
+    json->Finish();
+  }
   std::fflush(stdout);
   if (unopened > 0) return kExitFailure;
   return unreadable > 0 ? kExitWrongInput : kExitSuccess;
