@@ -1,11 +1,14 @@
 #include "platform/fault.h"
 
+#include "platform/process.h"
+
 namespace platform {
 namespace {
 // One process-wide counter; the updater runs on one thread and the tests
 // that arm faults do too.
 long g_countdown = 0;  // > 0: armed
 long g_failing = 0;    // operations still to fail once the countdown ends
+long g_kill_countdown = 0;  // > 0: armed
 long g_counted = 0;
 bool g_fired = false;
 }  // namespace
@@ -18,9 +21,15 @@ void ArmFault(long k, long count) {
   g_fired = false;
 }
 
+void ArmKill(long k) {
+  g_kill_countdown = k > 0 ? k : 0;
+  g_counted = 0;
+}
+
 void DisarmFault() {
   g_countdown = 0;
   g_failing = 0;
+  g_kill_countdown = 0;
 }
 
 long CountedOperations() { return g_counted; }
@@ -30,6 +39,7 @@ bool FaultFired() { return g_fired; }
 namespace internal {
 bool ShouldFail() {
   ++g_counted;
+  if (g_kill_countdown > 0 && --g_kill_countdown == 0) KillThisProcess();
   if (g_countdown > 1) {
     --g_countdown;
     return false;

@@ -1,5 +1,6 @@
 // File handles on POSIX descriptors; pread/pwrite carry the offset.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -141,6 +142,15 @@ bool FileStartWriteback(FileHandle file, std::uint64_t offset,
 #else
   return true;  // no asynchronous range writeback: FileFlush does it all
 #endif
+}
+
+bool FileTryLock(FileHandle file) {
+  if (internal::ShouldFail() || file == kInvalidFile) return false;
+  int r;
+  do {
+    r = ::flock(static_cast<int>(file), LOCK_EX | LOCK_NB);
+  } while (r != 0 && errno == EINTR);
+  return r == 0;
 }
 
 bool GetFileIdentity(FileHandle file, FileIdentity* out) {

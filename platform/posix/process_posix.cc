@@ -1,3 +1,4 @@
+#include <signal.h>
 #include <unistd.h>
 
 #include <climits>
@@ -59,5 +60,10 @@ bool GetWorkingDirectory(char* out, unsigned size) {
 }
 
 bool IsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
+
+void KillThisProcess() {
+  ::kill(::getpid(), SIGKILL);
+  for (;;) ::pause();
+}
 
 }  // namespace platform

@@ -108,6 +108,13 @@ bool FileStartWriteback(FileHandle file, std::uint64_t, std::uint64_t) {
   return file != kInvalidFile;
 }
 
+bool FileTryLock(FileHandle file) {
+  if (internal::ShouldFail() || file == kInvalidFile) return false;
+  OVERLAPPED whole = {};
+  return LockFileEx(Native(file), LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0,
+                    MAXDWORD, MAXDWORD, &whole) != FALSE;
+}
+
 bool GetFileIdentity(FileHandle file, FileIdentity* out) {
   if (internal::ShouldFail() || file == kInvalidFile) return false;
   BY_HANDLE_FILE_INFORMATION info;

@@ -51,4 +51,9 @@ bool IsTerminal() {
   return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
 }
 
+void KillThisProcess() {
+  TerminateProcess(GetCurrentProcess(), 9);
+  for (;;) Sleep(INFINITE);
+}
+
 }  // namespace platform

@@ -387,6 +387,23 @@ TEST(FileTest, PositionalTransfersAndSize) {
   EXPECT_EQ(FileOpen(path.c_str(), kFileWrite | kFileNew), kInvalidFile);
 }
 
+TEST(FileTest, OneHandleAtATimeHoldsTheLock) {
+  TempDir dir("lock");
+  const std::string path = dir / "journal";
+  ASSERT_TRUE(WriteFileBytes(path, "records"));
+  FileHandle first = FileOpen(path.c_str(), kFileRead | kFileWrite);
+  FileHandle second = FileOpen(path.c_str(), kFileRead | kFileWrite);
+  ASSERT_NE(first, kInvalidFile);
+  ASSERT_NE(second, kInvalidFile);
+  EXPECT_TRUE(FileTryLock(first));
+  EXPECT_FALSE(FileTryLock(second)) << "held through the first handle";
+  EXPECT_EQ(FileWriteAt(first, 7, "+", 1), 1) << "the holder still writes";
+  EXPECT_TRUE(FileClose(first));
+  EXPECT_TRUE(FileTryLock(second)) << "closing the holder ends the lock";
+  EXPECT_TRUE(FileClose(second));
+  EXPECT_FALSE(FileTryLock(kInvalidFile));
+}
+
 TEST(FileTest, StartWritebackIsAnUncountedHint) {
   // The fault sweep counts only operations whose failure shows; starting
   // writeback changes no data, so an armed fault passes it by.

@@ -10,7 +10,12 @@ namespace platform {
 // `count` > 1 the `count` - 1 operations after it as well; k <= 0 disarms.
 void ArmFault(long k, long count = 1);
 
-// Stops injecting.
+// From now on, the `k`-th file operation (1 = the next) kills the process
+// before it is made, as a kill from outside would (KillThisProcess); k <= 0
+// disarms. For tests of what a killed run leaves behind.
+void ArmKill(long k);
+
+// Stops injecting (faults and kills).
 void DisarmFault();
 
 // File operations seen since the last ArmFault or ResetOperationCount.

@@ -73,6 +73,12 @@ struct FileIdentity {
   bool operator!=(const FileIdentity& o) const { return !(*this == o); }
 };
 
+// Takes an exclusive lock on the whole file through this handle, without
+// waiting. False when another handle (of this or any process) holds one,
+// or on failure. The lock ends when the handle is closed or the process
+// ends, however it ends.
+bool FileTryLock(FileHandle file);
+
 // The identity of an open file. False on failure.
 bool GetFileIdentity(FileHandle file, FileIdentity* out);
 

@@ -23,6 +23,10 @@ bool GetWorkingDirectory(char* out, unsigned size);
 // console on Windows), as opposed to a file or a pipe.
 bool IsTerminal();
 
+// Ends the process at once, as a kill from outside would (SIGKILL;
+// TerminateProcess): no clean-up, no destructors, nothing flushed.
+[[noreturn]] void KillThisProcess();
+
 }  // namespace platform
 
 #endif  // PLATFORM_PROCESS_H_
