@@ -86,11 +86,11 @@ std::map<std::wstring, std::string> Tree(const fs::path& root) {
   return tree;
 }
 
+// The run's temporary files "qx*.tmp" and its undo journal "qxundo".
 bool HasTemporaryFiles(const fs::path& dir) {
   for (const auto& entry : fs::directory_iterator(dir)) {
     std::wstring name = entry.path().filename().wstring();
-    if (name.rfind(L"qx", 0) == 0 && name.size() > 4 && name.substr(name.size() - 4) == L".tmp")
-      return true;
+    if (name.rfind(L"qx", 0) == 0) return true;
   }
   return false;
 }
@@ -277,6 +277,49 @@ TEST(UpdaterGuiTexts, EveryFailureShowsItsMessageAndCleansUp) {
     EXPECT_FALSE(HasTemporaryFiles(game.dir));
     EXPECT_EQ(archive_before, ReadAll(game.dir / "mareld.dat"));
   }
+}
+
+// Files and their times, for "as it was before" (directories by name).
+std::map<std::wstring, long long> Times(const fs::path& root) {
+  std::map<std::wstring, long long> times;
+  for (const auto& entry : fs::recursive_directory_iterator(root))
+    times[fs::relative(entry.path(), root).wstring()] =
+        entry.is_directory() ? 0 : entry.last_write_time().time_since_epoch().count();
+  return times;
+}
+
+// A run that fails after its commands have written, overwritten, deleted
+// and emptied (the archive's only entry cannot be read when it is
+// rebuilt): after the message the folder is exactly as it was.
+TEST(UpdaterGui, AFailedRunLeavesTheFolderAsItWas) {
+  Game game("undone");
+  game.old_archive = "KMF " + fixture::Le32(1) + fixture::Le32(1) + "a" + fixture::Le32(999) +
+                     fixture::Le32(5);
+  WriteAll(game.dir / "mareld.dat", game.old_archive);
+  WriteAll(game.dir / "old.txt", "old");
+  WriteAll(game.dir / "over.txt", "before the update");
+  WriteAll(game.dir / "tree" / "x.txt", "x");
+  WriteAll(game.dir / "tree" / "sub" / Wide(J("深い.txt")), "y");
+  game.PutUpdater(Commands()
+                      .WriteFile(J("新規/ファイル.txt"), "hello")
+                      .WriteFile("over.txt", "after the update")
+                      .DeleteFile("old.txt")
+                      .MakeDirectory(J("作成/深い"))
+                      .EmptyTree("tree")
+                      .WriteFile("tree/again.txt", "again")
+                      .PutEntry("b", "new"));
+  const auto before = Tree(game.dir);
+  const auto times = Times(game.dir);
+  e2e::WatchOptions options;
+  options.box_screenshot = fs::absolute("undone-box.bmp").wstring();
+  e2e::WatchResult r = game.Run(options);
+  ExpectCleanDialog(r);
+  ASSERT_EQ(1u, r.boxes.size());
+  EXPECT_EQ(L"ファイルが書き出せなかった", r.boxes[0].text);
+  EXPECT_EQ(e2e::BoxIcon::kHand, r.boxes[0].icon);
+  EXPECT_EQ(kRebuilding, r.boxes[0].status) << "the failure came after every command";
+  EXPECT_TRUE(before == Tree(game.dir)) << "the folder is put back";
+  EXPECT_TRUE(times == Times(game.dir)) << "with every file's time";
 }
 
 TEST(UpdaterGui, AnEmptyPayloadCompletesAndRebuildsTheArchive) {

@@ -2,6 +2,7 @@
 
 #include "engine/messages.h"
 #include "engine/path_resolve.h"
+#include "engine/undo_journal.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
 
@@ -39,7 +40,9 @@ void RebuildArchive(UpdateContext& c) {
   c.ui.ShowName("");
 
   TemporaryFile fresh;
-  if (!platform::MakeTempFile(c.game_dir, "qx", fresh.name) ||
+  // A journal records the new file, so it goes whatever ends the run.
+  if (!(c.journal ? c.journal->CreateTemporary(c.game_dir, fresh.name)
+                  : platform::MakeTempFile(c.game_dir, "qx", fresh.name)) ||
       !fresh.stream.Open(zorl::KFILE_READ | zorl::KFILE_WRITE |
                              zorl::KFILE_CREATE | zorl::KFILE_NEW,
                          fresh.name))
@@ -66,15 +69,34 @@ void RebuildArchive(UpdateContext& c) {
   if (!JoinPath(c.game_dir, kArchiveFileName, archive) ||
       !JoinPath(c.game_dir, kBackupFileName, backup))
     c.ui.Error(kMsgCannotSwapArchive);
+  UndoJournal* journal = c.journal;
   // A stale backup may be large; deleting it is waited for the same way.
+  // With a journal it is moved into it instead (a rename), so that undoing
+  // the run brings it back.
   if (IsFile(backup) &&
-      !c.ui.WaitPumping([&backup] { return platform::RemoveFile(backup); }))
+      !(journal ? journal->MoveAside(backup)
+                : c.ui.WaitPumping([&backup] { return platform::RemoveFile(backup); })))
     c.ui.Error(kMsgCannotSwapArchive);
   // From the first rename on, the swap finishes before a quit is honoured.
-  if (!platform::RenameFile(archive, backup))
+  if ((journal && !journal->WillRename(archive, backup)) ||
+      !platform::RenameFile(archive, backup))
     c.ui.Error(kMsgCannotSwapArchive);
-  if (IsFile(archive)) platform::RemoveFile(archive);
-  if (!platform::RenameFile(fresh.name, archive)) {
+  if (IsFile(archive)) {
+    if (journal)
+      journal->MoveAside(archive);
+    else
+      platform::RemoveFile(archive);
+  }
+  // The journal notes which file the new archive is before it takes the
+  // name: once "mareld.dat" is that file, the run has completed.
+  bool committing = true;
+  if (journal) {
+    platform::FileIdentity fresh_id;
+    committing = platform::GetPathIdentity(fresh.name, false, &fresh_id) ==
+                     platform::IdentityLookup::kFound &&
+                 journal->WillCommit(archive, fresh_id);
+  }
+  if (!committing || !platform::RenameFile(fresh.name, archive)) {
     // Never leave the game without its archive: put the old one back. If
     // that fails too, the new archive stays under its temporary name, so
     // the work is not lost while the backup holds the old one.
@@ -84,6 +106,7 @@ void RebuildArchive(UpdateContext& c) {
     c.ui.Error(kMsgCannotSwapArchive);
   }
   fresh.Keep();
+  if (journal) journal->Committed();
   // Deleting the old archive (as large as the game's data) blocks too. A
   // quit met meanwhile ends the run once the backup is gone: the update is
   // in place, but no completion message follows a request to quit.

@@ -1,6 +1,8 @@
 #include "engine/directory_tree.h"
 
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "engine/path_resolve.h"
 #include "foundation/ktext.h"
@@ -44,7 +46,9 @@ bool IsDotEntry(const char* name) {
 
 }  // namespace
 
-bool MakeDirectoryTree(const char* path) {
+bool MakeDirectoryTree(const char* path,
+                       const std::function<bool(const char*)>& before_create,
+                       const std::function<bool(const char*)>& existed) {
   char full[zorl::kNameBufferSize];
   zorl::CopyText(full, path, sizeof full);
   std::size_t length = 0;
@@ -59,17 +63,31 @@ bool MakeDirectoryTree(const char* path) {
   // One trailing "/" is dropped, but the root stays the root.
   if (length > 1 && full[length - 1] == '/') full[--length] = '\0';
 
-  if (platform::GetPathKind(full) == platform::PathKind::kDirectory)
-    return true;
-  while (!platform::MakeDirectory(full)) {
-    // Create the shallowest missing level whose parent exists, then retry.
-    char prefix[zorl::kNameBufferSize];
-    std::memcpy(prefix, full, sizeof prefix);
-    for (;;) {
-      const long slash = LastSlash(prefix);
-      if (slash < 0) return false;
-      prefix[slash] = '\0';
-      if (platform::MakeDirectory(prefix)) break;
+  // A failing query answers "nothing": a level counts as missing only
+  // when two answers agree, so no existing directory is taken for one the
+  // run creates (and removes again on undo).
+  auto is_directory = [](const char* level) {
+    return platform::GetPathKind(level) == platform::PathKind::kDirectory ||
+           platform::GetPathKind(level) == platform::PathKind::kDirectory;
+  };
+  if (is_directory(full)) return true;
+  // The missing levels, deepest first: each one whose parent is missing
+  // too, up to the first that exists (or the path's first component).
+  std::vector<std::string> missing;
+  std::string level = full;
+  for (;;) {
+    missing.push_back(level);
+    const long slash = LastSlash(level.c_str());
+    if (slash <= 0) break;  // no parent, or the root
+    level.resize(static_cast<std::size_t>(slash));
+    if (is_directory(level.c_str())) break;
+  }
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    if (before_create && !before_create(it->c_str())) return false;
+    if (!platform::MakeDirectory(it->c_str())) {
+      if (!is_directory(it->c_str())) return false;
+      // It was there after all: not the run's to remove.
+      if (existed && !existed(it->c_str())) return false;
     }
   }
   return true;
@@ -77,7 +95,8 @@ bool MakeDirectoryTree(const char* path) {
 
 bool WalkTree(const char* path, const std::function<void()>& pump,
               const std::function<bool(const TreeFile&)>& visit,
-              std::string* failed) {
+              std::string* failed,
+              const std::function<bool(const char*, const char*)>& enter) {
   failed->clear();
   if (pump) pump();
   // The pattern may be longer than a path buffer: it is only listed.
@@ -108,7 +127,8 @@ bool WalkTree(const char* path, const std::function<void()>& pump,
         *failed = prefix + found.name;
         ok = false;
       } else if (found.is_directory) {
-        ok = WalkTree(child, pump, visit, failed);
+        if (!enter || enter(child, found.name))
+          ok = WalkTree(child, pump, visit, failed, enter);
       } else if (!visit(TreeFile{child, found.is_link, found.size})) {
         if (failed->empty()) *failed = child;
         ok = false;
@@ -125,14 +145,25 @@ bool WalkTree(const char* path, const std::function<void()>& pump,
 bool EmptyDirectoryTree(const char* path, const std::function<void()>& pump,
                         std::string* failed,
                         const std::function<bool(const TreeFile&)>& keep,
-                        const std::function<bool(const char*)>& remove) {
-  return WalkTree(
-      path, pump,
-      [&](const TreeFile& file) {
-        if (keep && keep(file)) return false;
-        return remove ? remove(file.path) : platform::RemoveFile(file.path);
-      },
-      failed);
+                        const std::function<bool(const char*)>& remove,
+                        const std::function<bool(const char*, const char*)>& enter) {
+  // A listing that fails midway looks like its end: the tree counts as
+  // empty only once two walks in a row found no file left.
+  int quiet = 0;
+  while (quiet < 2) {
+    std::uint64_t visited = 0;
+    const bool ok = WalkTree(
+        path, pump,
+        [&](const TreeFile& file) {
+          ++visited;
+          if (keep && keep(file)) return false;
+          return remove ? remove(file.path) : platform::RemoveFile(file.path);
+        },
+        failed, enter);
+    if (!ok) return false;
+    quiet = visited ? 0 : quiet + 1;
+  }
+  return true;
 }
 
 }  // namespace updater

@@ -10,7 +10,11 @@ platform::PathKind DiskLooseFiles::Kind(const char* path) {
 bool DiskLooseFiles::Walk(const char* path, const std::function<void()>& pump,
                           const std::function<bool(const TreeFile&)>& visit,
                           std::string* failed) {
-  return WalkTree(path, pump, visit, failed);
+  const ProtectedFiles* protect = protect_;
+  return WalkTree(path, pump, visit, failed,
+                  [protect](const char* dir, const char* name) {
+                    return !protect || protect->MayEnter(dir, name);
+                  });
 }
 
 bool DiskLooseFiles::WriteReaches(const char* path) {

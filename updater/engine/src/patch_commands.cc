@@ -1,6 +1,7 @@
 #include "engine/patch_commands.h"
 
 #include <memory>
+#include <functional>
 #include <string>
 
 #include "engine/directory_tree.h"
@@ -39,6 +40,22 @@ struct Command {
   bool DeleteReaches(const char* file) const {
     return c.protect && c.protect->ReachedByDelete(file);
   }
+  // Creates the directory tree, recording each level it creates.
+  bool MakeTree(const char* dir) {
+    if (!c.journal) return MakeDirectoryTree(dir);
+    UndoJournal* journal = c.journal;
+    return MakeDirectoryTree(
+        dir, [journal](const char* level) { return journal->WillCreateDirectory(level); },
+        [journal](const char* level) { return journal->NotCreated(level); });
+  }
+  // A failing query answers "nothing": what is there is asked twice.
+  static bool IsFileOrLink(const char* file) {
+    for (int i = 0; i < 2; ++i)
+      if (platform::IsLink(file) ||
+          platform::GetPathKind(file) == platform::PathKind::kFile)
+        return true;
+    return false;
+  }
   std::uint32_t ReadSize() {
     std::uint32_t size;
     if (!ReadU32(c.payload, &size)) c.ui.Error(kMsgCannotRead);
@@ -59,16 +76,30 @@ struct Command {
     char dir[zorl::kNameBufferSize];
     zorl::SplitPath(path, dir, nullptr, nullptr);
     c.ui.Pump();
-    if (!MakeDirectoryTree(dir)) c.ui.Error(kMsgCannotCreateDirectory);
+    if (!MakeTree(dir)) c.ui.Error(kMsgCannotCreateDirectory);
     // The size is signed: 0 or less is an empty file without content.
     const std::int32_t size = static_cast<std::int32_t>(ReadSize());
     if (size > 0) RequireContent(static_cast<std::uint32_t>(size));
     if (WriteReaches(path)) c.ui.Error(kMsgCannotCreateFile, path);
     zorl::KFile file;
-    if (!file.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_CREATE |
-                       zorl::KFILE_NEW,
-                   path))
+    if (c.journal) {
+      // The old file goes into the journal; the new one is made where
+      // nothing is, so no old byte is overwritten.
+      if ((IsFileOrLink(path) && !c.journal->MoveAside(path)) ||
+          !c.journal->WillCreateFile(path))
+        c.ui.Error(kMsgCannotCreateFile, path);
+      if (!file.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_NEW, path)) {
+        // Something is there after all (a directory, say): not ours.
+        if (IsFileOrLink(path) ||
+            platform::GetPathKind(path) != platform::PathKind::kNone)
+          c.journal->NotCreated(path);
+        c.ui.Error(kMsgCannotCreateFile, path);
+      }
+    } else if (!file.Open(zorl::KFILE_READ | zorl::KFILE_WRITE |
+                              zorl::KFILE_CREATE | zorl::KFILE_NEW,
+                          path)) {
       c.ui.Error(kMsgCannotCreateFile, path);
+    }
     if (size <= 0) return;
     std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyChunk]);
     std::uint32_t done = 0;
@@ -87,14 +118,20 @@ struct Command {
 
   void DeleteFile() {
     ReadNameAndResolve(kMsgCannotDelete);
-    if (DeleteReaches(path) || !platform::RemoveFile(path))
+    if (DeleteReaches(path)) c.ui.Error(kMsgCannotDelete, path);
+    if (c.journal) {
+      // Deleting keeps the file in the journal until the run completes.
+      if (!IsFileOrLink(path) || !c.journal->MoveAside(path))
+        c.ui.Error(kMsgCannotDelete, path);
+    } else if (!platform::RemoveFile(path)) {
       c.ui.Error(kMsgCannotDelete, path);
+    }
   }
 
   void MakeDirectory() {
     ReadNameAndResolve(kMsgCannotCreateDirectory);
     c.ui.Pump();
-    if (!MakeDirectoryTree(path)) c.ui.Error(kMsgCannotCreateDirectory);
+    if (!MakeTree(path)) c.ui.Error(kMsgCannotCreateDirectory);
   }
 
   void EmptyTree() {
@@ -102,11 +139,18 @@ struct Command {
     std::string failed;
     UpdateUi& ui = c.ui;
     const ProtectedFiles* protect = c.protect;
-    if (!EmptyDirectoryTree(path, [&ui] { ui.Pump(); }, &failed,
-                            [protect](const TreeFile& f) {
-                              return protect && !f.is_link &&
-                                     protect->ReachedByDelete(f.path, f.size);
-                            }))
+    UndoJournal* journal = c.journal;
+    std::function<bool(const char*)> remove;
+    if (journal) remove = [journal](const char* file) { return journal->MoveAside(file); };
+    if (!EmptyDirectoryTree(
+            path, [&ui] { ui.Pump(); }, &failed,
+            [protect](const TreeFile& f) {
+              return protect && !f.is_link && protect->ReachedByDelete(f.path, f.size);
+            },
+            remove,
+            [protect](const char* dir, const char* name) {
+              return !protect || protect->MayEnter(dir, name);
+            }))
       c.ui.Error(kMsgCannotDelete, failed.c_str());
   }
 

@@ -2,6 +2,7 @@
 
 #include "engine/archive_rebuild.h"
 #include "engine/command_check.h"
+#include "engine/journal_recovery.h"
 #include "engine/loose_files.h"
 #include "engine/messages.h"
 #include "engine/patch_commands.h"
@@ -10,6 +11,7 @@
 #include "engine/payload.h"
 #include "engine/progress.h"
 #include "engine/protected_files.h"
+#include "engine/undo_journal.h"
 #include "engine/resource_archive.h"
 #include "foundation/kfile.h"
 #include "foundation/ktext.h"
@@ -24,6 +26,7 @@ struct RunState {
   char payload_name[zorl::kNameBufferSize] = {};
   ResourceArchive archive;
   ProtectedFiles protect;
+  UndoJournal journal;
 
   void CleanUp() {
     archive.Close();
@@ -32,12 +35,44 @@ struct RunState {
       RemoveTemporaryFile(payload_name);
       payload_name[0] = '\0';
     }
+    // A run that ends before its commit puts the game folder back as it
+    // was; after the commit only the journal's leftovers go. What cannot be
+    // undone now stays journalled for the next run.
+    if (journal.IsOpen()) {
+      if (journal.IsCommitted())
+        journal.Discard();
+      else
+        journal.Undo();
+    }
   }
 };
 
 void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
          const char* payload_exe, const char* game_dir,
          const RunOptions& options) {
+  // Before anything else: what an earlier run that was killed left.
+  Recovery recovery;
+  ui.WaitPumping([&recovery, game_dir] {
+    recovery = RecoverJournal(game_dir);
+    return true;
+  });
+  if (recovery.result != Recovery::Result::kNothing && options.recovered)
+    options.recovered(recovery);
+  switch (recovery.result) {
+    case Recovery::Result::kNothing:
+    case Recovery::Result::kUndone:
+    case Recovery::Result::kCompleted:
+      break;
+    default:
+      // Left as it is: a run must not work on a half-updated folder.
+      ui.Error(kMsgCannotOpenArchive, recovery.record_path.c_str());
+  }
+  const bool journalled = options.journal && !options.dry_run;
+  if (journalled) {
+    if (!s.journal.Create(game_dir)) ui.Error(kMsgCannotOpen);
+    s.protect.AddFolder(s.journal.Folder(), kJournalFolderName,
+                        s.journal.FolderIdentity());
+  }
   {
     zorl::KFile source;
     if (!LocatePayload(payload_exe, source)) ui.Error(kMsgCannotOpen);
@@ -46,7 +81,10 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
     if (!s.protect.Add(source, std::uint64_t{source.Base()} +
                                    static_cast<std::uint32_t>(source.GetSize())))
       ui.Error(kMsgCannotOpen);
-    platform::MakeTempFile(game_dir, "qx", s.payload_name);
+    if (journalled)
+      s.journal.CreateTemporary(game_dir, s.payload_name);
+    else
+      platform::MakeTempFile(game_dir, "qx", s.payload_name);
     bool too_large = false;
     if (!s.payload.Open(zorl::KFILE_READ | zorl::KFILE_WRITE |
                             zorl::KFILE_CREATE | zorl::KFILE_NEW,
@@ -75,7 +113,8 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
       ui.Error(kMsgCannotOpenArchive, archive_path);
   }
 
-  UpdateContext context{ui, pacer, s.payload, s.archive, game_dir, &s.protect};
+  UpdateContext context{ui, pacer, s.payload, s.archive, game_dir, &s.protect,
+                        journalled ? &s.journal : nullptr};
   DiskLooseFiles disk(&s.protect);
   CheckCommands(context, disk, options.planned);
   if (options.checked) options.checked();
@@ -93,6 +132,15 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
     RunPatchCommand(opcode, context);
   }
   RebuildArchive(context);
+  // The old files the journal kept (as large as what the update replaced)
+  // are deleted while the interface keeps answering; a quit meanwhile
+  // ends the run once they are gone, without the completion message.
+  if (journalled) {
+    bool quit = false;
+    UndoJournal& journal = s.journal;
+    ui.WaitPumping([&journal] { return journal.Discard(); }, &quit);
+    if (quit) throw kFailureSignal;
+  }
   ui.ShowMessage(kMsgCompleted, MessageKind::kInformation);
 }
 

@@ -20,6 +20,10 @@ namespace updater {
 // interface keeps answering. A quit (from ui.Pump) met before the renames
 // begin abandons the rebuild as a failure does, without a message; once the
 // renames have begun the swap finishes first, then the quit is thrown.
+// With a journal (context.journal) the new file is recorded in it, a
+// stale backup is moved into it, the renames are recorded before they are
+// made, and the journal is marked committed once "mareld.dat" is the new
+// archive.
 void RebuildArchive(UpdateContext& context);
 
 // Deletes a temporary file, trying once more if the first attempt fails

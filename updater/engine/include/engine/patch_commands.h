@@ -6,6 +6,7 @@
 
 #include "engine/progress.h"
 #include "engine/protected_files.h"
+#include "engine/undo_journal.h"
 #include "engine/resource_archive.h"
 #include "engine/update_ui.h"
 #include "foundation/kfile.h"
@@ -22,6 +23,9 @@ struct UpdateContext {
   // Files no command may write or delete (the loaded archive, the payload
   // file, the running updater); none when null.
   const ProtectedFiles* protect = nullptr;
+  // Where every change to a loose file is recorded before it is made, so
+  // that it can be undone; none when null (changes are then final).
+  UndoJournal* journal = nullptr;
 };
 
 // Runs the command `opcode`, whose record follows at the payload's
@@ -38,6 +42,11 @@ struct UpdateContext {
 //   does not fit; an entry is missing              "file (%s) cannot be deleted"
 //   an entry cannot be added                       "file (%s) cannot be written"
 // "%s" is the path (whole, also when it does not fit) or the entry name.
+// With a journal, a file about to be overwritten or deleted is moved into
+// it instead, and created files and directories are recorded first; a
+// change that cannot be recorded fails with the command's message. A link
+// in a file's place is moved aside like a file: its target is never
+// written.
 void RunPatchCommand(std::uint32_t opcode, UpdateContext& context);
 
 }  // namespace updater

@@ -9,6 +9,7 @@
 #define ENGINE_PROTECTED_FILES_H_
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "foundation/kfile.h"
@@ -23,6 +24,14 @@ class ProtectedFiles {
   bool Add(const zorl::KFile& file, std::uint64_t file_size);
   // Protects a file by identity and size.
   void Add(const platform::FileIdentity& identity, std::uint64_t file_size);
+  // Protects a folder and everything in it (the undo journal): names
+  // inside it (read as the file system reads them) are never written or
+  // deleted, and walks never enter it (it is known by its `name` and,
+  // under that name, by its identity).
+  void AddFolder(const char* path, const char* name,
+                 const platform::FileIdentity& identity);
+  // Whether a walk may enter the directory `path` (named `name`).
+  bool MayEnter(const char* path, const char* name) const;
 
   // Whether opening `path` for writing would reach a protected file (links
   // are followed, as opening follows them). A name whose identity cannot
@@ -36,7 +45,7 @@ class ProtectedFiles {
   // protected file has another size, so most files need no lookup.
   bool ReachedByDelete(const char* path, std::uint64_t size) const;
 
-  bool empty() const { return files_.empty(); }
+  bool empty() const { return files_.empty() && folders_.empty(); }
 
  private:
   struct File {
@@ -44,7 +53,13 @@ class ProtectedFiles {
     std::uint64_t size;
   };
   bool Reached(const char* path, bool follow_links) const;
+  bool InFolder(const char* path) const;
   std::vector<File> files_;
+  struct Folder {
+    std::string path, name;
+    platform::FileIdentity identity;
+  };
+  std::vector<Folder> folders_;
 };
 
 }  // namespace updater

@@ -5,6 +5,7 @@
 #include <functional>
 
 #include "engine/command_check.h"
+#include "engine/journal_recovery.h"
 #include "engine/update_ui.h"
 
 namespace updater {
@@ -20,17 +21,28 @@ struct RunOptions {
   // Stop after the check: nothing is changed. The run still inflates the
   // payload into its temporary file and removes it again.
   bool dry_run = false;
+  // Told what became of a journal an earlier run left (before the run
+  // does anything else), when there was one.
+  std::function<void(const Recovery&)> recovered;
+  // Keep the undo journal. Off only to measure what it costs: changes to
+  // loose files are then final, as they were before the journal.
+  bool journal = true;
 };
 
-// Runs one update: locates the payload in `payload_exe`'s overlay,
-// inflates it into a temporary file "qx*.tmp" in `game_dir`, loads
-// "mareld.dat" from `game_dir`, checks the whole command stream (see
-// command_check.h), runs every command, rebuilds the archive, and shows
-// the completion message. Any failure shows one message (through
-// ui.Error) and ends the run; a quit from ui.Pump ends it silently.
-// Clean-up is the same on every path (archive closed, temporary file
-// deleted), also when another exception passes through. Returns true only
-// on completion (for a dry run: when the check passed).
+// Runs one update: first finishes what a killed run left (its journal:
+// journal_recovery.h), then opens its own undo journal "qxundo" in
+// `game_dir` (undo_journal.h), locates the payload in `payload_exe`'s
+// overlay, inflates it into a temporary file "qx*.tmp" in `game_dir`,
+// loads "mareld.dat" from `game_dir`, checks the whole command stream
+// (see command_check.h), runs every command, rebuilds the archive, removes
+// the journal and shows the completion message. Any failure shows one
+// message (through ui.Error) and ends the run; a quit from ui.Pump ends it
+// silently. Clean-up is the same on every path (archive closed, temporary
+// file deleted, and every change undone: the game folder is as it was),
+// also when another exception passes through. Returns true only on
+// completion (for a dry run: when the check passed). A journal that cannot
+// be read whole or is in use by another run is left alone: the message is
+// "file (%s) cannot be opened" with its record file.
 // `game_dir` should be absolute: names resolve against it.
 // No command writes or deletes the loaded archive, the payload's
 // temporary file or `payload_exe`, under any name.

@@ -1,0 +1,244 @@
+// The undo journal: its record file, undoing a run's changes, and what the
+// next run finds of a run that was killed.
+#include "engine/undo_journal.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "engine/journal_record.h"
+#include "engine/journal_recovery.h"
+#include "engine/messages.h"
+#include "engine/update_run.h"
+#include "engine_fixture.h"
+#include "platform/filesystem.h"
+
+namespace {
+
+using fixture::Commands;
+using updater::JournalKind;
+using updater::JournalRecord;
+using updater::Recovery;
+using updater::UndoJournal;
+
+std::vector<JournalRecord> SampleRecords() {
+  std::vector<JournalRecord> records(7);
+  records[0] = {JournalKind::kMoved, 1, "/g/a.txt", "", {}};
+  records[1] = {JournalKind::kCreatedFile, 0, "/g/a.txt", "", {}};
+  records[2] = {JournalKind::kCreatedDirectory, 0, "/g/\x83\x5c", "", {}};
+  records[3] = {JournalKind::kRenamed, 0, "/g/mareld.dat", "/g/mareld.bak", {}};
+  records[4] = {JournalKind::kCommit, 0, "/g/mareld.dat", "", {7, 0x1122334455667788u}};
+  records[5] = {JournalKind::kCancelled, 0, "/g/d", "", {}};
+  records[6] = {JournalKind::kTemporary, 0, "/g/qx1A.tmp", "", {}};
+  return records;
+}
+
+bool Same(const JournalRecord& a, const JournalRecord& b) {
+  return a.kind == b.kind && a.slot == b.slot && a.path == b.path && a.other == b.other &&
+         a.identity == b.identity;
+}
+
+TEST(JournalRecord, ReadsBackWhatWasWrittenAndDropsOnlyACutTail) {
+  const std::vector<JournalRecord> records = SampleRecords();
+  std::string file = updater::kJournalMagic;
+  std::vector<std::size_t> ends;
+  for (const JournalRecord& r : records) {
+    file += updater::EncodeJournalRecord(r);
+    ends.push_back(file.size());
+  }
+  std::vector<JournalRecord> read;
+  ASSERT_EQ(updater::DecodeJournal(file, &read), updater::JournalReadResult::kWhole);
+  ASSERT_EQ(read.size(), records.size());
+  for (std::size_t i = 0; i < records.size(); ++i) EXPECT_TRUE(Same(read[i], records[i])) << i;
+
+  // Killed while writing: every cut of the file reads as the whole
+  // records before the cut.
+  for (std::size_t cut = 0; cut < file.size(); ++cut) {
+    ASSERT_EQ(updater::DecodeJournal(file.substr(0, cut), &read),
+              updater::JournalReadResult::kWhole)
+        << cut;
+    std::size_t whole = 0;
+    while (whole < ends.size() && ends[whole] <= cut) ++whole;
+    EXPECT_EQ(read.size(), whole) << cut;
+  }
+  // Anything else is damage: a changed byte in any record, another magic.
+  for (std::size_t at = updater::kJournalMagicSize; at < ends[4]; at += 7) {
+    std::string bad = file;
+    bad[at] ^= 0x20;
+    EXPECT_EQ(updater::DecodeJournal(bad, &read), updater::JournalReadResult::kDamaged) << at;
+  }
+  EXPECT_EQ(updater::DecodeJournal("KUJRNL02" + file.substr(8), &read),
+            updater::JournalReadResult::kDamaged);
+  EXPECT_EQ(updater::DecodeJournal("XYZ", &read), updater::JournalReadResult::kDamaged);
+}
+
+// A game folder and the changes a run makes in it through a journal.
+struct Folder {
+  fixture::TempDir dir;
+  std::string d = dir.path();
+  Folder() {
+    fixture::WriteBytes(dir / "mareld.dat", "old archive");
+    fixture::WriteBytes(dir / "a.txt", "old a");
+    fixture::WriteBytes(dir / "gone.txt", "old gone");
+    fixture::WriteBytes(dir / "mareld.bak", "stale backup");
+    std::filesystem::create_directories(dir / "keep");
+  }
+  // Everything a run does up to the swap; with `commit`, the swap too.
+  void Change(UndoJournal& j, bool commit) {
+    const std::string a = dir / "a.txt", gone = dir / "gone.txt";
+    ASSERT_TRUE(j.MoveAside(a.c_str()));
+    ASSERT_TRUE(j.WillCreateFile(a.c_str()));
+    fixture::WriteBytes(a, "new a");
+    ASSERT_TRUE(j.MoveAside(gone.c_str()));
+    for (const std::string& level : {dir / "made", dir / "made/deep"}) {
+      ASSERT_TRUE(j.WillCreateDirectory(level.c_str()));
+      ASSERT_TRUE(platform::MakeDirectory(level.c_str()));
+    }
+    ASSERT_TRUE(j.WillCreateDirectory((dir / "keep").c_str()));
+    ASSERT_TRUE(j.NotCreated((dir / "keep").c_str()));
+    ASSERT_TRUE(j.WillCreateFile((dir / "made/deep/n.txt").c_str()));
+    fixture::WriteBytes(dir / "made/deep/n.txt", "new");
+    char temporary[264];
+    ASSERT_TRUE(j.CreateTemporary(d.c_str(), temporary));
+    fixture::WriteBytes(temporary, "new archive");
+    const std::string archive = dir / "mareld.dat", backup = dir / "mareld.bak";
+    ASSERT_TRUE(j.MoveAside(backup.c_str()));
+    ASSERT_TRUE(j.WillRename(archive.c_str(), backup.c_str()));
+    ASSERT_TRUE(platform::RenameFile(archive.c_str(), backup.c_str()));
+    if (!commit) return;
+    platform::FileIdentity fresh;
+    ASSERT_EQ(platform::GetPathIdentity(temporary, false, &fresh), platform::IdentityLookup::kFound);
+    ASSERT_TRUE(j.WillCommit(archive.c_str(), fresh));
+    ASSERT_TRUE(platform::RenameFile(temporary, archive.c_str()));
+    j.Committed();
+  }
+};
+
+TEST(UndoJournal, UndoPutsTheFolderBackFilesWithTheirTimes) {
+  Folder f;
+  const fixture::Snapshot before = fixture::TakeSnapshot(f.d, true);
+  UndoJournal j;
+  ASSERT_TRUE(j.Create(f.d.c_str()));
+  EXPECT_FALSE(UndoJournal().Create(f.d.c_str())) << "one journal per folder";
+  f.Change(j, false);
+  EXPECT_EQ(fixture::ReadBytes(f.dir / "a.txt"), "new a");
+  updater::JournalReport report;
+  ASSERT_TRUE(j.Undo(&report));
+  const fixture::Snapshot after = fixture::TakeSnapshot(f.d, true);
+  EXPECT_TRUE(after == before) << fixture::Diff(before, after);
+  std::vector<std::string> steps;
+  for (const auto& e : report.entries) steps.push_back(std::to_string(static_cast<int>(e.step)) + " " + e.path.substr(f.d.size()));
+  const std::vector<std::string> want = {
+      "0 /mareld.dat",  "0 /mareld.bak",         "1 /made/deep/n.txt", "2 /made/deep",
+      "2 /made",        "0 /gone.txt",           "1 /a.txt",           "0 /a.txt"};
+  EXPECT_EQ(steps, want) << "newest first; the directory that existed stays";
+}
+
+TEST(UndoJournal, ANextRunUndoesTheJournalOfARunThatWasKilled) {
+  Folder f;
+  const fixture::Snapshot before = fixture::TakeSnapshot(f.d, true);
+  {
+    UndoJournal j;
+    ASSERT_TRUE(j.Create(f.d.c_str()));
+    f.Change(j, false);
+    // Live: another run finds it locked and leaves it alone.
+    const Recovery busy = updater::RecoverJournal(f.d.c_str());
+    EXPECT_EQ(busy.result, Recovery::Result::kInUse);
+    EXPECT_EQ(busy.record_path, f.dir / "qxundo/journal");
+    j.Close();  // as a killed process's handle is closed
+  }
+  const Recovery r = updater::RecoverJournal(f.d.c_str());
+  EXPECT_EQ(r.result, Recovery::Result::kUndone);
+  EXPECT_EQ(r.report.entries.size(), 8u);
+  const fixture::Snapshot after = fixture::TakeSnapshot(f.d, true);
+  EXPECT_TRUE(after == before) << fixture::Diff(before, after);
+  EXPECT_EQ(updater::RecoverJournal(f.d.c_str()).result, Recovery::Result::kNothing);
+}
+
+TEST(UndoJournal, ARunKilledAfterItsCommitIsFinishedNotUndone) {
+  Folder f;
+  {
+    UndoJournal j;
+    ASSERT_TRUE(j.Create(f.d.c_str()));
+    f.Change(j, true);
+    j.Close();
+  }
+  const Recovery r = updater::RecoverJournal(f.d.c_str());
+  EXPECT_EQ(r.result, Recovery::Result::kCompleted);
+  EXPECT_EQ(fixture::ReadBytes(f.dir / "mareld.dat"), "new archive");
+  EXPECT_EQ(fixture::ReadBytes(f.dir / "a.txt"), "new a");
+  EXPECT_EQ(fixture::ReadBytes(f.dir / "made/deep/n.txt"), "new");
+  EXPECT_EQ(f.dir.List(), (std::vector<std::string>{"a.txt", "keep", "made", "mareld.dat"}))
+      << "the old files, the backup and the journal are gone";
+}
+
+TEST(UndoJournal, AJournalThatCannotBeReadWholeIsLeftAlone) {
+  Folder f;
+  {
+    UndoJournal j;
+    ASSERT_TRUE(j.Create(f.d.c_str()));
+    f.Change(j, false);
+    j.Close();
+  }
+  std::string bytes = fixture::ReadBytes(f.dir / "qxundo/journal");
+  bytes[20] ^= 0x01;
+  fixture::WriteBytes(f.dir / "qxundo/journal", bytes);
+  const fixture::Snapshot before = fixture::TakeSnapshot(f.d, true);
+  const Recovery r = updater::RecoverJournal(f.d.c_str());
+  EXPECT_EQ(r.result, Recovery::Result::kDamaged);
+  EXPECT_EQ(r.record_path, f.dir / "qxundo/journal");
+  EXPECT_TRUE(fixture::TakeSnapshot(f.d, true) == before) << "never half applied";
+
+  // An empty journal folder (killed as it was made or removed) just goes.
+  fixture::TempDir other;
+  std::filesystem::create_directory(other / "qxundo");
+  EXPECT_EQ(updater::RecoverJournal(other.path().c_str()).result, Recovery::Result::kNothing);
+  EXPECT_FALSE(fixture::Exists(other / "qxundo"));
+}
+
+TEST(UndoJournal, TheNextUpdateRecoversFirstAndRefusesADamagedJournal) {
+  Folder f;
+  const std::string archive = fixture::MakeArchive({{"x", "1"}});
+  fixture::WriteBytes(f.dir / "mareld.dat", archive);
+  const std::string exe = f.dir / "u.exe";
+  fixture::WriteBytes(exe, fixture::MakeUpdater(Commands().WriteFile("a.txt", "third")));
+  const fixture::Snapshot original = fixture::TakeSnapshot(f.d, true);
+  {
+    UndoJournal j;  // a run killed in the middle of its swap
+    ASSERT_TRUE(j.Create(f.d.c_str()));
+    f.Change(j, false);
+    j.Close();
+  }
+  // A damaged journal stops the next run before anything changes.
+  const std::string bytes = fixture::ReadBytes(f.dir / "qxundo/journal");
+  fixture::WriteBytes(f.dir / "qxundo/journal",
+                      bytes.substr(0, 8) + "garbage!" + bytes.substr(16));
+  const fixture::Snapshot damaged = fixture::TakeSnapshot(f.d, true);
+  fixture::RecordingUi ui;
+  EXPECT_FALSE(updater::RunUpdate(ui, exe.c_str(), f.d.c_str()));
+  EXPECT_EQ(ui.messages, std::vector<std::string>{fixture::Format(
+                             updater::kMsgCannotOpenArchive, f.dir / "qxundo/journal")});
+  EXPECT_TRUE(fixture::TakeSnapshot(f.d, true) == damaged);
+
+  // Whole again: undone first, then the update runs on the folder as it was.
+  fixture::WriteBytes(f.dir / "qxundo/journal", bytes);
+  std::vector<Recovery::Result> seen;
+  updater::RunOptions options;
+  options.recovered = [&seen](const Recovery& r) { seen.push_back(r.result); };
+  fixture::RecordingUi second;
+  EXPECT_TRUE(updater::RunUpdate(second, exe.c_str(), f.d.c_str(), options));
+  EXPECT_EQ(seen, std::vector<Recovery::Result>{Recovery::Result::kUndone});
+  fixture::Snapshot want = original;
+  want["a.txt"] = "file:third";
+  want.erase("mareld.bak");  // a stale backup goes with the swap, as always
+  fixture::Snapshot after = fixture::TakeSnapshot(f.d, true);
+  for (const char* rewritten : {"a.txt", "mareld.dat"}) {
+    after[rewritten] = after[rewritten].substr(0, after[rewritten].find(" @"));
+    want[rewritten] = want[rewritten].substr(0, want[rewritten].find(" @"));
+  }
+  EXPECT_TRUE(after == want) << fixture::Diff(want, after);
+}
+
+}  // namespace

@@ -1,0 +1,124 @@
+// UndoJournal: every change a run makes to the game folder, kept so that
+// it can be undone until the run completes.
+//
+// The journal is the folder "qxundo" in the game directory, holding one
+// append-only record file "journal" (journal_record.h) and the old files
+// the run moved aside (named by their slot numbers); the run's temporary
+// files "qx*.tmp" beside it are recorded too. Before a command changes a loose file it records the change:
+// a file about to be overwritten or deleted is renamed into the folder
+// (the same volume: nothing is copied), a file or directory about to be
+// created is noted. Undoing takes the records newest first: created files
+// and directories go, moved files come back under their names (their
+// contents and times untouched). The record file stays locked while the
+// run lives, so a second run can tell a live journal from a dead one.
+//
+// Every operation on the file system is tried twice before it counts as
+// failed, so one passing fault does not leave a folder half put back.
+#ifndef ENGINE_UNDO_JOURNAL_H_
+#define ENGINE_UNDO_JOURNAL_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/journal_record.h"
+#include "platform/file.h"
+
+namespace updater {
+
+// The journal folder's name in the game directory, and the record file's
+// name in it.
+inline constexpr char kJournalFolderName[] = "qxundo";
+inline constexpr char kJournalFileName[] = "journal";
+
+// What undoing or removing a journal did, for a report.
+struct JournalReport {
+  enum class Step {
+    kPutBack,           // a moved file is back under `path`
+    kRemovedFile,       // a file the run created is gone
+    kRemovedDirectory,  // a directory the run created is gone
+  };
+  struct Entry {
+    Step step;
+    std::string path;
+  };
+  std::vector<Entry> entries;
+};
+
+class UndoJournal {
+ public:
+  UndoJournal() = default;
+  ~UndoJournal();
+  UndoJournal(const UndoJournal&) = delete;
+  UndoJournal& operator=(const UndoJournal&) = delete;
+
+  // Creates the journal folder in `game_dir` and its record file, and
+  // locks it. False (nothing left behind) when the folder exists already
+  // or cannot be made.
+  bool Create(const char* game_dir);
+  // Opens the journal a run left in `game_dir` and reads its records.
+  enum class OpenResult { kOpened, kNone, kInUse, kDamaged };
+  OpenResult OpenExisting(const char* game_dir);
+
+  bool IsOpen() const { return file_ != platform::kInvalidFile; }
+  // The folder (for the run's temporary files) and the record file.
+  const char* Folder() const { return folder_.c_str(); }
+  const std::string& RecordPath() const { return record_path_; }
+  // The folder's identity: walks of the game folder never enter it.
+  const platform::FileIdentity& FolderIdentity() const { return folder_id_; }
+
+  // Each records the change, then (for MoveAside) makes it. False when
+  // the record cannot be written, or the move fails: then nothing changed.
+  // MoveAside moves a file or a link (never a directory).
+  bool MoveAside(const char* path);
+  bool WillCreateFile(const char* path);
+  bool WillCreateDirectory(const char* path);
+  // What WillCreateFile or WillCreateDirectory announced was there
+  // already: undo must leave it.
+  bool NotCreated(const char* path);
+  // Creates an empty temporary file "qx<hex>.tmp" in `dir` and writes its
+  // name into `out` (264 bytes). It goes with the journal, on undo and on
+  // removal alike. False (`out` empty) on failure or when no name fits.
+  bool CreateTemporary(const char* dir, char* out);
+  bool WillRename(const char* from, const char* to);
+  bool WillCommit(const char* archive, const platform::FileIdentity& fresh);
+  // The run's point of no return: the archive now is the new one.
+  void Committed() { committed_ = true; }
+  bool IsCommitted() const { return committed_; }
+  // Whether the records say the run completed: a commit record whose
+  // archive is now the committed file. For a journal found on disk.
+  bool CommittedOnDisk() const;
+
+  // Undoes every recorded change, newest first, then removes the journal.
+  // False when something could not be put back: the journal then stays
+  // (closed) for the next run to finish the job.
+  bool Undo(JournalReport* report = nullptr);
+  // Removes the journal and what it holds (the old files moved aside, the
+  // temporary files): the run has completed. For a found journal whose
+  // run had committed, also the backup of the old archive that the swap
+  // left. False when something stayed (the record file then stays too).
+  bool Discard(JournalReport* report = nullptr);
+  // Closes the record file (unlocking it) and forgets the journal.
+  void Close();
+
+ private:
+  bool Append(const JournalRecord& record);
+  bool RemoveFolder();
+
+  std::string folder_;
+  std::string record_path_;
+  platform::FileIdentity folder_id_;
+  platform::FileHandle file_ = platform::kInvalidFile;
+  std::uint64_t end_ = 0;  // where the next record goes
+  std::uint32_t next_slot_ = 1;
+  unsigned temp_seed_ = 0;  // the next temporary name's number
+  std::vector<JournalRecord> records_;
+  bool committed_ = false;
+};
+
+// Whether `game_dir` holds a journal folder.
+bool JournalExists(const char* game_dir);
+
+}  // namespace updater
+
+#endif  // ENGINE_UNDO_JOURNAL_H_
