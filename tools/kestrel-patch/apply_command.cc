@@ -14,6 +14,7 @@
 #include "foundation/kpath.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
+#include "recovery_report.h"
 #include "subcommands.h"
 #include "terminal_ui.h"
 
@@ -45,7 +46,10 @@ const char kDescription[] =
     "It prints the name of each file or entry it works on, a progress bar\n"
     "when the output is a terminal, and the updater's own messages: errors\n"
     "on stderr, the completion message on stdout. Ctrl-C stops the run and\n"
-    "cleans up; commands already run stay done, mareld.dat is left whole.\n"
+    "cleans up. A run that fails or is stopped leaves GAME exactly as it\n"
+    "was: every change is kept in an undo journal (the folder qxundo in\n"
+    "GAME) until the update completes. A journal left by a run that was\n"
+    "killed is found and undone first (see kestrel-patch recover).\n"
     "\n"
     "With --dry-run it only checks, then prints every command with what it\n"
     "would do (create or overwrite a file, delete one, make a directory,\n"
@@ -140,12 +144,23 @@ int Apply(const ApplyArguments& a) {
     return kExitFailure;
   }
 
+  if (a.dry_run && updater::JournalExists(game_dir.c_str())) {
+    std::fprintf(stderr,
+                 "kestrel-patch apply: %s holds the undo journal of an interrupted update "
+                 "(qxundo); a dry run changes nothing, so it does not recover it: run "
+                 "kestrel-patch recover --dir GAME (or apply without --dry-run)\n",
+                 tools::ShowName(game_dir).c_str());
+    return kExitFailure;
+  }
   // Names the updater would follow out of the game directory.
   const bool fold = platform::NamesIgnoreCase();
   std::vector<std::string> outside;
   Summary summary;
   updater::RunOptions options;
   options.dry_run = a.dry_run;
+  options.recovered = [&game_dir](const updater::Recovery& r) {
+    PrintRecovery("kestrel-patch apply", game_dir.c_str(), r);
+  };
   options.planned = [&](const updater::PlannedCommand& p) {
     const bool out = p.opcode <= 3 && !updater::PathIsInside(p.path, game_dir.c_str(), fold);
     if (out) outside.push_back(p.name);

@@ -7,10 +7,12 @@ int main(int argc, char** argv) {
       "kestrel-patch",
       "Builds patch payloads from two game directories, packs them onto the\n"
       "updater, lists them, and applies an updater's patch to a game\n"
-      "directory the way the updater itself would.");
+      "directory the way the updater itself would, or undoes what an\n"
+      "interrupted update left.");
   kpatch::AddBuildCommand(cli);
   kpatch::AddPackCommand(cli);
   kpatch::AddListCommand(cli);
   kpatch::AddApplyCommand(cli);
+  kpatch::AddRecoverCommand(cli);
   return cli.Run(argc, argv);
 }

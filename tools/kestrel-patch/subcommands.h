@@ -12,8 +12,10 @@ using tools::kExitFailure;
 using tools::kExitSuccess;
 using tools::kExitUsage;
 
-// kestrel-patch apply PATCH [--dir GAME]
+// kestrel-patch apply PATCH [--dir GAME] [--dry-run] [--allow-outside]
 void AddApplyCommand(tools::CommandLine& cli);
+// kestrel-patch recover --dir GAME
+void AddRecoverCommand(tools::CommandLine& cli);
 
 }  // namespace kpatch
 
