@@ -12,6 +12,12 @@
 //                                           "f/f00000.bin"... of BYTES in total
 //   engine_bench inflate-engine IN OUT      the engine's inflater, file to file
 //   engine_bench inflate-zlib IN OUT        plain zlib loop, 256 KiB buffers
+//   engine_bench tree DIR COUNT BYTES       COUNT files DIR/f00000.bin... of
+//                                           BYTES in total (other bytes than
+//                                           stream-files writes)
+//   engine_bench apply PATCH GAME journal|no-journal
+//                                           a whole update run, with or
+//                                           without its undo journal
 //   engine_bench check STREAM GAME          the check before the first change
 //                                           of an inflated STREAM against GAME
 //                                           (an absolute path)
@@ -30,6 +36,7 @@
 #include "engine/path_resolve.h"
 #include "engine/payload.h"
 #include "engine/resource_archive.h"
+#include "engine/update_run.h"
 #include "foundation/kfile.h"
 
 namespace {
@@ -171,8 +178,9 @@ class QuietUi : public updater::UpdateUi {
   void SetStatus(const char*) override {}
   void SetProgress(int) override {}
   void Pump() override {}
-  void ShowMessage(const char* text, updater::MessageKind) override {
-    std::fprintf(stderr, "check: message (cp932) %s\n", text);
+  void ShowMessage(const char* text, updater::MessageKind kind) override {
+    if (kind == updater::MessageKind::kError)
+      std::fprintf(stderr, "engine_bench: the run failed (message, cp932: %s)\n", text);
   }
 };
 
@@ -205,6 +213,30 @@ int Check(const char* stream_path, const char* game) {
   std::printf("%.4f\n", Now() - start);
   std::fprintf(stderr, "check: %llu commands\n", static_cast<unsigned long long>(commands));
   return 0;
+}
+
+int Tree(const char* dir, unsigned count, unsigned long long bytes) {
+  if (count == 0) return 1;
+  const unsigned long long per = bytes / count;
+  for (unsigned i = 0; i < count; ++i) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/f%05u.bin", i);
+    std::FILE* f = std::fopen((std::string(dir) + name).c_str(), "wb");
+    if (!f) return 1;
+    WriteSample(f, i + 1 == count ? bytes - per * i : per, 1000 + i);
+    if (std::fclose(f) != 0) return 1;
+  }
+  return 0;
+}
+
+int Apply(const char* patch, const char* game, const std::string& mode) {
+  QuietUi ui;
+  updater::RunOptions options;
+  options.journal = mode == "journal";
+  const double start = Now();
+  const bool completed = updater::RunUpdate(ui, patch, game, options);
+  std::printf("%.3f\n", Now() - start);
+  return completed ? 0 : 1;
 }
 
 int Updater(const char* out, const char* stream) {
@@ -287,6 +319,10 @@ int main(int argc, char** argv) {
     return StreamFiles(static_cast<unsigned>(std::atoi(argv[2])),
                        std::strtoull(argv[3], nullptr, 10), argv[4]);
   if (mode == "check" && argc == 4) return Check(argv[2], argv[3]);
+  if (mode == "tree" && argc == 5)
+    return Tree(argv[2], static_cast<unsigned>(std::atoi(argv[3])),
+                std::strtoull(argv[4], nullptr, 10));
+  if (mode == "apply" && argc == 5) return Apply(argv[2], argv[3], argv[4]);
   if (mode == "inflate-engine" && argc == 4) return InflateEngine(argv[2], argv[3]);
   if (mode == "inflate-zlib" && argc == 4) return InflateZlib(argv[2], argv[3]);
   std::fprintf(stderr, "usage: see the comment at the top of engine_bench.cc\n");
