@@ -1,6 +1,7 @@
 #include "platform/fault.h"
 
 #include "platform/process.h"
+#include "unnoted.h"
 
 namespace platform {
 namespace {
@@ -37,9 +38,15 @@ void ResetOperationCount() { g_counted = 0; }
 bool FaultFired() { return g_fired; }
 
 namespace internal {
+namespace {
+// Whether this thread's last counted operation was failed on purpose.
+thread_local bool t_injected = false;
+}  // namespace
+
 bool ShouldFail() {
   ++g_counted;
   if (g_kill_countdown > 0 && --g_kill_countdown == 0) KillThisProcess();
+  t_injected = false;
   if (g_countdown > 1) {
     --g_countdown;
     return false;
@@ -47,10 +54,13 @@ bool ShouldFail() {
   if (g_countdown == 1 && g_failing > 0) {
     if (--g_failing == 0) g_countdown = 0;
     g_fired = true;
+    t_injected = true;
     return true;
   }
   return false;
 }
+
+bool LastWasInjected() { return t_injected; }
 }  // namespace internal
 
 }  // namespace platform

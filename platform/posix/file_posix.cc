@@ -5,13 +5,17 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 
 #include "native_path.h"
+#include "../common/unnoted.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 
 namespace platform {
+
+std::string internal::SystemErrorText() { return std::strerror(errno); }
 
 namespace {
 int OpenNative(const std::string& native, int flags) {
@@ -23,10 +27,13 @@ int OpenNative(const std::string& native, int flags) {
 }
 }  // namespace
 
-FileHandle FileOpen(const char* path, unsigned mode) {
+FileHandle internal::FileOpenUnnoted(const char* path, unsigned mode) {
   if (internal::ShouldFail()) return kInvalidFile;
   std::string native;
-  if (!NativePath(path, &native)) return kInvalidFile;
+  if (!NativePath(path, &native)) {
+    errno = EILSEQ;  // not valid cp932: no name to reach
+    return kInvalidFile;
+  }
   const bool no_access = !(mode & (kFileRead | kFileWrite));
   int flags;
   if ((mode & kFileRead) && (mode & kFileWrite))
@@ -49,6 +56,7 @@ FileHandle FileOpen(const char* path, unsigned mode) {
   struct stat st;
   if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
     ::close(fd);
+    errno = EISDIR;
     return kInvalidFile;
   }
   // O_TRUNC needs write access; emulate "create or empty" without it.
@@ -75,7 +83,7 @@ bool FileClose(FileHandle file) {
   return ok && !injected;
 }
 
-std::int64_t FileReadAt(FileHandle file, std::uint64_t offset, void* buffer,
+std::int64_t internal::FileReadAtUnnoted(FileHandle file, std::uint64_t offset, void* buffer,
                         std::uint32_t count) {
   if (internal::ShouldFail() || file == kInvalidFile) return -1;
   std::uint32_t done = 0;
@@ -93,7 +101,7 @@ std::int64_t FileReadAt(FileHandle file, std::uint64_t offset, void* buffer,
   return done;
 }
 
-std::int64_t FileWriteAt(FileHandle file, std::uint64_t offset,
+std::int64_t internal::FileWriteAtUnnoted(FileHandle file, std::uint64_t offset,
                          const void* buffer, std::uint32_t count) {
   if (internal::ShouldFail() || file == kInvalidFile) return -1;
   std::uint32_t done = 0;
@@ -118,12 +126,12 @@ std::int64_t FileSize(FileHandle file) {
   return st.st_size;
 }
 
-bool FileTruncate(FileHandle file, std::uint64_t size) {
+bool internal::FileTruncateUnnoted(FileHandle file, std::uint64_t size) {
   if (internal::ShouldFail() || file == kInvalidFile) return false;
   return ::ftruncate(static_cast<int>(file), static_cast<off_t>(size)) == 0;
 }
 
-bool FileFlush(FileHandle file) {
+bool internal::FileFlushUnnoted(FileHandle file) {
   if (internal::ShouldFail() || file == kInvalidFile) return false;
   return ::fsync(static_cast<int>(file)) == 0;
 }

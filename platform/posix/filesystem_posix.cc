@@ -13,6 +13,7 @@
 #include <string>
 
 #include "native_path.h"
+#include "../common/unnoted.h"
 #include "platform/fault.h"
 #include "platform/filesystem.h"
 #include "platform/text.h"
@@ -40,7 +41,7 @@ bool IsLink(const char* path) {
          S_ISLNK(st.st_mode);
 }
 
-bool RemoveFile(const char* path) {
+bool internal::RemoveFileUnnoted(const char* path) {
   if (internal::ShouldFail()) return false;
   std::string native;
   if (!NativePath(path, &native)) return false;
@@ -49,7 +50,7 @@ bool RemoveFile(const char* path) {
   return ::unlink(native.c_str()) == 0;
 }
 
-bool RenameFile(const char* from, const char* to) {
+bool internal::RenameFileUnnoted(const char* from, const char* to) {
   if (internal::ShouldFail()) return false;
   std::string src, dst;
   if (!NativePath(from, &src) || !NativePath(to, &dst)) return false;
@@ -74,7 +75,7 @@ bool RenameFile(const char* from, const char* to) {
   return true;
 }
 
-bool ReplaceFile(const char* from, const char* to) {
+bool internal::ReplaceFileUnnoted(const char* from, const char* to) {
   if (internal::ShouldFail()) return false;
   std::string src, dst;
   if (!NativePath(from, &src) || !NativePath(to, &dst)) return false;
@@ -83,13 +84,13 @@ bool ReplaceFile(const char* from, const char* to) {
   return ::rename(src.c_str(), dst.c_str()) == 0;  // atomic on one volume
 }
 
-bool MakeDirectory(const char* path) {
+bool internal::MakeDirectoryUnnoted(const char* path) {
   if (internal::ShouldFail()) return false;
   std::string native;
   return NativePath(path, &native) && ::mkdir(native.c_str(), 0777) == 0;
 }
 
-bool RemoveEmptyDirectory(const char* path) {
+bool internal::RemoveEmptyDirectoryUnnoted(const char* path) {
   if (internal::ShouldFail()) return false;
   std::string native;
   return NativePath(path, &native) && ::rmdir(native.c_str()) == 0;
@@ -179,7 +180,7 @@ IdentityLookup GetPathIdentity(const char* path, bool follow_links,
   return IdentityLookup::kFound;
 }
 
-bool MakeTempDirectory(const char* dir, const char* prefix, char* out) {
+bool internal::MakeTempDirectoryUnnoted(const char* dir, const char* prefix, char* out) {
   out[0] = '\0';
   if (internal::ShouldFail()) return false;
   std::string base(dir ? dir : "");
@@ -194,7 +195,7 @@ bool MakeTempDirectory(const char* dir, const char* prefix, char* out) {
   return true;
 }
 
-bool MakeTempFile(const char* dir, const char* prefix, char* out) {
+bool internal::MakeTempFileUnnoted(const char* dir, const char* prefix, char* out) {
   out[0] = '\0';
   if (internal::ShouldFail()) return false;
   std::string base(dir ? dir : "");

@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include <climits>
@@ -64,6 +65,13 @@ bool IsTerminal() { return ::isatty(STDOUT_FILENO) == 1; }
 void KillThisProcess() {
   ::kill(::getpid(), SIGKILL);
   for (;;) ::pause();
+}
+
+int TerminalColumns() {
+  struct winsize size;
+  if (::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+    return size.ws_col;
+  return 80;
 }
 
 }  // namespace platform

@@ -4,11 +4,33 @@
 
 #include <string>
 
+#include "../common/unnoted.h"
 #include "platform/fault.h"
 #include "platform/file.h"
 #include "wide.h"
 
 namespace platform {
+
+std::string internal::SystemErrorText() {
+  const DWORD code = GetLastError();
+  wchar_t* text = nullptr;
+  const DWORD n = FormatMessageW(
+      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
+          FORMAT_MESSAGE_IGNORE_INSERTS,
+      nullptr, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+  char narrow[512] = "";
+  if (n > 0 && text) {
+    std::wstring message(text, n);
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' ||
+                                message.back() == L' ' || message.back() == L'.'))
+      message.pop_back();
+    Narrow(message.c_str(), narrow, sizeof narrow);
+  }
+  if (text) LocalFree(text);
+  if (!narrow[0]) return "system error " + std::to_string(code);
+  return narrow;
+}
+
 namespace {
 HANDLE Native(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 
@@ -20,7 +42,7 @@ OVERLAPPED At(std::uint64_t offset) {
 }
 }  // namespace
 
-FileHandle FileOpen(const char* path, unsigned mode) {
+FileHandle internal::FileOpenUnnoted(const char* path, unsigned mode) {
   if (internal::ShouldFail()) return kInvalidFile;
   DWORD access = 0;
   if (mode & kFileRead) access |= GENERIC_READ;
@@ -46,7 +68,7 @@ bool FileClose(FileHandle file) {
   return ok && !injected;
 }
 
-std::int64_t FileReadAt(FileHandle file, std::uint64_t offset, void* buffer,
+std::int64_t internal::FileReadAtUnnoted(FileHandle file, std::uint64_t offset, void* buffer,
                         std::uint32_t count) {
   if (internal::ShouldFail() || file == kInvalidFile) return -1;
   std::uint32_t done = 0;
@@ -65,7 +87,7 @@ std::int64_t FileReadAt(FileHandle file, std::uint64_t offset, void* buffer,
   return done;
 }
 
-std::int64_t FileWriteAt(FileHandle file, std::uint64_t offset,
+std::int64_t internal::FileWriteAtUnnoted(FileHandle file, std::uint64_t offset,
                          const void* buffer, std::uint32_t count) {
   if (internal::ShouldFail() || file == kInvalidFile) return -1;
   std::uint32_t done = 0;
@@ -88,7 +110,7 @@ std::int64_t FileSize(FileHandle file) {
   return size.QuadPart;
 }
 
-bool FileTruncate(FileHandle file, std::uint64_t size) {
+bool internal::FileTruncateUnnoted(FileHandle file, std::uint64_t size) {
   if (internal::ShouldFail() || file == kInvalidFile) return false;
   LARGE_INTEGER at;
   at.QuadPart = static_cast<LONGLONG>(size);
@@ -96,7 +118,7 @@ bool FileTruncate(FileHandle file, std::uint64_t size) {
          SetEndOfFile(Native(file));
 }
 
-bool FileFlush(FileHandle file) {
+bool internal::FileFlushUnnoted(FileHandle file) {
   if (internal::ShouldFail() || file == kInvalidFile) return false;
   return FlushFileBuffers(Native(file)) != FALSE;
 }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <string>
 
+#include "../common/unnoted.h"
 #include "platform/fault.h"
 #include "platform/filesystem.h"
 #include "wide.h"
@@ -35,7 +36,7 @@ bool IsLink(const char* path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-bool RemoveFile(const char* path) {
+bool internal::RemoveFileUnnoted(const char* path) {
   if (internal::ShouldFail()) return false;
   std::wstring wide;
   if (!WidenName(path, &wide)) return false;
@@ -50,14 +51,14 @@ bool RemoveFile(const char* path) {
   return DeleteFileW(wide.c_str()) != FALSE;
 }
 
-bool RenameFile(const char* from, const char* to) {
+bool internal::RenameFileUnnoted(const char* from, const char* to) {
   if (internal::ShouldFail()) return false;
   std::wstring src, dst;
   return WidenName(from, &src) && WidenName(to, &dst) &&
          MoveFileW(src.c_str(), dst.c_str()) != FALSE;
 }
 
-bool ReplaceFile(const char* from, const char* to) {
+bool internal::ReplaceFileUnnoted(const char* from, const char* to) {
   if (internal::ShouldFail()) return false;
   std::wstring src, dst;
   return WidenName(from, &src) && WidenName(to, &dst) &&
@@ -65,13 +66,13 @@ bool ReplaceFile(const char* from, const char* to) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
-bool MakeDirectory(const char* path) {
+bool internal::MakeDirectoryUnnoted(const char* path) {
   if (internal::ShouldFail()) return false;
   std::wstring wide;
   return WidenName(path, &wide) && CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
 }
 
-bool RemoveEmptyDirectory(const char* path) {
+bool internal::RemoveEmptyDirectoryUnnoted(const char* path) {
   if (internal::ShouldFail()) return false;
   std::wstring wide;
   return WidenName(path, &wide) && RemoveDirectoryW(wide.c_str()) != FALSE;
@@ -146,7 +147,7 @@ IdentityLookup GetPathIdentity(const char* path, bool follow_links,
   return ok ? IdentityLookup::kFound : IdentityLookup::kFailed;
 }
 
-bool MakeTempDirectory(const char* dir, const char* prefix, char* out) {
+bool internal::MakeTempDirectoryUnnoted(const char* dir, const char* prefix, char* out) {
   out[0] = '\0';
   if (internal::ShouldFail()) return false;
   std::string base(dir ? dir : "");
@@ -169,7 +170,7 @@ bool MakeTempDirectory(const char* dir, const char* prefix, char* out) {
   return false;
 }
 
-bool MakeTempFile(const char* dir, const char* prefix, char* out) {
+bool internal::MakeTempFileUnnoted(const char* dir, const char* prefix, char* out) {
   out[0] = '\0';
   if (internal::ShouldFail()) return false;
   std::wstring wide_dir, wide_prefix;

@@ -9,6 +9,7 @@
 
 #include "platform/fault.h"
 #include "platform/file.h"
+#include "platform/last_failure.h"
 #include "platform/module.h"
 #include "platform/process.h"
 #include "platform/text.h"
@@ -365,6 +366,39 @@ TEST(FileSystemTest, FifosAreNeitherFilesNorDirectories) {
   EXPECT_FALSE(entries["pipe"].is_link);
   ASSERT_TRUE(WriteFileBytes(dir / "plain", "p"));
   EXPECT_FALSE(Entries(dir.path())["plain"].is_other);
+}
+
+TEST(FileSystemTest, TheLastFailedOperationIsRemembered) {
+  TempDir dir("failure");
+  ForgetLastFailure();
+  FailedOperation failed;
+  EXPECT_FALSE(GetLastFailure(&failed));
+  // Queries are answers, not failures.
+  EXPECT_EQ(GetPathKind((dir / "missing").c_str()), PathKind::kNone);
+  EXPECT_FALSE(GetLastFailure(&failed));
+
+  const std::string inside_missing = dir / "missing/new.txt";
+  EXPECT_EQ(FileOpen(inside_missing.c_str(), kFileWrite | kFileCreate | kFileNew),
+            kInvalidFile);
+  ASSERT_TRUE(GetLastFailure(&failed));
+  EXPECT_EQ(failed.operation, "create");
+  EXPECT_EQ(failed.path, inside_missing);
+  EXPECT_NE(failed.reason, "");
+  // A later success does not hide it; the next failure replaces it.
+  ASSERT_TRUE(WriteFileBytes(dir / "f", "x"));
+  ASSERT_TRUE(GetLastFailure(&failed));
+  EXPECT_EQ(failed.operation, "create");
+  EXPECT_FALSE(RemoveFile((dir / "nothing").c_str()));
+  ASSERT_TRUE(GetLastFailure(&failed));
+  EXPECT_EQ(failed.operation, "delete");
+  ArmFault(1);
+  EXPECT_FALSE(MakeDirectory((dir / "d").c_str()));
+  DisarmFault();
+  ASSERT_TRUE(GetLastFailure(&failed));
+  EXPECT_EQ(failed.operation, "create the directory");
+  EXPECT_EQ(failed.reason, "an injected fault");
+  ForgetLastFailure();
+  EXPECT_FALSE(GetLastFailure(&failed));
 }
 
 TEST(FileTest, PositionalTransfersAndSize) {

@@ -27,6 +27,10 @@ bool IsTerminal();
 // TerminateProcess): no clean-up, no destructors, nothing flushed.
 [[noreturn]] void KillThisProcess();
 
+// The width in columns of the terminal standard output goes to, or 80
+// when it is no terminal or the width cannot be told.
+int TerminalColumns();
+
 }  // namespace platform
 
 #endif  // PLATFORM_PROCESS_H_

@@ -1,0 +1,112 @@
+// The recorded operations of the seam: each calls its platform's
+// implementation and notes a failure (last_failure.h).
+#include <mutex>
+
+#include "platform/file.h"
+#include "platform/filesystem.h"
+#include "platform/last_failure.h"
+#include "unnoted.h"
+
+namespace platform {
+namespace {
+
+std::mutex g_lock;
+bool g_failed = false;
+FailedOperation g_last;
+
+void Note(const char* operation, const char* path) {
+  // The system's text first: nothing else may run before it is read.
+  std::string reason = internal::LastWasInjected() ? "an injected fault"
+                                                   : internal::SystemErrorText();
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_failed = true;
+  g_last.operation = operation;
+  g_last.path = path ? path : "";
+  g_last.reason = std::move(reason);
+}
+
+template <class T>
+T Noted(T result, bool failed, const char* operation, const char* path) {
+  if (failed) Note(operation, path);
+  return result;
+}
+
+}  // namespace
+
+bool GetLastFailure(FailedOperation* out) {
+  std::lock_guard<std::mutex> guard(g_lock);
+  if (!g_failed) return false;
+  *out = g_last;
+  return true;
+}
+
+void ForgetLastFailure() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  g_failed = false;
+  g_last = FailedOperation();
+}
+
+FileHandle FileOpen(const char* path, unsigned mode) {
+  const FileHandle h = internal::FileOpenUnnoted(path, mode);
+  return Noted(h, h == kInvalidFile,
+               (mode & (kFileCreate | kFileNew)) ? "create" : "open", path);
+}
+
+std::int64_t FileReadAt(FileHandle file, std::uint64_t offset, void* buffer,
+                        std::uint32_t count) {
+  const std::int64_t n = internal::FileReadAtUnnoted(file, offset, buffer, count);
+  return Noted(n, n < 0, "read", "");
+}
+
+std::int64_t FileWriteAt(FileHandle file, std::uint64_t offset,
+                         const void* buffer, std::uint32_t count) {
+  const std::int64_t n = internal::FileWriteAtUnnoted(file, offset, buffer, count);
+  return Noted(n, n < 0, "write", "");
+}
+
+bool FileTruncate(FileHandle file, std::uint64_t size) {
+  const bool ok = internal::FileTruncateUnnoted(file, size);
+  return Noted(ok, !ok, "truncate", "");
+}
+
+bool FileFlush(FileHandle file) {
+  const bool ok = internal::FileFlushUnnoted(file);
+  return Noted(ok, !ok, "flush", "");
+}
+
+bool RemoveFile(const char* path) {
+  const bool ok = internal::RemoveFileUnnoted(path);
+  return Noted(ok, !ok, "delete", path);
+}
+
+bool RenameFile(const char* from, const char* to) {
+  const bool ok = internal::RenameFileUnnoted(from, to);
+  return Noted(ok, !ok, "rename", from);
+}
+
+bool ReplaceFile(const char* from, const char* to) {
+  const bool ok = internal::ReplaceFileUnnoted(from, to);
+  return Noted(ok, !ok, "replace", to);
+}
+
+bool MakeDirectory(const char* path) {
+  const bool ok = internal::MakeDirectoryUnnoted(path);
+  return Noted(ok, !ok, "create the directory", path);
+}
+
+bool RemoveEmptyDirectory(const char* path) {
+  const bool ok = internal::RemoveEmptyDirectoryUnnoted(path);
+  return Noted(ok, !ok, "remove the directory", path);
+}
+
+bool MakeTempFile(const char* dir, const char* prefix, char* out) {
+  const bool ok = internal::MakeTempFileUnnoted(dir, prefix, out);
+  return Noted(ok, !ok, "create a temporary file in", dir);
+}
+
+bool MakeTempDirectory(const char* dir, const char* prefix, char* out) {
+  const bool ok = internal::MakeTempDirectoryUnnoted(dir, prefix, out);
+  return Noted(ok, !ok, "create a temporary directory in", dir);
+}
+
+}  // namespace platform

@@ -1,0 +1,40 @@
+// The platform implementations of the recorded operations (see
+// last_failure.h). common/noted_operations.cc defines the seam's public
+// functions on them, noting each failure once, for both systems.
+#ifndef PLATFORM_COMMON_UNNOTED_H_
+#define PLATFORM_COMMON_UNNOTED_H_
+
+#include <cstdint>
+#include <string>
+
+#include "platform/file.h"
+
+namespace platform {
+namespace internal {
+
+FileHandle FileOpenUnnoted(const char* path, unsigned mode);
+std::int64_t FileReadAtUnnoted(FileHandle file, std::uint64_t offset, void* buffer,
+                               std::uint32_t count);
+std::int64_t FileWriteAtUnnoted(FileHandle file, std::uint64_t offset,
+                                const void* buffer, std::uint32_t count);
+bool FileTruncateUnnoted(FileHandle file, std::uint64_t size);
+bool FileFlushUnnoted(FileHandle file);
+bool RemoveFileUnnoted(const char* path);
+bool RenameFileUnnoted(const char* from, const char* to);
+bool ReplaceFileUnnoted(const char* from, const char* to);
+bool MakeDirectoryUnnoted(const char* path);
+bool RemoveEmptyDirectoryUnnoted(const char* path);
+bool MakeTempFileUnnoted(const char* dir, const char* prefix, char* out);
+bool MakeTempDirectoryUnnoted(const char* dir, const char* prefix, char* out);
+
+// The system's text for the error of the call that just failed (errno,
+// GetLastError), read before anything else runs.
+std::string SystemErrorText();
+
+// Whether the last counted operation was failed by fault injection.
+bool LastWasInjected();
+
+}  // namespace internal
+}  // namespace platform
+
+#endif  // PLATFORM_COMMON_UNNOTED_H_

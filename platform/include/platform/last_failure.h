@@ -1,0 +1,32 @@
+// The seam remembers the last file operation that failed, so a front end
+// can say in words what went wrong and where after a run reports only
+// that it failed: "create /game/data/a.txt: Is a directory".
+//
+// Recorded: opening or creating a file, reading, writing, truncating and
+// flushing one, deleting, renaming and replacing, making and removing a
+// directory, making a temporary file or directory. Queries (kinds,
+// listings, identities, sizes) are not: a missing name there is an answer,
+// not a failure. Process-wide (a helper thread's failure counts too).
+#ifndef PLATFORM_LAST_FAILURE_H_
+#define PLATFORM_LAST_FAILURE_H_
+
+#include <string>
+
+namespace platform {
+
+struct FailedOperation {
+  std::string operation;  // "open", "create", "write", "delete", ...
+  std::string path;       // cp932; "" for operations on an open file
+  std::string reason;     // the system's text (cp932 on Windows, the C
+                          // library's on POSIX), or "an injected fault"
+};
+
+// The last failed operation since ForgetLastFailure; false when none.
+bool GetLastFailure(FailedOperation* out);
+
+// Forgets it (a front end calls this before a run).
+void ForgetLastFailure();
+
+}  // namespace platform
+
+#endif  // PLATFORM_LAST_FAILURE_H_
