@@ -10,10 +10,12 @@
 #include "console_text.h"
 #include "display_name.h"
 #include "engine/planned_files.h"
+#include "engine/resource_archive.h"
 #include "engine/update_run.h"
 #include "foundation/kpath.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
+#include "platform/process.h"
 #include "recovery_report.h"
 #include "subcommands.h"
 #include "terminal_ui.h"
@@ -43,13 +45,17 @@ const char kDescription[] =
     "player's machine, but a patch from someone else should not write\n"
     "there unnoticed.\n"
     "\n"
-    "It prints the name of each file or entry it works on, a progress bar\n"
-    "when the output is a terminal, and the updater's own messages: errors\n"
-    "on stderr, the completion message on stdout. Ctrl-C stops the run and\n"
-    "cleans up. A run that fails or is stopped leaves GAME exactly as it\n"
-    "was: every change is kept in an undo journal (the folder qxundo in\n"
-    "GAME) until the update completes. A journal left by a run that was\n"
-    "killed is found and undone first (see kestrel-patch recover).\n"
+    "On a terminal one line shows the run as it goes: a bar, the share of\n"
+    "the payload processed, the commands done and the name at hand; with\n"
+    "--verbose every name is printed on a line of its own (off a terminal\n"
+    "only then). The updater's own messages follow: errors on stderr, the\n"
+    "completion message on stdout, then a summary line (commands by kind,\n"
+    "bytes written, the archive's entries and size, the time taken).\n"
+    "Ctrl-C stops the run and cleans up. A run that fails or is stopped\n"
+    "leaves GAME exactly as it was: every change is kept in an undo journal\n"
+    "(the folder qxundo in GAME) until the update completes. A journal left\n"
+    "by a run that was killed is found and undone first (see kestrel-patch\n"
+    "recover).\n"
     "\n"
     "With --dry-run it only checks, then prints every command with what it\n"
     "would do (create or overwrite a file, delete one, make a directory,\n"
@@ -62,7 +68,23 @@ struct ApplyArguments {
   bool dir_given = false;
   bool dry_run = false;
   bool allow_outside = false;
+  bool verbose = false;
 };
+
+// The entry count and size of the archive at `path`, read from its
+// header; false when it cannot be read.
+bool ArchiveFigures(const std::string& path, std::uint32_t* entries,
+                    std::uint64_t* bytes) {
+  zorl::KFile file;
+  unsigned char head[8];
+  if (!file.Open(zorl::KFILE_READ, path.c_str()) || file.Read(8, head) != 8)
+    return false;
+  *entries = std::uint32_t{head[4]} | std::uint32_t{head[5]} << 8 |
+             std::uint32_t{head[6]} << 16 | std::uint32_t{head[7]} << 24;
+  const std::int32_t size = file.GetSize();
+  *bytes = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+  return true;
+}
 
 const char* ActionText(updater::PlannedAction action) {
   using updater::PlannedAction;
@@ -161,7 +183,10 @@ int Apply(const ApplyArguments& a) {
   options.recovered = [&game_dir](const updater::Recovery& r) {
     PrintRecovery("kestrel-patch apply", game_dir.c_str(), r);
   };
+  TerminalUi ui(platform::IsTerminal() && !a.dry_run, a.verbose,
+                platform::TerminalColumns());
   options.planned = [&](const updater::PlannedCommand& p) {
+    ui.Planned(p);
     const bool out = p.opcode <= 3 && !updater::PathIsInside(p.path, game_dir.c_str(), fold);
     if (out) outside.push_back(p.name);
     if (a.dry_run) {
@@ -183,7 +208,6 @@ int Apply(const ApplyArguments& a) {
     throw updater::kFailureSignal;
   };
 
-  TerminalUi ui;
   const bool completed =
       updater::RunUpdate(ui, patch.c_str(), game_dir.c_str(), options);
   if (!completed && ui.Interrupted())
@@ -191,6 +215,11 @@ int Apply(const ApplyArguments& a) {
   if (completed && a.dry_run) {
     summary.Print();
     std::printf("dry run: nothing was changed\n");
+  } else if (completed) {
+    std::uint32_t entries = 0;
+    std::uint64_t bytes = 0;
+    ArchiveFigures(game_dir + "/" + updater::kArchiveFileName, &entries, &bytes);
+    std::printf("%s\n", ui.Summary(entries, bytes).c_str());
   }
   return completed ? kExitSuccess : kExitFailure;
 }
@@ -208,6 +237,8 @@ void AddApplyCommand(tools::CommandLine& cli) {
             "check and show what the patch would do; change nothing")
       .Flag("--allow-outside", &a->allow_outside,
             "apply names that resolve outside GAME")
+      .Flag("-v,--verbose", &a->verbose,
+            "print each file or entry name and status line as the run reaches it")
       .Footer("exit status: 0 when the update completed (with --dry-run: when "
               "the check passed), 1 when it failed, was refused or was "
               "stopped, 2 for a wrong command line.");
