@@ -1,5 +1,6 @@
 // The recorded operations of the seam: each calls its platform's
 // implementation and notes a failure (last_failure.h).
+#include <deque>
 #include <mutex>
 
 #include "platform/file.h"
@@ -10,24 +11,24 @@
 namespace platform {
 namespace {
 
-std::mutex g_lock;
-bool g_failed = false;
-FailedOperation g_last;
+constexpr std::size_t kKept = 16;
 
-void Note(const char* operation, const char* path) {
+std::mutex g_lock;
+std::deque<FailedOperation> g_recent;  // oldest first
+
+void Note(const char* operation, const char* path, const char* target = nullptr) {
   // The system's text first: nothing else may run before it is read.
   std::string reason = internal::LastWasInjected() ? "an injected fault"
                                                    : internal::SystemErrorText();
   std::lock_guard<std::mutex> guard(g_lock);
-  g_failed = true;
-  g_last.operation = operation;
-  g_last.path = path ? path : "";
-  g_last.reason = std::move(reason);
+  if (g_recent.size() == kKept) g_recent.pop_front();
+  g_recent.push_back({operation, path ? path : "", target ? target : "", std::move(reason)});
 }
 
 template <class T>
-T Noted(T result, bool failed, const char* operation, const char* path) {
-  if (failed) Note(operation, path);
+T Noted(T result, bool failed, const char* operation, const char* path,
+        const char* target = nullptr) {
+  if (failed) Note(operation, path, target);
   return result;
 }
 
@@ -35,15 +36,19 @@ T Noted(T result, bool failed, const char* operation, const char* path) {
 
 bool GetLastFailure(FailedOperation* out) {
   std::lock_guard<std::mutex> guard(g_lock);
-  if (!g_failed) return false;
-  *out = g_last;
+  if (g_recent.empty()) return false;
+  *out = g_recent.back();
   return true;
+}
+
+std::vector<FailedOperation> RecentFailures() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return std::vector<FailedOperation>(g_recent.begin(), g_recent.end());
 }
 
 void ForgetLastFailure() {
   std::lock_guard<std::mutex> guard(g_lock);
-  g_failed = false;
-  g_last = FailedOperation();
+  g_recent.clear();
 }
 
 FileHandle FileOpen(const char* path, unsigned mode) {
@@ -81,12 +86,12 @@ bool RemoveFile(const char* path) {
 
 bool RenameFile(const char* from, const char* to) {
   const bool ok = internal::RenameFileUnnoted(from, to);
-  return Noted(ok, !ok, "rename", from);
+  return Noted(ok, !ok, "rename", from, to);
 }
 
 bool ReplaceFile(const char* from, const char* to) {
   const bool ok = internal::ReplaceFileUnnoted(from, to);
-  return Noted(ok, !ok, "replace", to);
+  return Noted(ok, !ok, "replace", to, from);
 }
 
 bool MakeDirectory(const char* path) {

@@ -397,7 +397,12 @@ TEST(FileSystemTest, TheLastFailedOperationIsRemembered) {
   ASSERT_TRUE(GetLastFailure(&failed));
   EXPECT_EQ(failed.operation, "create the directory");
   EXPECT_EQ(failed.reason, "an injected fault");
+  const std::vector<FailedOperation> recent = RecentFailures();
+  ASSERT_EQ(recent.size(), 3u);
+  EXPECT_EQ(recent[0].operation, "create");
+  EXPECT_EQ(recent[1].operation, "delete");
   ForgetLastFailure();
+  EXPECT_TRUE(RecentFailures().empty());
   EXPECT_FALSE(GetLastFailure(&failed));
 }
 

@@ -1,8 +1,11 @@
 // `kestrel-patch apply`, run as a process: exit status, what it prints (the
 // updater's messages in UTF-8) and what it does to the game directory.
 #include <gtest/gtest.h>
+#include <pty.h>
+#include <unistd.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -72,7 +75,21 @@ TEST(KestrelPatchApply, AppliesEveryCommandInThePatchDirectory) {
                                            .EmptyTree("tree")
                                            .PutEntry("Data/A.txt", "new-a")
                                            .RemoveEntry("gone.txt"));
-  const Result r = RunTool("apply " + Quote(patch));
+  // Off a terminal: only the updater's message and the summary...
+  const std::string copy = fixture::ReadBytes(patch);
+  Game quiet;
+  fixture::WriteBytes(quiet.dir / "old.txt", "old");
+  std::filesystem::create_directories(quiet.dir / "tree/sub");
+  fixture::WriteBytes(quiet.dir / "p.exe", copy);
+  Result r = RunTool("apply " + Quote(quiet.dir / "p.exe"));
+  EXPECT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(r.out, std::string(kCompleted) +
+                       "\napplied 6 commands (1 write, 1 delete, 1 mkdir, 1 clear, 1 put, "
+                       "1 remove): 2 B of files written, mareld.dat now 1 entries in 35 B, " +
+                       r.out.substr(r.out.rfind(", ") + 2));
+  EXPECT_EQ(r.out.substr(r.out.size() - 3), " s\n");
+  // ... and with --verbose every name and status line as well.
+  r = RunTool("apply --verbose " + Quote(patch));
   EXPECT_EQ(r.status, 0) << r.err;
   EXPECT_EQ(r.err, "");
   EXPECT_NE(r.out.find("new/テスト.txt\n"), std::string::npos) << r.out;
@@ -111,12 +128,17 @@ TEST(KestrelPatchApply, TakesTheGameDirectoryFromDirOrARelativePatch) {
   EXPECT_EQ(r.status, 0) << r.err;
 }
 
-TEST(KestrelPatchApply, PrintsTheUpdatersMessagesAndFails) {
+// Each failure: the updater's message as it stands, then a line saying in
+// English what went wrong and where, and the exit status (3: not an
+// updater, not a game folder; 1: a failed run).
+TEST(KestrelPatchApply, PrintsTheUpdatersMessagesAReasonAndTheStatus) {
   struct Case {
     const char* what;
     std::function<void(Game&)> setup;
     Commands commands;
     std::function<std::string(Game&)> message;
+    std::function<std::string(Game&)> reason;
+    int status;
   };
   auto says = [](const char* text) {
     return [text](Game&) { return std::string(text); };
@@ -125,48 +147,179 @@ TEST(KestrelPatchApply, PrintsTheUpdatersMessagesAndFails) {
   const Case cases[] = {
       {"archive missing",
        [](Game& g) { std::filesystem::remove(g.dir / "mareld.dat"); }, Commands(),
-       [](Game& g) { return "ファイル(" + (g.dir / "mareld.dat") + ")が開けません"; }},
+       [](Game& g) { return "ファイル(" + (g.dir / "mareld.dat") + ")が開けません"; },
+       [](Game& g) { return g.dir.path() + " has no mareld.dat: not a game folder"; }, 3},
+      {"archive is no archive",
+       [](Game& g) { fixture::WriteBytes(g.dir / "mareld.dat", "KMG whatever"); }, Commands(),
+       [](Game& g) { return "ファイル(" + (g.dir / "mareld.dat") + ")が開けません"; },
+       [](Game& g) {
+         return g.dir / "mareld.dat" + " is not a resource archive: bad magic";
+       },
+       3},
+      {"archive cut short",
+       [](Game& g) {
+         fixture::WriteBytes(g.dir / "mareld.dat", g.old_archive.substr(0, 20));
+       },
+       Commands(),
+       [](Game& g) { return "ファイル(" + (g.dir / "mareld.dat") + ")が開けません"; },
+       says("is a damaged archive: record 0: directory ends early"), 3},
       {"unknown opcode", no_setup, Commands().Raw(fixture::Le32(9)),
-       says("ファイルが読み込めません")},
+       says("ファイルが読み込めません"),
+       says("the command stream breaks the updater's format: unknown opcode 9 at offset 0"),
+       1},
       {"file cannot be created",
        [](Game& g) { std::filesystem::create_directory(g.dir / "d"); },
        Commands().WriteFile("d", "x"),
-       [](Game& g) { return "ファイル(" + (g.dir / "d") + ")が作成できません"; }},
+       [](Game& g) { return "ファイル(" + (g.dir / "d") + ")が作成できません"; },
+       [](Game& g) { return g.dir / "d"; }, 1},
       {"directory cannot be created",
        [](Game& g) { fixture::WriteBytes(g.dir / "f", "x"); },
-       Commands().MakeDirectory("f/g"), says("ディレクトリを作成できません")},
+       Commands().MakeDirectory("f/g"), says("ディレクトリを作成できません"),
+       [](Game& g) {
+         return "cannot create the directory " + (g.dir / "f/g") + ": Not a directory";
+       },
+       1},
       {"file cannot be deleted", no_setup, Commands().DeleteFile("nothing"),
-       [](Game& g) { return "ファイル(" + (g.dir / "nothing") + ")が削除できません"; }},
+       [](Game& g) { return "ファイル(" + (g.dir / "nothing") + ")が削除できません"; },
+       [](Game& g) { return "the patch deletes " + (g.dir / "nothing") + ", which is not there"; },
+       1},
       {"entry missing", no_setup, Commands().RemoveEntry("NoSuch"),
-       says("ファイル(NoSuch)が削除できません")},
+       says("ファイル(NoSuch)が削除できません"),
+       says("the patch removes the entry NoSuch, which mareld.dat does not hold"), 1},
       {"archive cannot be written",
        [](Game& g) {
          g.old_archive = "KMF " + fixture::Le32(1) + fixture::Le32(1) + "a" +
                          fixture::Le32(500) + fixture::Le32(1);
          fixture::WriteBytes(g.dir / "mareld.dat", g.old_archive);
        },
-       Commands(), says("ファイルが書き出せなかった")},
+       Commands(), says("ファイルが書き出せなかった"), says("mareld.dat"), 1},
       {"archive cannot be swapped",
        [](Game& g) { std::filesystem::create_directory(g.dir / "mareld.bak"); },
-       Commands(), says("データファイルが作成できません。")},
+       Commands(), says("データファイルが作成できません。"),
+       [](Game& g) { return g.dir / "mareld.bak"; }, 1},
   };
   for (const Case& c : cases) {
     Game game;
     c.setup(game);
     const std::string before = ReadBytes(game.dir / "mareld.dat");
     const Result r = RunTool("apply " + Quote(game.Patch(c.commands)));
-    EXPECT_EQ(r.status, 1) << c.what;
-    EXPECT_EQ(r.err, c.message(game) + "\n") << c.what;
+    EXPECT_EQ(r.status, c.status) << c.what;
+    const std::string reason = "kestrel-patch apply: ";
+    ASSERT_EQ(r.err.rfind(c.message(game) + "\n" + reason, 0), 0u) << c.what << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.reason(game), c.message(game).size()), std::string::npos)
+        << c.what << "\n" << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 2) << c.what << "\n" << r.err;
     EXPECT_EQ(r.out.find(kCompleted), std::string::npos) << c.what;
     EXPECT_EQ(ReadBytes(game.dir / "mareld.dat"), before) << c.what;
     EXPECT_FALSE(game.HasTemporaryFiles()) << c.what;
   }
 
-  Game bare;  // an executable without a payload
-  fixture::WriteBytes(bare.dir / "plain.exe", fixture::MakePe({{0x200, 0x200}}, ""));
-  Result r = RunTool("apply " + Quote(bare.dir / "plain.exe"));
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "ファイルが開けません\n");
+  // Not an updater, or a damaged one.
+  Game bare;
+  const std::string updater = fixture::MakeUpdater(Commands().WriteFile("a.txt", std::string(3000, 'a')));
+  struct Input {
+    const char* what;
+    std::string bytes;
+    const char* reason;
+    int status;
+  } inputs[] = {
+      {"not an executable", "just text", "is not a Windows executable", 3},
+      {"no payload", fixture::MakePe({{0x200, 0x200}}, ""),
+       "carries no payload after its image (the image ends at byte 1024", 3},
+      {"payload cut short", updater.substr(0, updater.size() - 6),
+       "the payload is cut short: its zlib stream breaks off at byte", 1},
+      {"payload damaged", updater.substr(0, 1026) + "\xff\xff\xff" + updater.substr(1029),
+       "the payload is damaged: zlib says \"", 1},
+  };
+  for (const Input& in : inputs) {
+    fixture::WriteBytes(bare.dir / "u.exe", in.bytes);
+    const Result r = RunTool("apply " + Quote(bare.dir / "u.exe"));
+    EXPECT_EQ(r.status, in.status) << in.what;
+    EXPECT_EQ(r.err.rfind("ファイルが開けません\nkestrel-patch apply: ", 0), 0u) << in.what << r.err;
+    EXPECT_NE(r.err.find(in.reason), std::string::npos) << in.what << "\n" << r.err;
+  }
+  // --help lists the statuses.
+  Result help = RunTool("apply --help");
+  std::replace(help.out.begin(), help.out.end(), '\n', ' ');
+  EXPECT_NE(help.out.find("3 PATCH is not an updater"), std::string::npos) << help.out;
+}
+
+// Runs `kestrel-patch ARGS` on a pseudo-terminal 100 columns wide and
+// returns everything it wrote there (stdout and stderr alike).
+std::string RunOnTerminal(const std::vector<std::string>& args, int* status) {
+  std::vector<std::string> all{KESTREL_PATCH_EXE};
+  all.insert(all.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& a : all) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  struct winsize size = {};
+  size.ws_row = 24;
+  size.ws_col = 100;
+  int master = -1;
+  const pid_t pid = forkpty(&master, nullptr, nullptr, &size);
+  if (pid == 0) {
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  std::string out;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = read(master, buffer, sizeof buffer);
+    if (n <= 0) break;  // EIO once the child has closed the terminal
+    out.append(buffer, static_cast<std::size_t>(n));
+  }
+  close(master);
+  int raw = 0;
+  waitpid(pid, &raw, 0);
+  *status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+  return out;
+}
+
+TEST(KestrelPatchApply, OnATerminalOneLiveLineThenTheSummary) {
+  Game game;
+  Commands commands;
+  for (int i = 0; i < 300; ++i)
+    commands.PutEntry("entry" + std::to_string(i), std::string(100 + i, 'e'));
+  commands.WriteFile("big.bin", std::string(1 << 20, 'b'));
+  const std::string patch = game.Patch(commands);
+  int status = -1;
+  const std::string shown = RunOnTerminal({"apply", patch}, &status);
+  EXPECT_EQ(status, 0) << shown;
+  // The live line is redrawn in place: carriage returns, no line per
+  // command, the bar with the share and the count.
+  EXPECT_NE(shown.find('\r'), std::string::npos);
+  EXPECT_NE(shown.find("] 100.0%  301/301  rebuilding mareld.dat"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("/301  entry"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("entry299\r\n"), std::string::npos) << "names have no lines of their own";
+  // Then the completion message and the summary, each on a line (the
+  // terminal turns "\n" into "\r\n").
+  const std::size_t done = shown.find(std::string(kCompleted) + "\r\n");
+  ASSERT_NE(done, std::string::npos) << shown;
+  const std::string rest = shown.substr(done + std::string(kCompleted).size() + 2);
+  EXPECT_EQ(rest.rfind("applied 301 commands (1 write, 300 put): 1.0 MiB of files written, "
+                       "mareld.dat now 302 entries in ", 0),
+            0u)
+      << rest;
+  EXPECT_EQ(std::count(rest.begin(), rest.end(), '\n'), 1) << rest;
+  // Every line fits the terminal.
+  std::size_t longest = 0, at = 0;
+  for (char c : shown) {
+    at = (c == '\r' || c == '\n') ? 0 : at + 1;
+    longest = std::max(longest, at);
+  }
+  EXPECT_LE(longest, 200u);  // the summary may wrap; the live line never does
+  for (std::size_t p = shown.find('['); p != std::string::npos; p = shown.find('[', p + 1)) {
+    const std::size_t end = shown.find_first_of("\r\n", p);
+    EXPECT_LT(end - p, 100u) << shown.substr(p, end - p);
+  }
+
+  // --verbose on a terminal: the names as lines, the live line below them.
+  Game again;
+  const std::string verbose_patch = again.Patch(Commands().WriteFile("a.txt", "A").PutEntry("e", "E"));
+  const std::string verbose = RunOnTerminal({"apply", "--verbose", verbose_patch}, &status);
+  EXPECT_EQ(status, 0);
+  EXPECT_NE(verbose.find("a.txt\r\n"), std::string::npos) << verbose;
+  EXPECT_NE(verbose.find("e\r\n"), std::string::npos) << verbose;
 }
 
 TEST(KestrelPatch, CommandLine) {
@@ -184,8 +337,9 @@ TEST(KestrelPatch, CommandLine) {
   EXPECT_EQ(RunTool("apply a --dir").status, 2);
   EXPECT_EQ(RunTool("apply a --bogus").status, 2);
   r = RunTool("apply /nonexistent/patch.exe");
-  EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "ファイルが開けません\n");
+  EXPECT_EQ(r.status, 3);
+  EXPECT_EQ(r.err, "ファイルが開けません\n"
+                   "kestrel-patch apply: /nonexistent/patch.exe: no such file\n");
 }
 
 TEST(KestrelPatchApply, HostilePayloadsFailWithTheMessageAndChangeNothing) {
@@ -201,7 +355,8 @@ TEST(KestrelPatchApply, HostilePayloadsFailWithTheMessageAndChangeNothing) {
     EXPECT_EQ(r.status, 1) << c.what;
     ASSERT_FALSE(r.err.empty()) << c.what;
     bool ok = true;
-    const std::string shown = platform::Utf8ToCp932(r.err.substr(0, r.err.size() - 1), &ok);
+    // The updater's message is the first line; the reason follows.
+    const std::string shown = platform::Utf8ToCp932(r.err.substr(0, r.err.find('\n')), &ok);
     EXPECT_TRUE(ok && c.expected(shown, game))
         << c.what << ": want " << c.expected_text << ", got " << r.err;
     EXPECT_EQ(r.out.find(kCompleted), std::string::npos) << c.what;
@@ -253,7 +408,9 @@ TEST(KestrelPatchApply, DryRunShowsEveryCommandAndChangesNothing) {
   const Result f = RunTool("apply --dry-run " + Quote(broken));
   EXPECT_EQ(f.status, 1);
   EXPECT_NE(f.out.find("new.txt"), std::string::npos) << f.out;
-  EXPECT_EQ(f.err, "ファイル(" + (game.dir / "missing") + ")が削除できません\n");
+  EXPECT_EQ(f.err, "ファイル(" + (game.dir / "missing") + ")が削除できません\n"
+                   "kestrel-patch apply: the patch deletes " + (game.dir / "missing") +
+                   ", which is not there\n");
   EXPECT_EQ(f.out.find("dry run"), std::string::npos);
   EXPECT_EQ(fixture::TakeSnapshot(game.dir.path(), true), before_broken);
 }

@@ -14,7 +14,9 @@
 #include "engine/update_run.h"
 #include "foundation/kpath.h"
 #include "foundation/ktext.h"
+#include "failure_reason.h"
 #include "platform/filesystem.h"
+#include "platform/last_failure.h"
 #include "platform/process.h"
 #include "recovery_report.h"
 #include "subcommands.h"
@@ -50,7 +52,8 @@ const char kDescription[] =
     "--verbose every name is printed on a line of its own (off a terminal\n"
     "only then). The updater's own messages follow: errors on stderr, the\n"
     "completion message on stdout, then a summary line (commands by kind,\n"
-    "bytes written, the archive's entries and size, the time taken).\n"
+    "bytes written, the archive's entries and size, the time taken). Under an\n"
+    "error message a second line says in English what went wrong and where.\n"
     "Ctrl-C stops the run and cleans up. A run that fails or is stopped\n"
     "leaves GAME exactly as it was: every change is kept in an undo journal\n"
     "(the folder qxundo in GAME) until the update completes. A journal left\n"
@@ -208,10 +211,17 @@ int Apply(const ApplyArguments& a) {
     throw updater::kFailureSignal;
   };
 
+  platform::ForgetLastFailure();
   const bool completed =
       updater::RunUpdate(ui, patch.c_str(), game_dir.c_str(), options);
-  if (!completed && ui.Interrupted())
+  if (!completed && ui.Interrupted()) {
     std::fprintf(stderr, "kestrel-patch apply: interrupted\n");
+  } else if (!completed && !ui.error_message().empty()) {
+    // Under the updater's own words, what went wrong and where.
+    const FailureReason reason = ExplainFailure(patch, game_dir, ui.error_message());
+    std::fprintf(stderr, "kestrel-patch apply: %s\n", reason.text.c_str());
+    return reason.status;
+  }
   if (completed && a.dry_run) {
     summary.Print();
     std::printf("dry run: nothing was changed\n");
@@ -239,9 +249,11 @@ void AddApplyCommand(tools::CommandLine& cli) {
             "apply names that resolve outside GAME")
       .Flag("-v,--verbose", &a->verbose,
             "print each file or entry name and status line as the run reaches it")
-      .Footer("exit status: 0 when the update completed (with --dry-run: when "
-              "the check passed), 1 when it failed, was refused or was "
-              "stopped, 2 for a wrong command line.");
+      .Footer("exit status: 0 the update completed (with --dry-run: the check "
+              "passed); 1 it failed, was refused or was stopped; 2 wrong command "
+              "line; 3 PATCH is not an updater (no file, not a Windows executable, "
+              "no payload after its image) or GAME is not a game folder (no "
+              "directory, no mareld.dat, or one that is not an archive).");
 }
 
 }  // namespace kpatch

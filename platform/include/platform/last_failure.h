@@ -11,18 +11,25 @@
 #define PLATFORM_LAST_FAILURE_H_
 
 #include <string>
+#include <vector>
 
 namespace platform {
 
 struct FailedOperation {
   std::string operation;  // "open", "create", "write", "delete", ...
   std::string path;       // cp932; "" for operations on an open file
+  std::string target;     // cp932; where a rename or replace was to go
   std::string reason;     // the system's text (cp932 on Windows, the C
                           // library's on POSIX), or "an injected fault"
 };
 
 // The last failed operation since ForgetLastFailure; false when none.
 bool GetLastFailure(FailedOperation* out);
+
+// The last few (up to 16) failed operations, oldest first: a step that
+// tries several times (making a directory's parents one by one) fails
+// more than once, and its first failure may say the most.
+std::vector<FailedOperation> RecentFailures();
 
 // Forgets it (a front end calls this before a run).
 void ForgetLastFailure();

@@ -21,15 +21,18 @@ struct InflateReader::Zlib {
   std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]};
   std::unique_ptr<unsigned char[]> out{new unsigned char[kChunk]};
   std::uint32_t out_pos = 0, out_end = 0;
+  std::string error;
 };
 
 InflateReader::InflateReader(zorl::KFile& source)
     : source_(source), z_(new Zlib) {
   std::memset(&z_->stream, 0, sizeof z_->stream);
-  if (inflateInit2(&z_->stream, 15) == Z_OK)
+  if (inflateInit2(&z_->stream, 15) == Z_OK) {
     z_->live = true;
-  else
+  } else {
     z_->bad = true;
+    z_->error = "zlib cannot start";
+  }
 }
 
 InflateReader::~InflateReader() {
@@ -48,6 +51,8 @@ bool InflateReader::Fill() {
       const std::int32_t got = source_.Read(kChunk, z_->in.get());
       if (got <= 0) {  // truncated stream, or a read failure
         z_->bad = true;
+        z_->error = got == 0 ? "the stream ends before its end"
+                             : "the source cannot be read";
         return false;
       }
       s.next_in = z_->in.get();
@@ -60,6 +65,7 @@ bool InflateReader::Fill() {
     }
     if (result != Z_OK) {
       z_->bad = true;
+      z_->error = s.msg ? s.msg : "zlib error " + std::to_string(result);
       return false;
     }
   }
@@ -85,6 +91,10 @@ std::int64_t InflateReader::Read(void* buffer, std::uint64_t count) {
   position_ += done;
   return static_cast<std::int64_t>(done);
 }
+
+const std::string& InflateReader::error() const { return z_->error; }
+
+std::uint64_t InflateReader::consumed() const { return z_->stream.total_in; }
 
 bool InflateReader::Skip(std::uint64_t count) {
   return Read(nullptr, count) == static_cast<std::int64_t>(count);

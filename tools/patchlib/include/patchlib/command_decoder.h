@@ -29,6 +29,12 @@ class InflateReader {
   bool AtEnd();
   // Bytes handed out (or skipped) so far.
   std::uint64_t position() const { return position_; }
+  // After a -1 from Read (or false from Skip): why, in English ("invalid
+  // block type" as zlib says it, "the stream ends before its end", "the
+  // source cannot be read"); "" while all is well.
+  const std::string& error() const;
+  // Bytes of the source taken in so far (where an error was met).
+  std::uint64_t consumed() const;
 
  private:
   struct Zlib;
