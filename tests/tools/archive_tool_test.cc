@@ -150,6 +150,28 @@ TEST(KestrelArchive, CheckNamesEachProblem) {
   }
 }
 
+// A directory with 25 problems: 20 listed and a count, or all with --all.
+TEST(KestrelArchive, CheckListsTwentyProblemsUnlessAll) {
+  std::string directory;
+  for (int i = 0; i < 25; ++i) {
+    const std::string name = "e" + std::to_string(100 + i);
+    directory += Le32(4) + name + Le32(1000) + Le32(10);  // past the end
+  }
+  Scratch s;
+  Write(s / "x.dat", "KMF " + Le32(25) + directory);
+  tool_run::Result r = Tool("check " + Quote(s / "x.dat"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 22) << r.out;
+  EXPECT_NE(r.out.find("record 19: \"e119\""), std::string::npos);
+  EXPECT_EQ(r.out.find("record 20:"), std::string::npos);
+  EXPECT_NE(r.out.find("... and 5 more (--all lists every one)"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("INVALID (25 problems)"), std::string::npos);
+  r = Tool("check --all " + Quote(s / "x.dat"));
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 26) << r.out;
+  EXPECT_NE(r.out.find("record 24: \"e124\""), std::string::npos);
+}
+
 TEST(KestrelArchive, CreateWithAnOrderFile) {
   Scratch s;
   for (const char* n : {"a", "b", "c"}) Write(s / (std::string("src/") + n), n);

@@ -217,6 +217,34 @@ TEST(ProducerWorkflow, ArchiveChangesInBothModes) {
   }
 }
 
+// The "compared" figure counts archive entries too: a change only in the
+// archive compares every entry of equal size, in both modes.
+TEST(ProducerWorkflow, TheComparedFigureCountsArchiveEntries) {
+  Scratch s;
+  Write(s / "old/mareld.dat", fixture::MakeArchive({{"a", std::string(1024, 'a')},
+                                                    {"b", std::string(1024, 'b')},
+                                                    {"c", std::string(1024, 'c')}}));
+  Write(s / "new/mareld.dat", fixture::MakeArchive({{"a", std::string(1024, 'A')},
+                                                    {"b", std::string(1024, 'b')},
+                                                    {"c", std::string(1024, 'c')}}));
+  for (const char* mode : {"", " --exact-order"}) {
+    const tool_run::Result r = Patch("build " + Quote(s / "old") + " " + Quote(s / "new") +
+                                     " -o " + Quote(s / "p.bin") + mode);
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("compared 2.0 KiB (0 files and 3 entries of equal size)"),
+              std::string::npos)
+        << mode << "\n" << r.out;
+    EXPECT_NE(r.out.find("archive: 3 entries in NEW (1 changed, 0 new, 2 unchanged), 0 of "
+                         "OLD's removed"),
+              std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find(*mode ? "carried: 3 entries (1 changed, 0 new, 2 unchanged put again"
+                               : "carried: 1 entry (the changed and new ones"),
+              std::string::npos)
+        << r.out;
+  }
+}
+
 // A second patch built from canonical trees applies to the archive a first
 // default-mode patch left (whose order differs from the one it was built
 // from): names and contents are what the game finds.
