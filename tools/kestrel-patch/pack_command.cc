@@ -8,6 +8,7 @@
 #include "patchlib/atomic_output.h"
 #include "patchlib/command_decoder.h"
 #include "patchlib/console.h"
+#include "patchlib/pe_overlay.h"
 #include "producer_commands.h"
 #include "subcommands.h"
 
@@ -20,7 +21,10 @@ const char kDescription[] =
     "Writes UPDATER: the PE image of STUB up to the end of its last section's\n"
     "raw data, followed by PAYLOAD (checked first: it must decode as a whole\n"
     "command stream). A STUB that already carries data after its image (an\n"
-    "overlay, such as an earlier payload) is refused unless --replace.\n"
+    "overlay, such as an earlier payload) is refused unless --replace; what\n"
+    "those bytes are is said where the headers tell: a COFF symbol table\n"
+    "(link the stub with -s), a certificate table (the stub is signed: sign\n"
+    "the packed updater instead), an earlier payload.\n"
     "UPDATER appears complete or not at all.";
 
 struct PackArguments {
@@ -68,6 +72,10 @@ int Pack(const PackArguments& a) {
     return kExitFailure;
   }
   if (static_cast<std::uint32_t>(stub_size) > image_end && !replace) {
+    // Say what the extra bytes are where the headers tell, then refuse.
+    for (const std::string& part :
+         patchlib::DescribeOverlay(patchlib::ExamineOverlay(stub, image_end)))
+      patchlib::PrintError(kTool, stub_shown + " carries " + part);
     patchlib::PrintError(
         kTool, stub_shown + ": already carries " +
                    std::to_string(stub_size - image_end) +
@@ -99,7 +107,21 @@ int Pack(const PackArguments& a) {
                                     ": cannot create a file in its directory");
     return kExitFailure;
   }
+  // Packed with --replace, a signed or unstripped stub loses its
+  // certificate or symbol table with the rest of the overlay: the header
+  // entries must not point into the payload (Windows would read it as a
+  // signature, debuggers as symbols).
+  const patchlib::OverlayParts parts = patchlib::ExamineOverlay(stub, image_end);
+  static const unsigned char kNone[8] = {};
+  auto clear = [&](bool present, std::uint32_t at) {
+    return !present ||
+           (output.file().Seek(zorl::KSEEK_BEGIN, static_cast<std::int32_t>(at)) &&
+            output.file().Write(kNone, sizeof kNone) == sizeof kNone);
+  };
   if (!CopyRange(stub, image_end, output.file()) ||
+      !clear(parts.certificate, parts.certificate_entry_at) ||
+      !clear(parts.symbol_table, parts.symbols_entry_at) ||
+      !output.file().Seek(zorl::KSEEK_BEGIN, static_cast<std::int32_t>(image_end)) ||
       !CopyRange(payload, static_cast<std::uint64_t>(payload_size), output.file()) ||
       !output.Commit()) {
     patchlib::PrintError(kTool, patchlib::Show(out_path) + ": cannot write the updater");
