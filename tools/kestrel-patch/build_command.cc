@@ -132,8 +132,8 @@ int Build(const BuildArguments& a) {
     if (options.exact_order)
       std::printf("verify: OK, the patched copy of OLD equals NEW byte for byte\n");
     else
-      std::printf("verify: OK, the patched copy of OLD has NEW's files byte for byte "
-                  "and NEW's archive entries (names and contents)\n");
+      std::printf("verify: OK, the patched copy of OLD has NEW's files byte for byte\n"
+                  "        and NEW's archive entries (names and contents)\n");
   }
   if (!output.Commit()) {
     patchlib::PrintError("kestrel-patch build",

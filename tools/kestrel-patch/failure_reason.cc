@@ -63,7 +63,10 @@ FailureReason PatchProblem(const std::string& patch) {
   if (!updater::FindImageEnd(exe, &image_end))
     return Wrong(shown + " is not a Windows executable (its PE headers are missing or broken)");
   const std::int32_t size = exe.GetSize();
-  if (size >= 0 && image_end >= static_cast<std::uint32_t>(size))
+  if (size >= 0 && image_end > static_cast<std::uint32_t>(size))
+    return Wrong(shown + " is cut short: its image ends at byte " + std::to_string(image_end) +
+                 ", the file at byte " + std::to_string(size));
+  if (size >= 0 && image_end == static_cast<std::uint32_t>(size))
     return Wrong(shown + " carries no payload after its image (the image ends at byte " +
                  std::to_string(image_end) + ", and so does the file): not an updater "
                  "made with kestrel-patch pack");

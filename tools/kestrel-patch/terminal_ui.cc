@@ -179,11 +179,12 @@ std::string TerminalUi::Summary(std::uint32_t archive_entries,
   const double seconds = (platform::MonotonicMillis() - started_ms_) / 1000.0;
   char line[512];
   std::snprintf(line, sizeof line,
-                "applied %zu commands (%s): %s of files written, %s now %u entries "
-                "in %s, %.1f s",
-                kinds_.size(), kinds.c_str(), patchlib::HumanBytes(file_bytes).c_str(),
-                updater::kArchiveFileName, archive_entries,
-                patchlib::HumanBytes(archive_bytes).c_str(), seconds);
+                "applied %zu commands (%s) in %.1f s: %s of files written, %s %u "
+                "%s, %s",
+                kinds_.size(), kinds.c_str(), seconds,
+                patchlib::HumanBytes(file_bytes).c_str(), updater::kArchiveFileName,
+                archive_entries, archive_entries == 1 ? "entry" : "entries",
+                patchlib::HumanBytes(archive_bytes).c_str());
   return line;
 }
 

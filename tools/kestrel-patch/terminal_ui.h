@@ -44,8 +44,8 @@ class TerminalUi : public updater::UpdateUi {
   // One line after a completed run: commands by kind (kinds that did not
   // occur left out), bytes of files written, the rebuilt archive's entries
   // and size, the time taken:
-  //   "applied 456 commands (5 write, 1 mkdir, 450 put): 3.2 MiB of files
-  //    written, mareld.dat now 2000 entries in 1.0 GiB, 1.3 s"
+  //   "applied 456 commands (5 write, 1 mkdir, 450 put) in 1.3 s: 3.2 MiB
+  //    of files written, mareld.dat 2000 entries, 1.0 GiB"
   std::string Summary(std::uint32_t archive_entries,
                       std::uint64_t archive_bytes) const;
 
