@@ -183,9 +183,13 @@ FailureReason ExplainFailure(const std::string& patch, const std::string& game_d
       if (f.operation == "create the directory" &&
           (!deepest || f.path.size() > deepest->path.size()))
         deepest = &f;
-    if (deepest)
+    if (deepest) {
+      const bool file_in_way =
+          platform::GetPathKind(deepest->path.c_str()) == platform::PathKind::kFile;
       return Failed("cannot create the directory " + ShowName(deepest->path) + ": " +
-                    tools::ToConsole(deepest->reason));
+                    (file_in_way ? std::string("a file has that name")
+                                 : tools::ToConsole(deepest->reason)));
+    }
   }
   if (Matches(message, updater::kMsgCannotWriteArchive) ||
       Matches(message, updater::kMsgCannotSwapArchive))
