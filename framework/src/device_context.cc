@@ -7,6 +7,7 @@
 
 #include "framework/device_context.h"
 #include "gdi_text.h"
+#include "wide_text.h"
 
 namespace QWF {
 
@@ -18,7 +19,7 @@ RECT Edges(const Rect& r) { return RECT{r.x, r.y, r.x + r.width, r.y + r.height}
 // A cp932 text for CreateDC and CreateIC; null stays null.
 struct OptionalText {
   explicit OptionalText(const char* text) : present(text != nullptr) {
-    if (text) wide = WidenText(text, std::strlen(text));
+    if (text) wide = Widen(text);
   }
   const wchar_t* Get() const { return present ? wide.c_str() : nullptr; }
   bool present;
@@ -126,7 +127,7 @@ bool DeviceContext::Metrics(TextMetrics* out) {
 }
 
 Size DeviceContext::TextExtent(const char* text, int count) {
-  const std::wstring wide = WidenText(text, Bytes(text, count));
+  const std::wstring wide = Widen(text, Bytes(text, count));
   SIZE size;
   if (!GetTextExtentPoint32W(Handle(), wide.c_str(), static_cast<int>(wide.size()), &size))
     return Size();
@@ -134,14 +135,14 @@ Size DeviceContext::TextExtent(const char* text, int count) {
 }
 
 bool DeviceContext::TextOut(int x, int y, const char* text, int count) {
-  const std::wstring wide = WidenText(text, Bytes(text, count));
+  const std::wstring wide = Widen(text, Bytes(text, count));
   return TextOutW(Handle(), x, y, wide.c_str(), static_cast<int>(wide.size())) != FALSE;
 }
 
 namespace {
 bool ExtTextOutWide(DcHandle dc, int x, int y, unsigned options, const RECT* rect,
                     const char* text, std::size_t count, const int* spacing) {
-  const std::wstring wide = WidenText(text, count);
+  const std::wstring wide = Widen(text, count);
   const std::vector<int> advances = WidenSpacing(text, count, spacing, wide.size());
   return ExtTextOutW(dc, x, y, options, rect, wide.c_str(), static_cast<UINT>(wide.size()),
                      advances.empty() ? nullptr : advances.data()) != FALSE;
@@ -176,7 +177,7 @@ bool DeviceContext::ExtTextOut(int x, int y, unsigned options, const char* text,
 int DeviceContext::DrawText(const char* text, int count, Rect& rect, unsigned format) {
   const std::size_t bytes =
       !text ? 0 : count < 0 ? std::strlen(text) : static_cast<std::size_t>(count);
-  const std::wstring wide = WidenText(text, bytes);
+  const std::wstring wide = Widen(text, bytes);
   RECT edges = Edges(rect);
   // The wide text is a copy: the caller's text could not take the system's changes.
   const int height = DrawTextW(Handle(), wide.c_str(), static_cast<int>(wide.size()), &edges,

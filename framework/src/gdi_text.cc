@@ -56,10 +56,6 @@ void NarrowFontRecord(const LOGFONTW& wide, FontRecord* out) {
   platform::Narrow(face, out->face_name, sizeof out->face_name);
 }
 
-std::wstring WidenText(const char* text, std::size_t count) {
-  return platform::Widen(text, count);
-}
-
 std::vector<int> WidenSpacing(const char* text, std::size_t count, const int* spacing,
                               std::size_t wide_length) {
   std::vector<int> out;

@@ -3,7 +3,6 @@
 #define FRAMEWORK_SRC_GDI_TEXT_H_
 
 #include <cstddef>
-#include <string>
 #include <vector>
 
 #include "framework/drawing_types.h"
@@ -15,9 +14,6 @@ namespace QWF {
 // is cut to 31 bytes, never inside a two-byte character.
 void WidenFontRecord(const FontRecord& record, LOGFONTW* out);
 void NarrowFontRecord(const LOGFONTW& wide, FontRecord* out);
-
-// `count` bytes of cp932 text in UTF-16: a two-byte character is one UTF-16 character.
-std::wstring WidenText(const char* text, std::size_t count);
 
 // Per-byte advances of `count` bytes of cp932 text as advances per UTF-16 character of its
 // `wide_length`-character conversion: a two-byte character advances by the sum of its two

@@ -1,4 +1,4 @@
-// Text crossing into user32: cp932 in the framework, UTF-16 at the system.
+// Text crossing into the system (user32, gdi32): cp932 in the framework, UTF-16 at the system.
 #ifndef FRAMEWORK_SRC_WIDE_TEXT_H_
 #define FRAMEWORK_SRC_WIDE_TEXT_H_
 
