@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "foundation/ktext.h"
 #include "framework/font.h"
 #include "gdi_text.h"
+#include "platform/text.h"
 
 namespace QWF {
 
@@ -46,17 +46,8 @@ bool Font::Create(int height, int width, int escapement, int orientation, int we
   record.clip_precision = static_cast<std::uint8_t>(clip_precision);
   record.quality = static_cast<std::uint8_t>(quality);
   record.pitch_and_family = static_cast<std::uint8_t>(pitch_and_family);
-  if (face_name) {
-    // 31 bytes at most, never half a two-byte character.
-    std::size_t n = 0;
-    for (const char* p = face_name; *p;) {
-      const std::size_t w = zorl::CharWidth(p);
-      if (n + w > sizeof record.face_name - 1) break;
-      n += w;
-      p += w;
-    }
-    std::memcpy(record.face_name, face_name, n);
-  }
+  // 31 bytes at most, never half a two-byte character.
+  if (face_name) platform::CopyCp932(face_name, record.face_name, sizeof record.face_name);
   return Create(record);
 }
 
