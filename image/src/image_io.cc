@@ -36,10 +36,54 @@ std::int64_t SizeOf(KFile& stream) {
   }
 }
 
-void LogNamed(const char* head, const KFile& stream, const char* tail) {
+std::int32_t TryRead(KFile& stream, void* data, std::uint32_t count) {
+  try {
+    return stream.Read(count, data);
+  } catch (...) {
+    return -1;
+  }
+}
+
+std::int32_t TryWrite(KFile& stream, const void* data, std::uint32_t count) {
+  try {
+    return stream.Write(data, count);
+  } catch (...) {
+    return -1;
+  }
+}
+
+std::int32_t TryTell(KFile& stream) {
+  try {
+    return stream.Tell();
+  } catch (...) {
+    return -1;
+  }
+}
+
+bool TrySeek(KFile& stream, std::uint32_t origin, std::int32_t offset) {
+  try {
+    return stream.Seek(origin, offset);
+  } catch (...) {
+    return false;
+  }
+}
+
+bool TryFlush(KFile& stream) {
+  try {
+    return stream.Flush();
+  } catch (...) {
+    return false;
+  }
+}
+
+void LogNamed(const char* head, const char* name, const char* tail) {
   KDebugLogWrite(head);
-  KDebugLogWrite(stream.GetName());
+  KDebugLogWrite(name);
   KDebugLogWrite(tail);
+}
+
+void LogNamed(const char* head, const KFile& stream, const char* tail) {
+  LogNamed(head, stream.GetName(), tail);
 }
 
 }  // namespace image_io

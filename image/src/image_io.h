@@ -26,7 +26,19 @@ bool SeekTo(KFile& stream, std::uint64_t offset);
 // The stream's size, or -1 (never throws).
 std::int64_t SizeOf(KFile& stream);
 
-// Writes head, the stream's name, tail to the debug log as three pieces.
+// The stream calls for libpng's and libjpeg's callbacks, which nothing but
+// the libraries' own error jump may leave: any exception becomes the call's
+// failure result (-1, false).
+std::int32_t TryRead(KFile& stream, void* data, std::uint32_t count);
+std::int32_t TryWrite(KFile& stream, const void* data, std::uint32_t count);
+std::int32_t TryTell(KFile& stream);
+bool TrySeek(KFile& stream, std::uint32_t origin, std::int32_t offset);
+bool TryFlush(KFile& stream);
+
+// Writes head, `name`, tail to the debug log as three pieces (one line when
+// tail ends it): LogNamed("[KimgLoad] \"", "a.png", "\": Load Error\n").
+void LogNamed(const char* head, const char* name, const char* tail);
+// The same with the stream's name.
 void LogNamed(const char* head, const KFile& stream, const char* tail);
 
 // Size and bits per pixel from a probe.

@@ -12,7 +12,6 @@
 #include <jerror.h>
 #include <jpeglib.h>
 
-#include "foundation/kexcept.h"
 #include "image_io.h"
 
 namespace zorl {
@@ -52,22 +51,6 @@ void OnMessage(j_common_ptr, int) {}
 
 StreamSource* SourceOf(j_decompress_ptr cinfo) {
   return reinterpret_cast<StreamSource*>(cinfo->src);
-}
-
-bool TrySeek(KFile& stream, std::uint32_t origin, std::int32_t offset) {
-  try {
-    return stream.Seek(origin, offset);
-  } catch (...) {
-    return false;
-  }
-}
-
-std::int32_t TryRead(KFile& stream, void* data, std::uint32_t count) {
-  try {
-    return stream.Read(count, data);
-  } catch (...) {
-    return -1;
-  }
 }
 
 void InitSource(j_decompress_ptr cinfo) {

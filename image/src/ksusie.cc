@@ -5,7 +5,6 @@
 
 #include "foundation/klist.h"
 #include "foundation/kpath.h"
-#include "image/kdebuglog.h"
 #include "image_io.h"
 #include "platform/filesystem.h"
 #include "platform/module.h"
@@ -38,19 +37,14 @@ KList<SusiePlugin>& Registry() {
   return *registry;
 }
 
-void Log3(const char* head, const char* path, const char* tail) {
-  KDebugLogWrite(head);
-  KDebugLogWrite(path);
-  KDebugLogWrite(tail);
-}
-
 // Loads, validates and registers the plug-in at `path`.
 void TryPlugin(const char* path) {
   platform::ModuleHandle module = platform::LoadModule(path);
   if (!module) return;  // not a DLL we can load: skipped silently
   void* get_plugin_info = platform::GetModuleSymbol(module, "GetPluginInfo");
   if (!get_plugin_info) {
-    Log3("[_KSusieInit] can't get \"GetPluginInfo\" in \"", path, "\"\n");
+    image_io::LogNamed("[_KSusieInit] can't get \"GetPluginInfo\" in \"", path,
+                       "\"\n");
     platform::UnloadModule(module);
     return;
   }
@@ -59,7 +53,7 @@ void TryPlugin(const char* path) {
       susie_native::GetPluginInfo(get_plugin_info, 0, version, 256);
   version[256] = '\0';
   if (written == 0 || std::strcmp(version, "00IN") != 0) {
-    Log3("[_KSusieInit] \"", path, "\": version error.\n");
+    image_io::LogNamed("[_KSusieInit] \"", path, "\": version error.\n");
     platform::UnloadModule(module);
     return;
   }
@@ -71,12 +65,12 @@ void TryPlugin(const char* path) {
   plugin->get_picture = platform::GetModuleSymbol(module, "GetPicture");
   if (!plugin->is_supported || !plugin->get_picture_info ||
       !plugin->get_picture) {
-    Log3("[_KSusieInit] \"", path, "\": can't find functions.\n");
+    image_io::LogNamed("[_KSusieInit] \"", path, "\": can't find functions.\n");
     platform::UnloadModule(module);
     return;
   }
   Registry().PushBack(plugin);
-  Log3("[_KSusieInit] \"", path, "\": loaded.\n");
+  image_io::LogNamed("[_KSusieInit] \"", path, "\": loaded.\n");
 }
 
 }  // namespace

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "foundation/kexcept.h"
 #include "image/kdebuglog.h"
+#include "image_io.h"
 
 namespace zorl {
 namespace image_io {
@@ -12,40 +12,6 @@ namespace {
 
 KFile& StreamOf(png_structp png) {
   return *static_cast<PngIo*>(png_get_io_ptr(png))->stream;
-}
-
-// The stream calls, with a stream's own exception turned into a failure
-// result, so that nothing but libpng's longjmp leaves a callback.
-std::int32_t TryRead(KFile& stream, void* data, std::uint32_t count) {
-  try {
-    return stream.Read(count, data);
-  } catch (...) {
-    return -1;
-  }
-}
-
-std::int32_t TryWrite(KFile& stream, const void* data, std::uint32_t count) {
-  try {
-    return stream.Write(data, count);
-  } catch (...) {
-    return -1;
-  }
-}
-
-std::int32_t TryTell(KFile& stream) {
-  try {
-    return stream.Tell();
-  } catch (...) {
-    return -1;
-  }
-}
-
-bool TryFlush(KFile& stream) {
-  try {
-    return stream.Flush();
-  } catch (...) {
-    return false;
-  }
 }
 
 bool ReadAll(png_structp png, png_bytep data, png_size_t length) {

@@ -3,7 +3,6 @@
 #include <csetjmp>
 #include <cstring>
 
-#include "foundation/kexcept.h"
 #include "image_io.h"
 #include "png_io.h"
 
@@ -144,11 +143,7 @@ bool ReadEndStep(png_structp png) {
 // The bytes left in the stream, or -1 when unknown.
 std::int64_t Remaining(KFile& stream) {
   const std::int64_t size = SizeOf(stream);
-  std::int32_t at = -1;
-  try {
-    at = stream.Tell();
-  } catch (const KExceptFile&) {
-  }
+  const std::int32_t at = TryTell(stream);
   return size < 0 || at < 0 || at > size ? -1 : size - at;
 }
 
