@@ -92,10 +92,7 @@ int ConvertOne(const std::string& in, const std::string& out, Kind kind,
   const bool keep_alpha = !no_alpha && HasAlpha(info);
   // The PNG/KCI reader stores 255 - file alpha, the writer writes alpha as
   // it stands: turn it back, so the file's alpha comes out unchanged.
-  const bool png_source = info.type == zorl::KImageFileType::kPng ||
-                          info.type == zorl::KImageFileType::kKciPlain ||
-                          info.type == zorl::KImageFileType::kKciScrambled;
-  if (png_source && image.Format() == zorl::KIMG_RGBA) {
+  if (IsPngOrKci(info.type) && image.Format() == zorl::KIMG_RGBA) {
     for (std::uint32_t y = 0; y < image.Height(); ++y) {
       unsigned char* p = image.PixelAddress(0, y);
       for (std::uint32_t x = 0; x < image.Width(); ++x, p += 4)

@@ -42,7 +42,7 @@ int Info(const InfoOptions& o) {
       nlohmann::ordered_json item = {{"name", tools::Utf8Name(path)},
                                      {"readable", info.readable}};
       if (info.readable) {
-        item["format"] = FormatName(info.type);
+        item["format"] = zorl::KImageFileTypeName(info.type);
         item["width"] = info.width;
         item["height"] = info.height;
         item["bits"] = info.bits;
@@ -52,7 +52,8 @@ int Info(const InfoOptions& o) {
       json->Add(item);
     } else if (info.readable) {
       std::printf("%s: %s, %u x %u, %u bits\n", tools::ShowName(path).c_str(),
-                  FormatName(info.type), info.width, info.height, info.bits);
+                  zorl::KImageFileTypeName(info.type), info.width, info.height,
+                  info.bits);
     } else {
       std::printf("%s: %s\n", tools::ShowName(path).c_str(),
                   info.problem.c_str());

@@ -55,10 +55,6 @@ std::string Problem(const PictureInfo& info) {
 
 }  // namespace
 
-const char* FormatName(KImageFileType type) {
-  return zorl::KImageFileTypeName(type);
-}
-
 bool LoadPicture(const std::string& path, zorl::KImage& image,
                  PictureInfo* info) {
   *info = PictureInfo();
@@ -93,17 +89,14 @@ bool LoadPicture(const std::string& path, zorl::KImage& image,
   return false;
 }
 
+bool IsPngOrKci(KImageFileType type) {
+  return type == KImageFileType::kPng || type == KImageFileType::kKciPlain ||
+         type == KImageFileType::kKciScrambled;
+}
+
 bool HasAlpha(const PictureInfo& info) {
-  switch (info.type) {
-    case KImageFileType::kPng:
-    case KImageFileType::kKciPlain:
-    case KImageFileType::kKciScrambled:
-      return info.bits == 32;
-    case KImageFileType::kBmp:
-      return info.bits == 32;
-    default:
-      return false;
-  }
+  return (IsPngOrKci(info.type) || info.type == KImageFileType::kBmp) &&
+         info.bits == 32;
 }
 
 }  // namespace kimage

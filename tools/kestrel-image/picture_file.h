@@ -34,13 +34,13 @@ struct PictureInfo {
 bool LoadPicture(const std::string& path, zorl::KImage& image,
                  PictureInfo* info);
 
+// Whether the type is PNG or either KCI: the reader that stores 255 - file
+// alpha.
+bool IsPngOrKci(zorl::KImageFileType type);
+
 // Whether the file itself has alpha: a PNG or KCI with an alpha channel or
 // a transparency chunk, or a 32-bit BMP.
 bool HasAlpha(const PictureInfo& info);
-
-// The format's name as shown and in JSON: "BMP", "PNG", "KCI plain",
-// "KCI scrambled", "JPEG", "plug-in".
-const char* FormatName(zorl::KImageFileType type);
 
 }  // namespace kimage
 
