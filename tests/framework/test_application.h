@@ -1,4 +1,5 @@
-// The application object the framework tests run under, started once per test program.
+// The application object the framework's tests (and the updater's dialog tests) run under,
+// started once per test program.
 #ifndef TESTS_FRAMEWORK_TEST_APPLICATION_H_
 #define TESTS_FRAMEWORK_TEST_APPLICATION_H_
 

@@ -4,23 +4,13 @@
 #include <commctrl.h>
 
 #include "engine/messages.h"
-#include "framework/application.h"
 #include "gtest/gtest.h"
+#include "test_application.h"
 #include "update_app.h"
 #include "update_dialog.h"
 #include "updater_resources.h"
 
 namespace {
-
-QWF::Application& App() {
-  static QWF::Application* app = [] {
-    auto* started = new QWF::Application;
-    EXPECT_TRUE(QWF::StartUp(GetModuleHandleW(nullptr), SW_SHOWNORMAL, *started, nullptr));
-    return started;
-  }();
-  QWF::PublishApplication(app);
-  return *app;
-}
 
 std::wstring ItemText(HWND dialog, int id) {
   wchar_t text[256] = {};
@@ -30,7 +20,7 @@ std::wstring ItemText(HWND dialog, int id) {
 
 class UpdateDialogTest : public ::testing::Test {
  protected:
-  void SetUp() override { App(); }
+  void SetUp() override { fwtest::TestApplication(); }
 };
 
 TEST_F(UpdateDialogTest, InitialisationSetsTheIconAndTheRange) {
