@@ -84,24 +84,20 @@ class Layout {
         continue;
       }
       if (line_.length == kLineBytes) return at;
-      char piece[kLineBytes];
+      // The next piece: n bytes at `at`, or n spaces for a tab.
       std::size_t n = 0;
       int width = 0;
       if (zorl::IsLeadByte(c) && at + 1 < count_) {
         n = 2;  // a two-byte character: measured and copied whole
-        piece[0] = text_[at];
-        piece[1] = text_[at + 1];
-        width = dc_.TextExtent(piece, 2).width;
+        width = dc_.TextExtent(text_ + at, 2).width;
       } else if (c == '\t') {
         // Spaces to the next multiple of the tab size, in columns of this line, as far as
         // the line has room.
         n = (line_.length / tab_size_ + 1) * tab_size_ - line_.length;
         n = std::min(n, kLineBytes - line_.length);
-        std::memset(piece, ' ', n);
         width = static_cast<int>(n) * space_width_;
       } else {
         n = 1;  // any other byte, half-width katakana included, is one character
-        piece[0] = text_[at];
         width = SingleWidth(c);
       }
       // A two-byte character that no longer fits goes to the next line; with wrapping so
@@ -114,7 +110,7 @@ class Layout {
         for (std::size_t i = 0; i < n; ++i) line_.Add(" ", 1, space_width_);
         ++at;
       } else {
-        line_.Add(piece, n, width);
+        line_.Add(text_ + at, n, width);
         at += n;
       }
     }

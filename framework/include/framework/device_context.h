@@ -107,9 +107,9 @@ class DeviceContext {
   // 28: as 27 with the whole text.
   virtual int DrawText(const char* text, Rect& rect, unsigned format);
   // 29: lays out `count` bytes of multi-line `text` (0: the whole text; a NUL ends it in any
-  // case) in `rect` and draws
-  // it, or only measures it with kLayoutMeasure; answers the size the drawing covers (its
-  // widest line and the height of its lines), the same whether it draws or measures.
+  // case) in `rect` and draws it, or only measures it with kLayoutMeasure; answers the size
+  // the drawing covers (its widest line and the height of its lines), the same whether it
+  // draws or measures.
   //   Lines end at "\n" and, with kLayoutWrap, before a character that would make them
   //   wider than `rect` (every line takes at least one character). A line holds at most 1024
   //   bytes; a longer one goes on in the next line.
