@@ -11,7 +11,7 @@ namespace updater {
 
 bool RunUpdateDialog(UpdateDialog& dialog) {
   dialog.LoadTheme();
-  if (dialog.Handle() || !dialog.Open()) {
+  if (!dialog.Open()) {  // also when it has a window already
     QWF::Window().MessageBox(kMsgOutOfMemory, kWindowTitle, 0);
     return false;
   }
