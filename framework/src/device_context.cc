@@ -39,22 +39,16 @@ DeviceContext::DeviceContext(const DeviceContext& other) : ref_(other.ref_) {}
 
 DeviceContext::~DeviceContext() { Detach(); }
 
-bool DeviceContext::Adopt(DcHandle handle) {
-  if (!handle) return false;
-  ref_.Attach(handle, true);
-  return true;
-}
-
 bool DeviceContext::Create(const char* driver, const char* device, const char* output,
                            const DeviceMode* mode) {
   if (ref_.Holds()) return false;
   OptionalText d(driver), v(device), o(output);
-  return Adopt(CreateDCW(d.Get(), v.Get(), o.Get(), mode));
+  return ref_.Adopt(CreateDCW(d.Get(), v.Get(), o.Get(), mode));
 }
 
 bool DeviceContext::CreateCompatible(const DeviceContext& other) {
   if (ref_.Holds()) return false;
-  return Adopt(CreateCompatibleDC(other.Handle()));
+  return ref_.Adopt(CreateCompatibleDC(other.Handle()));
 }
 
 bool DeviceContext::CreateCompatible() { return CreateCompatible(DeviceContext()); }
@@ -63,7 +57,7 @@ bool DeviceContext::CreateInformation(const char* driver, const char* device,
                                       const char* output, const DeviceMode* mode) {
   if (ref_.Holds()) return false;
   OptionalText d(driver), v(device), o(output);
-  return Adopt(CreateICW(d.Get(), v.Get(), o.Get(), mode));
+  return ref_.Adopt(CreateICW(d.Get(), v.Get(), o.Get(), mode));
 }
 
 void DeviceContext::Detach() { ref_.Detach(&DeleteHeld); }

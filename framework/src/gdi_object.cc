@@ -51,10 +51,6 @@ bool GdiObject::Stock(int index) {
 
 unsigned GdiObject::ObjectType() { return Handle() ? GetObjectType(Handle()) : 0; }
 
-bool GdiObject::Adopt(GdiHandle handle) {
-  if (!handle) return false;
-  ref_.Attach(handle, true);
-  return true;
-}
+bool GdiObject::Adopt(GdiHandle handle) { return ref_.Adopt(handle); }
 
 }  // namespace QWF

@@ -23,10 +23,7 @@ Menu::~Menu() { Detach(); }
 
 bool Menu::LoadResource(InstanceHandle module, const wchar_t* name) {
   if (ref_.Holds()) return false;
-  HMENU menu = LoadMenuW(module, name);
-  if (!menu) return false;
-  ref_.Attach(menu, true);
-  return true;
+  return ref_.Adopt(LoadMenuW(module, name));
 }
 
 bool Menu::Load(Module& module, const char* name) {
@@ -49,10 +46,7 @@ bool Menu::Load(unsigned short id) {
 
 bool Menu::CreateEmpty() {
   if (ref_.Holds()) return false;
-  HMENU menu = ::CreateMenu();
-  if (!menu) return false;
-  ref_.Attach(menu, true);
-  return true;
+  return ref_.Adopt(::CreateMenu());
 }
 
 void Menu::Detach() { ref_.Detach(&DestroyMenuHandle); }

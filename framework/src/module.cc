@@ -36,10 +36,7 @@ bool Module::Load(const char* name, unsigned flags) {
   NativeModuleName(name ? name : "", native);
   // The seam loads without flags; the flags (LOAD_LIBRARY_AS_DATAFILE ...) need the system's
   // own call.
-  HMODULE module = LoadLibraryExW(Widen(native).c_str(), nullptr, flags);
-  if (!module) return false;
-  ref_.Attach(module, true);
-  return true;
+  return ref_.Adopt(LoadLibraryExW(Widen(native).c_str(), nullptr, flags));
 }
 
 void Module::Detach() { ref_.Detach(&UnloadHeld); }

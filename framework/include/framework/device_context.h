@@ -161,7 +161,6 @@ class DeviceContext {
   bool Owned() const { return ref_.Owned(); }
 
  private:
-  bool Adopt(DcHandle handle);
   HandleRef<DcRecord> ref_;
 };
 

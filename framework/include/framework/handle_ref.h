@@ -5,7 +5,7 @@
 // Copies share the record, so when one wrapper releases the handle every copy sees it gone.
 // Only the wrapper that obtained the handle (owned) releases it when it is detached.
 //
-//   obtain   fails when a handle is held; otherwise a fresh record, owned = true
+//   obtain   fails when a handle is held; otherwise a fresh record, owned = true (Adopt)
 //   Release  false without a record; else frees the handle (if any), clears it in the shared
 //            record, drops the reference, owned = false, true
 //   Detach   Release if owned; otherwise just drops the reference
@@ -42,6 +42,14 @@ class HandleRef {
     fresh->handle = handle;
     record_ = fresh;
     owned_ = owned;
+  }
+
+  // Holds `handle`, which this wrapper obtained and so owns, in a fresh record. False,
+  // changing nothing, for a null handle (the system refused it).
+  bool Adopt(Handle handle) {
+    if (handle == Handle()) return false;
+    Attach(handle, true);
+    return true;
   }
 
   // Shares another wrapper's record without owning it.
