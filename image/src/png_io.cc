@@ -64,6 +64,24 @@ void PngFlush(png_structp png) {
   if (!TryFlush(StreamOf(png))) png_error(png, "can't flush data.");
 }
 
+PngStructs::PngStructs(Direction direction) : direction_(direction) {
+  png_ = direction == kRead
+             ? png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr,
+                                      OnPngError, OnPngError)
+             : png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr,
+                                       OnPngError, OnPngError);
+  if (png_) info_ = png_create_info_struct(png_);
+}
+
+PngStructs::~PngStructs() {
+  if (!png_) return;
+  png_infopp info = info_ ? &info_ : nullptr;
+  if (direction_ == kRead)
+    png_destroy_read_struct(&png_, info, nullptr);
+  else
+    png_destroy_write_struct(&png_, info);
+}
+
 void OnPngError(png_structp png, png_const_charp message) {
   try {
     KDebugLogWrite("[Error] ");

@@ -1,5 +1,6 @@
 // Internal: libpng's side of the PNG and KCI reader and writer. The stream
-// adapters, the error function and the signatures.
+// adapters, the error function, the owner of libpng's structures and the
+// signatures.
 //
 // Errors: libpng reports through OnPngError, which logs "[Error] <message>"
 // and longjmps back to the setjmp of the libpng call that failed. Every
@@ -46,6 +47,26 @@ void PngFlush(png_structp png);
 // libpng's error and warning function: logs "[Error] <message>" and
 // longjmps (warnings too abort the read or write).
 [[noreturn]] void OnPngError(png_structp png, png_const_charp message);
+
+// Owns libpng's read or write structures, with OnPngError installed, for
+// one call. ok() is false when libpng could not make them.
+class PngStructs {
+ public:
+  enum Direction { kRead, kWrite };
+  explicit PngStructs(Direction direction);
+  ~PngStructs();
+  PngStructs(const PngStructs&) = delete;
+  PngStructs& operator=(const PngStructs&) = delete;
+
+  bool ok() const { return png_ && info_; }
+  png_structp png() const { return png_; }
+  png_infop info() const { return info_; }
+
+ private:
+  Direction direction_;
+  png_structp png_ = nullptr;
+  png_infop info_ = nullptr;
+};
 
 }  // namespace image_io
 }  // namespace zorl

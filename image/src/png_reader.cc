@@ -38,29 +38,6 @@ KImageFileType ReadSignature(KFile& stream, int* sig_bytes) {
   return KImageFileType::kNone;
 }
 
-// Owns libpng's read structures for one call.
-class PngReader {
- public:
-  PngReader() {
-    png_ = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError,
-                                  OnPngError);
-    if (png_) info_ = png_create_info_struct(png_);
-  }
-  ~PngReader() {
-    if (png_) png_destroy_read_struct(&png_, info_ ? &info_ : nullptr, nullptr);
-  }
-  PngReader(const PngReader&) = delete;
-  PngReader& operator=(const PngReader&) = delete;
-
-  bool ok() const { return png_ && info_; }
-  png_structp png() const { return png_; }
-  png_infop info() const { return info_; }
-
- private:
-  png_structp png_ = nullptr;
-  png_infop info_ = nullptr;
-};
-
 // What the header step learns.
 struct Header {
   png_uint_32 width = 0;
@@ -153,7 +130,7 @@ bool ProbePng(KFile& stream, Info* info) {
   int sig_bytes = 0;
   const KImageFileType type = ReadSignature(stream, &sig_bytes);
   if (type == KImageFileType::kNone) return false;
-  PngReader reader;
+  PngStructs reader(PngStructs::kRead);
   if (!reader.ok()) return false;
   PngIo io{&stream, nullptr};
   Header h;
@@ -172,7 +149,7 @@ bool ReadPng(KFile& stream, KImage& image, KImageFileType* type) {
   int sig_bytes = 0;
   const KImageFileType kind = ReadSignature(stream, &sig_bytes);
   if (kind == KImageFileType::kNone) return false;
-  PngReader reader;
+  PngStructs reader(PngStructs::kRead);
   if (!reader.ok()) return false;
   PngIo io{&stream, nullptr};
   Header h;

@@ -13,29 +13,6 @@ namespace image_io {
 
 namespace {
 
-// Owns libpng's write structures for one call.
-class PngWriter {
- public:
-  PngWriter() {
-    png_ = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, OnPngError,
-                                   OnPngError);
-    if (png_) info_ = png_create_info_struct(png_);
-  }
-  ~PngWriter() {
-    if (png_) png_destroy_write_struct(&png_, info_ ? &info_ : nullptr);
-  }
-  PngWriter(const PngWriter&) = delete;
-  PngWriter& operator=(const PngWriter&) = delete;
-
-  bool ok() const { return png_ && info_; }
-  png_structp png() const { return png_; }
-  png_infop info() const { return info_; }
-
- private:
-  png_structp png_ = nullptr;
-  png_infop info_ = nullptr;
-};
-
 // The steps that call into libpng; as in the reader, each frame holds
 // nothing with a destructor and returns false after a libpng error.
 
@@ -100,7 +77,7 @@ bool WritePng(KFile& stream, const KImage& image, bool keep_alpha,
       !row.Create(image.Width(), 1, 0, alpha ? KIMG_RGBA : KIMG_RGB))
     return false;
 
-  PngWriter writer;
+  PngStructs writer(PngStructs::kWrite);
   if (!writer.ok()) return false;
   std::vector<unsigned char> scramble_buffer(scrambled ? kScrambleBlock : 0);
   PngIo io{&stream, scramble_buffer.data()};
