@@ -7,6 +7,7 @@
 
 #include "dialog_check.h"
 #include "screen.h"
+#include "support/screenshot.h"
 #include "window_text.h"
 
 namespace e2e {
@@ -140,7 +141,8 @@ WatchResult RunAndWatch(const WatchOptions& options) {
       if (!options.mid_screenshot.empty() && !result.mid_screenshot_taken &&
           (!name.empty() || status != kUpdating) && position >= kRange * 3 / 10 &&
           position <= kRange * 6 / 10) {
-        result.mid_screenshot_taken = SaveScreen(ScreenAround(found.dialog, nullptr), options.mid_screenshot);
+        result.mid_screenshot_taken = testing_support::SaveScreen(
+            ScreenAround(found.dialog, nullptr), options.mid_screenshot);
       }
     }
 
@@ -163,8 +165,8 @@ WatchResult RunAndWatch(const WatchOptions& options) {
       seen.position = position;
       result.boxes.push_back(seen);
       if (!options.box_screenshot.empty() && !result.box_screenshot_taken)
-        result.box_screenshot_taken =
-            SaveScreen(ScreenAround(box, found.dialog), options.box_screenshot);
+        result.box_screenshot_taken = testing_support::SaveScreen(
+            ScreenAround(box, found.dialog), options.box_screenshot);
       handled.insert(box);
       PostMessageW(box, WM_COMMAND, IDOK, 0);
     }

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "support/screenshot.h"
+
 namespace {
 
 std::wstring TextOf(HWND window) {
@@ -49,47 +51,9 @@ bool Check(bool ok, const char* what, const std::wstring& seen) {
   return ok;
 }
 
-bool SaveScreen(const RECT& r, const char* path) {
-  int width = r.right - r.left, height = r.bottom - r.top;
-  if (width <= 0 || height <= 0) return false;
-  HDC screen = GetDC(nullptr);
-  HDC memory = CreateCompatibleDC(screen);
-  BITMAPINFO info = {};
-  info.bmiHeader.biSize = sizeof(info.bmiHeader);
-  info.bmiHeader.biWidth = width;
-  info.bmiHeader.biHeight = height;  // bottom-up, as a BMP file stores rows
-  info.bmiHeader.biPlanes = 1;
-  info.bmiHeader.biBitCount = 24;
-  info.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(memory, bitmap);
-  BitBlt(memory, 0, 0, width, height, screen, r.left, r.top, SRCCOPY);
-  GdiFlush();
-  DWORD stride = ((width * 3 + 3) / 4) * 4;
-  DWORD image_size = stride * height;
-  BITMAPFILEHEADER file = {};
-  file.bfType = 0x4D42;
-  file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-  file.bfSize = file.bfOffBits + image_size;
-  info.bmiHeader.biSizeImage = image_size;
-  bool ok = false;
-  if (FILE* out = std::fopen(path, "wb")) {
-    ok = std::fwrite(&file, sizeof(file), 1, out) == 1 &&
-         std::fwrite(&info.bmiHeader, sizeof(info.bmiHeader), 1, out) == 1 &&
-         std::fwrite(bits, 1, image_size, out) == image_size;
-    ok = std::fclose(out) == 0 && ok;
-  }
-  SelectObject(memory, old);
-  DeleteObject(bitmap);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-  return ok;
-}
-
 }  // namespace
 
-int main(int argc, char** argv) {
+int wmain(int argc, wchar_t** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: framework_sample_driver <screenshot.bmp>\n");
     return 2;
@@ -128,7 +92,7 @@ int main(int argc, char** argv) {
   GetWindowRect(found.main, &a);
   GetWindowRect(found.dialog, &b);
   UnionRect(&both, &a, &b);
-  ok = Check(SaveScreen(both, argv[1]), "screenshot written", L"") && ok;
+  ok = Check(testing_support::SaveScreen(both, argv[1]), "screenshot written", L"") && ok;
 
   PostMessageW(found.main, WM_CLOSE, 0, 0);
   return ok ? 0 : 1;
