@@ -392,8 +392,10 @@ TEST(KestrelPatchApply, DryRunShowsEveryCommandAndChangesNothing) {
         "mkdir   exists                  tree\n", "clear                  2 files  tree\n",
         "put     replace              5  Data/A.txt\n", "put     new                  2  nテ.bin\n",
         "remove                          gone.txt\n",
-        "9 commands: 1 files created, 1 overwritten (11 bytes), 1 deleted, 1 directories "
-        "made, 1 trees emptied (2 files), 1 entries added, 1 replaced (7 bytes), 1 removed\n",
+        "\n9 commands:\n"
+        "  files:        1 created, 1 overwritten (11 bytes), 1 deleted\n"
+        "  directories:  1 made, 1 tree emptied (2 files)\n"
+        "  entries:      1 added, 1 replaced (7 bytes), 1 removed\n"
         "dry run: nothing was changed\n"})
     EXPECT_NE(r.out.find(line), std::string::npos) << line << "in:\n" << r.out;
   EXPECT_EQ(r.out.find(kCompleted), std::string::npos);

@@ -127,14 +127,22 @@ struct Summary {
       case PlannedAction::kRemoveEntry: ++removed; break;
     }
   }
+  // A line per kind of thing changed, so it reads on an 80-column terminal:
+  //   9 commands:
+  //     files:        1 created, 1 overwritten (11 bytes), 1 deleted
+  //     directories:  1 made, 1 tree emptied (2 files)
+  //     entries:      1 added, 1 replaced (7 bytes), 1 removed
   void Print() const {
-    std::printf("%" PRIu64 " commands: %" PRIu64 " files created, %" PRIu64
-                " overwritten (%" PRIu64 " bytes), %" PRIu64 " deleted, %" PRIu64
-                " directories made, %" PRIu64 " trees emptied (%" PRIu64
-                " files), %" PRIu64 " entries added, %" PRIu64 " replaced (%" PRIu64
+    std::printf("%" PRIu64 " commands:\n", commands);
+    std::printf("  files:        %" PRIu64 " created, %" PRIu64 " overwritten (%" PRIu64
+                " bytes), %" PRIu64 " deleted\n",
+                created, overwritten, file_bytes, deleted);
+    std::printf("  directories:  %" PRIu64 " made, %" PRIu64 " %s emptied (%" PRIu64 " %s)\n",
+                made, trees, trees == 1 ? "tree" : "trees", tree_files,
+                tree_files == 1 ? "file" : "files");
+    std::printf("  entries:      %" PRIu64 " added, %" PRIu64 " replaced (%" PRIu64
                 " bytes), %" PRIu64 " removed\n",
-                commands, created, overwritten, file_bytes, deleted, made, trees,
-                tree_files, entries_new, entries_replaced, entry_bytes, removed);
+                entries_new, entries_replaced, entry_bytes, removed);
   }
 };
 
