@@ -160,8 +160,10 @@ bool internal::MakeTempDirectoryUnnoted(const char* dir, const char* prefix, cha
     std::snprintf(suffix, sizeof suffix, "%08x%08x", high, low);
     const std::string name = base + suffix;
     if (name.size() >= kMaxPath) return false;
+    std::wstring wide;
+    if (!WidenName(name.c_str(), &wide)) return false;
     // CreateDirectoryW fails on any existing name: the directory is new.
-    if (CreateDirectoryW(Widen(name.c_str()).c_str(), nullptr)) {
+    if (CreateDirectoryW(wide.c_str(), nullptr)) {
       std::memcpy(out, name.c_str(), name.size() + 1);
       return true;
     }

@@ -174,6 +174,9 @@ TEST(FileSystemTest, NamesThatAreNotCp932AreRefused) {
     FileIdentity id;
     EXPECT_EQ(GetPathIdentity(path.c_str(), true, &id), IdentityLookup::kFailed);
   }
+  // A prefix with a byte code page 932 does not map, whatever follows it.
+  char made[kMaxPath];
+  EXPECT_FALSE(MakeTempDirectory(dir.path().c_str(), "conv_\xA0", made));
   // Nothing was made under another name, and nothing moved.
   EXPECT_EQ(ListDirectory(dir.path()), std::vector<std::string>{"plain"});
   std::string bytes;
