@@ -1,7 +1,7 @@
 #include "engine/patch_commands.h"
 
-#include <memory>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/directory_tree.h"
@@ -47,14 +47,6 @@ struct Command {
     return MakeDirectoryTree(
         dir, [journal](const char* level) { return journal->WillCreateDirectory(level); },
         [journal](const char* level) { return journal->NotCreated(level); });
-  }
-  // A failing query answers "nothing": what is there is asked twice.
-  static bool IsFileOrLink(const char* file) {
-    for (int i = 0; i < 2; ++i)
-      if (platform::IsLink(file) ||
-          platform::GetPathKind(file) == platform::PathKind::kFile)
-        return true;
-    return false;
   }
   std::uint32_t ReadSize() {
     std::uint32_t size;

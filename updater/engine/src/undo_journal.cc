@@ -1,9 +1,8 @@
 #include "engine/undo_journal.h"
 
+#include <cstdio>
 #include <cstring>
 #include <string>
-
-#include <cstdio>
 
 #include "engine/path_resolve.h"
 #include "foundation/ktext.h"
@@ -29,13 +28,6 @@ bool Exists(const char* path) {
   });
 }
 
-bool IsFileOrLink(const char* path) {
-  return Twice([path] {
-    return platform::IsLink(path) ||
-           platform::GetPathKind(path) == platform::PathKind::kFile;
-  });
-}
-
 bool IsDirectory(const char* path) {
   return Twice([path] {
     return platform::GetPathKind(path) == platform::PathKind::kDirectory;
@@ -46,15 +38,24 @@ std::string SlotPath(const std::string& folder, std::uint32_t slot) {
   return folder + "/" + std::to_string(slot);
 }
 
-// The journal's own names are made whole, never cut; a system that cannot
-// take one as long fails to make it.
-bool FolderPaths(const char* game_dir, std::string* folder, std::string* record) {
-  *folder = game_dir;
-  if (!folder->empty() && folder->back() != '/' && folder->back() != '\\')
-    *folder += '/';
-  *folder += kJournalFolderName;
-  *record = *folder + "/" + kJournalFileName;
-  return true;
+// The journal folder of `game_dir`. The journal's own names are made
+// whole, never cut; a system that cannot take one as long fails to make it.
+std::string FolderPath(const char* game_dir) {
+  std::string folder = game_dir;
+  if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
+  return folder + kJournalFolderName;
+}
+
+// Walking the records newest first, a kCancelled record is met before the
+// creation it cancels: true (and `path` taken off `cancelled`) when one
+// named `path`, so the creation made nothing.
+bool TakeCancelled(std::vector<std::string>* cancelled, const std::string& path) {
+  for (auto c = cancelled->begin(); c != cancelled->end(); ++c) {
+    if (*c != path) continue;
+    cancelled->erase(c);
+    return true;
+  }
+  return false;
 }
 
 void Note(JournalReport* report, JournalReport::Step step, const std::string& path) {
@@ -67,7 +68,8 @@ UndoJournal::~UndoJournal() { Close(); }
 
 bool UndoJournal::Create(const char* game_dir) {
   Close();
-  if (!FolderPaths(game_dir, &folder_, &record_path_)) return false;
+  folder_ = FolderPath(game_dir);
+  record_path_ = folder_ + "/" + kJournalFileName;
   if (!platform::MakeDirectory(folder_.c_str())) return false;
   file_ = platform::FileOpen(record_path_.c_str(),
                              platform::kFileRead | platform::kFileWrite |
@@ -96,7 +98,8 @@ bool UndoJournal::Create(const char* game_dir) {
 
 UndoJournal::OpenResult UndoJournal::OpenExisting(const char* game_dir) {
   Close();
-  if (!FolderPaths(game_dir, &folder_, &record_path_)) return OpenResult::kNone;
+  folder_ = FolderPath(game_dir);
+  record_path_ = folder_ + "/" + kJournalFileName;
   if (!IsDirectory(folder_.c_str())) return OpenResult::kNone;
   if (!Exists(record_path_.c_str())) {
     // A journal killed as it was made or removed: an empty folder goes.
@@ -245,21 +248,13 @@ bool UndoJournal::Undo(JournalReport* report) {
   if (file_ == platform::kInvalidFile) return false;
   bool ok = true;
   std::vector<std::string> cancelled;  // creations that made nothing
-  auto was_cancelled = [&cancelled](const std::string& path) {
-    for (auto c = cancelled.begin(); c != cancelled.end(); ++c) {
-      if (*c != path) continue;
-      cancelled.erase(c);
-      return true;
-    }
-    return false;
-  };
   for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
     const JournalRecord& r = *it;
     const char* path = r.path.c_str();
     if ((r.kind == JournalKind::kCreatedFile ||
          r.kind == JournalKind::kCreatedDirectory ||
          r.kind == JournalKind::kTemporary) &&
-        was_cancelled(r.path))
+        TakeCancelled(&cancelled, r.path))
       continue;
     switch (r.kind) {
       case JournalKind::kCancelled:
@@ -330,14 +325,7 @@ bool UndoJournal::Discard(JournalReport* report) {
     if (it->kind == JournalKind::kCancelled) {
       cancelled.push_back(it->path);
     } else if (it->kind == JournalKind::kTemporary) {
-      bool skip = false;
-      for (auto c = cancelled.begin(); c != cancelled.end(); ++c)
-        if (*c == it->path) {
-          cancelled.erase(c);
-          skip = true;
-          break;
-        }
-      if (!skip && IsFileOrLink(it->path.c_str()) &&
+      if (!TakeCancelled(&cancelled, it->path) && IsFileOrLink(it->path.c_str()) &&
           !Twice([&] { return platform::RemoveFile(it->path.c_str()); }))
         ok = false;
     }
@@ -402,9 +390,15 @@ void UndoJournal::Close() {
   file_ = platform::kInvalidFile;
 }
 
+bool IsFileOrLink(const char* path) {
+  return Twice([path] {
+    return platform::IsLink(path) ||
+           platform::GetPathKind(path) == platform::PathKind::kFile;
+  });
+}
+
 bool JournalExists(const char* game_dir) {
-  std::string folder, record;
-  return FolderPaths(game_dir, &folder, &record) && IsDirectory(folder.c_str());
+  return IsDirectory(FolderPath(game_dir).c_str());
 }
 
 }  // namespace updater

@@ -4,13 +4,14 @@
 // The journal is the folder "qxundo" in the game directory, holding one
 // append-only record file "journal" (journal_record.h) and the old files
 // the run moved aside (named by their slot numbers); the run's temporary
-// files "qx*.tmp" beside it are recorded too. Before a command changes a loose file it records the change:
-// a file about to be overwritten or deleted is renamed into the folder
-// (the same volume: nothing is copied), a file or directory about to be
-// created is noted. Undoing takes the records newest first: created files
-// and directories go, moved files come back under their names (their
-// contents and times untouched). The record file stays locked while the
-// run lives, so a second run can tell a live journal from a dead one.
+// files "qx*.tmp" beside it are recorded too. Before a command changes a
+// loose file it records the change: a file about to be overwritten or
+// deleted is renamed into the folder (the same volume: nothing is copied),
+// a file or directory about to be created is noted. Undoing takes the
+// records newest first: created files and directories go, moved files come
+// back under their names (their contents and times untouched). The record
+// file stays locked while the run lives, so a second run can tell a live
+// journal from a dead one.
 //
 // Every operation on the file system is tried twice before it counts as
 // failed, so one passing fault does not leave a folder half put back.
@@ -118,6 +119,11 @@ class UndoJournal {
 
 // Whether `game_dir` holds a journal folder.
 bool JournalExists(const char* game_dir);
+
+// Whether `path` names a file or a link of any kind (never followed): what
+// MoveAside moves. A failing query answers "no", so a "no" is asked twice
+// before it counts.
+bool IsFileOrLink(const char* path);
 
 }  // namespace updater
 
