@@ -9,6 +9,7 @@
 
 #include "console_text.h"
 #include "display_name.h"
+#include "engine/little_endian.h"
 #include "engine/planned_files.h"
 #include "engine/resource_archive.h"
 #include "engine/update_run.h"
@@ -82,8 +83,7 @@ bool ArchiveFigures(const std::string& path, std::uint32_t* entries,
   unsigned char head[8];
   if (!file.Open(zorl::KFILE_READ, path.c_str()) || file.Read(8, head) != 8)
     return false;
-  *entries = std::uint32_t{head[4]} | std::uint32_t{head[5]} << 8 |
-             std::uint32_t{head[6]} << 16 | std::uint32_t{head[7]} << 24;
+  *entries = updater::LoadLe32(head + 4);
   const std::int32_t size = file.GetSize();
   *bytes = size > 0 ? static_cast<std::uint64_t>(size) : 0;
   return true;

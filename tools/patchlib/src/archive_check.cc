@@ -3,6 +3,7 @@
 #include <map>
 #include <set>
 
+#include "engine/little_endian.h"
 #include "engine/resource_archive.h"
 #include "foundation/kfile.h"
 #include "foundation/ktext.h"
@@ -11,14 +12,7 @@
 #include "platform/filesystem.h"
 
 namespace patchlib {
-namespace {
-
-std::uint32_t Le32(const unsigned char* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-         std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
-
-}  // namespace
+using updater::LoadLe32;
 
 ArchiveCheck CheckArchiveFile(const std::string& path) {
   ArchiveCheck result;
@@ -34,11 +28,11 @@ ArchiveCheck CheckArchiveFile(const std::string& path) {
     result.not_an_archive = "shorter than the 8-byte header";
     return result;
   }
-  if (Le32(head) != updater::kArchiveMagic) {
+  if (LoadLe32(head) != updater::kArchiveMagic) {
     result.not_an_archive = "bad magic (not \"KMF \")";
     return result;
   }
-  result.count = Le32(head + 4);
+  result.count = LoadLe32(head + 4);
   std::set<std::string> keys;
   std::map<std::string, std::uint32_t> file_names;  // FileNameKey -> record
   std::uint64_t directory_end = 8;
@@ -52,7 +46,7 @@ ArchiveCheck CheckArchiveFile(const std::string& path) {
       problems.push_back(where + "directory ends early (truncated file)");
       break;
     }
-    const std::uint32_t length = Le32(field);
+    const std::uint32_t length = LoadLe32(field);
     if (length > updater::kMaxEntryNameLength) {
       problems.push_back(where + "name length " + std::to_string(length) +
                          " above 263");
@@ -80,7 +74,7 @@ ArchiveCheck CheckArchiveFile(const std::string& path) {
                            " on Windows (letter case, or two cp932 codes of one "
                            "character): extract cannot write both");
     }
-    const Record r{Le32(tail), Le32(tail + 4)};
+    const Record r{LoadLe32(tail), LoadLe32(tail + 4)};
     if (std::uint64_t{r.offset} + r.size > static_cast<std::uint64_t>(file_size))
       problems.push_back(label + "offset " + std::to_string(r.offset) +
                          " + size " + std::to_string(r.size) +

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/little_endian.h"
 #include "engine/patch_format.h"
 
 namespace patchlib {
@@ -116,8 +117,7 @@ bool DecodeCommands(InflateReader& reader,
   auto u32 = [&](std::uint32_t* v) {
     unsigned char b[4];
     if (reader.Read(b, 4) != 4) return false;
-    *v = std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
-         std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
+    *v = updater::LoadLe32(b);
     return true;
   };
   for (;;) {

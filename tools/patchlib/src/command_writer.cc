@@ -5,17 +5,14 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/little_endian.h"
+
 namespace patchlib {
 namespace {
 
 constexpr std::uint32_t kChunk = 1u << 20;
 
-void PutLe32(unsigned char* p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
+using updater::StoreLe32;
 
 }  // namespace
 
@@ -80,8 +77,8 @@ bool CommandWriter::Named(std::uint32_t opcode, const std::string& name) {
   if (name.size() > updater::kMaxPatchNameLength)
     return Fail("name longer than 262 bytes");
   unsigned char head[8];
-  PutLe32(head, opcode);
-  PutLe32(head + 4, static_cast<std::uint32_t>(name.size()));
+  StoreLe32(head, opcode);
+  StoreLe32(head + 4, static_cast<std::uint32_t>(name.size()));
   if (!Put(head, 8) ||
       !Put(name.data(), static_cast<std::uint32_t>(name.size())))
     return false;
@@ -93,7 +90,7 @@ bool CommandWriter::Content(zorl::KFile& content, std::uint32_t size,
                             const Progress& progress) {
   if (size > 0x7FFFFFFFu) return Fail("content larger than 2 GiB - 1");
   unsigned char head[4];
-  PutLe32(head, size);
+  StoreLe32(head, size);
   if (!Put(head, 4)) return false;
   if (!content.Seek(zorl::KSEEK_BEGIN, 0))
     return Fail("cannot read the content");

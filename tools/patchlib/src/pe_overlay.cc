@@ -1,13 +1,12 @@
 #include "patchlib/pe_overlay.h"
 
+#include "engine/little_endian.h"
+
 namespace patchlib {
 namespace {
 
-std::uint32_t Le16(const unsigned char* p) { return p[0] | p[1] << 8; }
-std::uint32_t Le32(const unsigned char* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-         std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
+using updater::LoadLe16;
+using updater::LoadLe32;
 
 bool ReadAt(zorl::KFile& f, std::uint32_t at, std::uint32_t n, unsigned char* out) {
   return f.Seek(zorl::KSEEK_BEGIN, static_cast<std::int32_t>(at)) &&
@@ -20,32 +19,32 @@ OverlayParts ExamineOverlay(zorl::KFile& exe, std::uint32_t image_end) {
   OverlayParts parts;
   unsigned char dos[64], head[24];
   if (!ReadAt(exe, 0, sizeof dos, dos)) return parts;
-  const std::uint32_t pe = Le32(dos + 60);
+  const std::uint32_t pe = LoadLe32(dos + 60);
   if (!ReadAt(exe, pe, sizeof head, head)) return parts;
   // head: "PE\0\0", then the file header (20 bytes).
-  const std::uint32_t symbols_at = Le32(head + 4 + 8);
-  const std::uint32_t symbols = Le32(head + 4 + 12);
+  const std::uint32_t symbols_at = LoadLe32(head + 4 + 8);
+  const std::uint32_t symbols = LoadLe32(head + 4 + 12);
   if (symbols_at >= image_end && symbols > 0) {
     parts.symbol_table = true;
     parts.symbols_at = symbols_at;
     parts.symbol_count = symbols;
     parts.symbols_entry_at = pe + 4 + 8;
   }
-  const std::uint32_t optional_size = Le16(head + 4 + 16);
+  const std::uint32_t optional_size = LoadLe16(head + 4 + 16);
   const std::uint32_t optional_at = pe + 24;
   unsigned char magic[2];
   if (optional_size >= 2 && ReadAt(exe, optional_at, 2, magic)) {
     // The data directories: after 96 bytes in PE32, 112 in PE32+; the
     // certificate table is the fifth, and its address is a file offset.
-    const std::uint32_t directories = Le16(magic) == 0x20B ? 112 : 96;
+    const std::uint32_t directories = LoadLe16(magic) == 0x20B ? 112 : 96;
     const std::uint32_t count_at = directories - 4, entry_at = directories + 4 * 8;
     unsigned char count[4], entry[8];
     if (entry_at + 8 <= optional_size && ReadAt(exe, optional_at + count_at, 4, count) &&
-        Le32(count) > 4 && ReadAt(exe, optional_at + entry_at, 8, entry) &&
-        Le32(entry) >= image_end && Le32(entry + 4) > 0) {
+        LoadLe32(count) > 4 && ReadAt(exe, optional_at + entry_at, 8, entry) &&
+        LoadLe32(entry) >= image_end && LoadLe32(entry + 4) > 0) {
       parts.certificate = true;
-      parts.certificate_at = Le32(entry);
-      parts.certificate_size = Le32(entry + 4);
+      parts.certificate_at = LoadLe32(entry);
+      parts.certificate_size = LoadLe32(entry + 4);
       parts.certificate_entry_at = optional_at + entry_at;
     }
   }

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "engine/little_endian.h"
 #include "engine/messages.h"
 #include "engine/patch_format.h"
 #include "engine/path_resolve.h"
@@ -37,8 +38,7 @@ class Cursor {
   bool ReadU32(std::uint32_t* value) {
     unsigned char b[4];
     if (!Read(b, 4)) return false;
-    *value = std::uint32_t{b[0]} | std::uint32_t{b[1]} << 8 |
-             std::uint32_t{b[2]} << 16 | std::uint32_t{b[3]} << 24;
+    *value = LoadLe32(b);
     return true;
   }
   // Moves on by `n` bytes; the caller has checked that they are there.

@@ -1,12 +1,13 @@
 #include "engine/patch_format.h"
 
+#include "engine/little_endian.h"
+
 namespace updater {
 
 bool ReadU32(zorl::KFile& stream, std::uint32_t* value) {
   unsigned char bytes[4];
   if (stream.Read(4, bytes) != 4) return false;
-  *value = std::uint32_t{bytes[0]} | std::uint32_t{bytes[1]} << 8 |
-           std::uint32_t{bytes[2]} << 16 | std::uint32_t{bytes[3]} << 24;
+  *value = LoadLe32(bytes);
   return true;
 }
 

@@ -6,14 +6,10 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/little_endian.h"
+
 namespace updater {
 namespace {
-
-std::uint32_t Le16(const unsigned char* p) { return p[0] | p[1] << 8; }
-std::uint32_t Le32(const unsigned char* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-         std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
 
 // Large buffers: the format's own chunk sizes say nothing about speed.
 constexpr std::uint32_t kInflateChunk = 256 * 1024;
@@ -29,18 +25,18 @@ struct InflateGuard {
 bool FindImageEnd(zorl::KFile& file, std::uint32_t* end) {
   if (!file.Seek(zorl::KSEEK_BEGIN, 0)) return false;
   unsigned char dos[64];
-  if (file.Read(sizeof dos, dos) != 64 || Le16(dos) != 0x5A4D) return false;
-  const std::uint32_t pe_offset = Le32(dos + 60);
+  if (file.Read(sizeof dos, dos) != 64 || LoadLe16(dos) != 0x5A4D) return false;
+  const std::uint32_t pe_offset = LoadLe32(dos + 60);
   if (pe_offset > 0x7FFFFFFFu ||
       !file.Seek(zorl::KSEEK_BEGIN, static_cast<std::int32_t>(pe_offset)))
     return false;
   unsigned char signature[4];
-  if (file.Read(4, signature) != 4 || Le32(signature) != 0x00004550u)
+  if (file.Read(4, signature) != 4 || LoadLe32(signature) != 0x00004550u)
     return false;
   unsigned char header[20];
   if (file.Read(sizeof header, header) != 20) return false;
-  const std::uint32_t sections = Le16(header + 2);
-  std::uint32_t optional = Le16(header + 16);
+  const std::uint32_t sections = LoadLe16(header + 2);
+  std::uint32_t optional = LoadLe16(header + 16);
   unsigned char skip[4096];
   while (optional > 0) {
     const std::uint32_t n = optional < sizeof skip ? optional : sizeof skip;
@@ -54,8 +50,8 @@ bool FindImageEnd(zorl::KFile& file, std::uint32_t* end) {
   for (std::uint32_t i = 0; i < sections; ++i) {
     unsigned char section[40];
     if (file.Read(sizeof section, section) != 40) return false;
-    const std::uint32_t raw_size = Le32(section + 16);
-    const std::uint32_t raw_start = Le32(section + 20);
+    const std::uint32_t raw_size = LoadLe32(section + 16);
+    const std::uint32_t raw_start = LoadLe32(section + 20);
     if (raw_size == 0 || raw_start == 0) continue;
     if (!found || raw_start > start || (raw_start == start && raw_size > size)) {
       start = raw_start;

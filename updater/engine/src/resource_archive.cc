@@ -4,6 +4,7 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/little_endian.h"
 #include "foundation/kexcept.h"
 
 namespace updater {
@@ -15,18 +16,6 @@ constexpr std::uint32_t kMaxStreamOffset = 0x7FFFFFFFu;
 // Save asks the system to start writing back every this many bytes, so the
 // caller's final flush finds little left to write.
 constexpr std::uint32_t kWritebackStep = 32 * 1024 * 1024;
-
-void PutLe32(unsigned char* p, std::uint32_t v) {
-  p[0] = static_cast<unsigned char>(v);
-  p[1] = static_cast<unsigned char>(v >> 8);
-  p[2] = static_cast<unsigned char>(v >> 16);
-  p[3] = static_cast<unsigned char>(v >> 24);
-}
-
-std::uint32_t GetLe32(const unsigned char* p) {
-  return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 |
-         std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
-}
 
 // Reads exactly `count` bytes or throws (the stream's throw switch is on,
 // so a failed read throws by itself; a short one throws here).
@@ -138,10 +127,10 @@ bool ResourceArchive::LoadRecords(zorl::KFile& stream, bool entry_mode,
   DirectoryReader reader(stream);
   unsigned char header[8];
   reader.Read(sizeof header, header);
-  if (GetLe32(header) != kArchiveMagic) return false;
+  if (LoadLe32(header) != kArchiveMagic) return false;
   if (!stream_.OpenView(stream, 0, -1)) return false;
   stream_.SetThrowMode(entry_mode);
-  const std::uint32_t count = GetLe32(header + 4);
+  const std::uint32_t count = LoadLe32(header + 4);
   // Size the name index once; a record takes at least 12 bytes, so a file
   // cannot hold more than its size / 12 of them, whatever its count says.
   const std::int64_t stream_size = stream.GetSize();
@@ -150,15 +139,15 @@ bool ResourceArchive::LoadRecords(zorl::KFile& stream, bool entry_mode,
   for (std::uint32_t i = 0; i < count; ++i) {
     unsigned char field[4];
     reader.Read(4, field);
-    const std::uint32_t length = GetLe32(field);
+    const std::uint32_t length = LoadLe32(field);
     if (length > kMaxEntryNameLength) throw zorl::KExceptFile();
     char name[zorl::kNameBufferSize];
     if (length > 0) reader.Read(length, name);
     name[length] = '\0';
     unsigned char place[8];
     reader.Read(sizeof place, place);
-    const std::uint32_t offset = GetLe32(place);
-    const std::uint32_t size = GetLe32(place + 4);
+    const std::uint32_t offset = LoadLe32(place);
+    const std::uint32_t size = LoadLe32(place + 4);
     // Views take signed offsets and lengths; larger values would turn
     // into "the current position" or "no limit".
     if (offset > kMaxStreamOffset || size > kMaxStreamOffset) return false;
@@ -385,21 +374,21 @@ bool ResourceArchive::SaveContents(zorl::KFile& out,
     used += count;
   };
   unsigned char field[4];
-  PutLe32(field, kArchiveMagic);
+  StoreLe32(field, kArchiveMagic);
   put(field, 4);
-  PutLe32(field, entries_.Count());
+  StoreLe32(field, entries_.Count());
   put(field, 4);
   std::uint64_t offset = directory_size;
   for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p)) {
     ArchiveEntry& e = *entries_.At(p);
     const std::uint32_t size = static_cast<std::uint32_t>(e.content.GetSize());
     unsigned char record[4];
-    PutLe32(record, e.name_length);
+    StoreLe32(record, e.name_length);
     put(record, 4);
     put(e.name, e.name_length);
-    PutLe32(record, static_cast<std::uint32_t>(offset));
+    StoreLe32(record, static_cast<std::uint32_t>(offset));
     put(record, 4);
-    PutLe32(record, size);
+    StoreLe32(record, size);
     put(record, 4);
     offset += size;
   }
