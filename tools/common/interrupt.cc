@@ -32,6 +32,4 @@ void ThrowIfStopRequested() {
   if (g_stop) throw StopRequested();
 }
 
-void SimulateStopRequest(bool requested) { g_stop = requested ? 1 : 0; }
-
 }  // namespace tools

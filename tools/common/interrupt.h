@@ -27,9 +27,6 @@ bool StopWasRequested();
 // Throws StopRequested once a signal has arrived.
 void ThrowIfStopRequested();
 
-// For tests: acts as if a signal had arrived (or clears that).
-void SimulateStopRequest(bool requested);
-
 }  // namespace tools
 
 #endif  // TOOLS_COMMON_INTERRUPT_H_
