@@ -74,15 +74,13 @@ FailureReason PatchProblem(const std::string& patch) {
   if (!payload.OpenView(exe, static_cast<std::int32_t>(image_end), -1))
     return FromLastFailure(shown + ": cannot be read");
   patchlib::InflateReader reader(payload);
-  static char sink[1 << 16];
-  std::int64_t got;
-  while ((got = reader.Read(sink, sizeof sink)) > 0) {
+  while (reader.Skip(1 << 16)) {
   }
-  if (got < 0) {
+  if (!reader.error().empty()) {
     const std::uint64_t at = reader.consumed();
     const std::string where = " at byte " + std::to_string(at) + " of the payload (byte " +
                               std::to_string(image_end + at) + " of " + shown + ")";
-    if (reader.error() == "the stream ends before its end")
+    if (reader.cut_short())
       return Failed("the payload is cut short: its zlib stream breaks off" + where);
     return Failed("the payload is damaged: zlib says \"" + reader.error() + "\"" + where);
   }
@@ -117,7 +115,7 @@ FailureReason ArchiveProblem(const std::string& game_dir) {
       break;
   }
   const patchlib::ArchiveCheck check = patchlib::CheckArchiveFile(path);
-  if (check.not_an_archive == "cannot open the file")
+  if (check.cannot_open)
     return FromLastFailure(shown + ": cannot be read");
   if (!check.not_an_archive.empty())
     return Wrong(shown + " is not a resource archive: " + check.not_an_archive);

@@ -20,6 +20,7 @@ ArchiveCheck CheckArchiveFile(const std::string& path) {
   if (platform::GetPathKind(path.c_str()) != platform::PathKind::kFile ||
       !file.Open(zorl::KFILE_READ, path.c_str())) {
     result.not_an_archive = "cannot open the file";
+    result.cannot_open = true;
     return result;
   }
   const std::int64_t file_size = file.GetSize();

@@ -18,6 +18,7 @@ struct InflateReader::Zlib {
   bool live = false;
   bool ended = false;
   bool bad = false;
+  bool cut_short = false;  // the source ended inside the stream
   // Left uninitialised: zlib writes before anything reads.
   std::unique_ptr<unsigned char[]> in{new unsigned char[kChunk]};
   std::unique_ptr<unsigned char[]> out{new unsigned char[kChunk]};
@@ -52,6 +53,7 @@ bool InflateReader::Fill() {
       const std::int32_t got = source_.Read(kChunk, z_->in.get());
       if (got <= 0) {  // truncated stream, or a read failure
         z_->bad = true;
+        z_->cut_short = got == 0;
         z_->error = got == 0 ? "the stream ends before its end"
                              : "the source cannot be read";
         return false;
@@ -96,6 +98,8 @@ std::int64_t InflateReader::Read(void* buffer, std::uint64_t count) {
 const std::string& InflateReader::error() const { return z_->error; }
 
 std::uint64_t InflateReader::consumed() const { return z_->stream.total_in; }
+
+bool InflateReader::cut_short() const { return z_->cut_short; }
 
 bool InflateReader::Skip(std::uint64_t count) {
   return Read(nullptr, count) == static_cast<std::int64_t>(count);

@@ -35,6 +35,8 @@ class InflateReader {
   const std::string& error() const;
   // Bytes of the source taken in so far (where an error was met).
   std::uint64_t consumed() const;
+  // Whether the error is the source ending before the zlib stream did.
+  bool cut_short() const;
 
  private:
   struct Zlib;
