@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "console_text.h"
 #include "engine/resource_archive.h"
 #include "engine/update_run.h"
 #include "engine/update_ui.h"
@@ -35,15 +36,6 @@ class SilentUi : public updater::UpdateUi {
   }
   std::string message;
 };
-
-std::string Absolute(const std::string& path) {
-  if ((!path.empty() && (path[0] == '/' || path[0] == '\\')) ||
-      (path.size() > 1 && path[1] == ':'))
-    return path;
-  char cwd[platform::kMaxPath];
-  if (!platform::GetWorkingDirectory(cwd, sizeof cwd)) return path;
-  return patchlib::JoinPath(cwd, path);
-}
 
 // The patched archive against NEW's: what the mode promises. Each
 // mismatch goes to `differences`; an archive that equals NEW's in every
@@ -128,8 +120,11 @@ bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
     return false;
   }
 
+  // The engine resolves names against the game directory: an absolute one.
+  std::string game_dir = game;
+  tools::AbsoluteDirectory(game, &game_dir);
   SilentUi ui;
-  result->applied = updater::RunUpdate(ui, exe.c_str(), Absolute(game).c_str());
+  result->applied = updater::RunUpdate(ui, exe.c_str(), game_dir.c_str());
   tools::ThrowIfStopRequested();
   if (!result->applied) {
     result->engine_message = patchlib::Show(ui.message);
