@@ -1,4 +1,4 @@
-// kestrel-patch apply PATCH [--dir GAME] [--dry-run] [--allow-outside]:
+// kestrel-patch apply PATCH [--dir GAME] [--dry-run] [--allow-outside] [-v]:
 // runs an updater's patch against a game directory, exactly as the updater
 // would run it on itself; or only shows what it would do.
 #include <cinttypes>

@@ -18,7 +18,8 @@ void ArmKill(long k);
 // Stops injecting (faults and kills).
 void DisarmFault();
 
-// File operations seen since the last ArmFault or ResetOperationCount.
+// File operations seen since the last ArmFault, ArmKill or
+// ResetOperationCount.
 long CountedOperations();
 void ResetOperationCount();
 

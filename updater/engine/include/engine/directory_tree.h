@@ -46,12 +46,11 @@ bool WalkTree(const char* path, const std::function<void()>& pump,
 // Deletes every file and link in the tree below `path` (a link itself,
 // never what it points to), keeping the directories. It walks the tree
 // until two walks in a row find nothing left, so a listing that ends early
-// leaves no file behind. A missing directory
-// is success. `keep`, when given, names files that must stay (the run's
-// own files): meeting one is a failure. `remove` replaces the deletion
-// (it returns false when the file could not be removed). On false,
-// `failed` names the file that stayed, or as for WalkTree. `enter` as for
-// WalkTree.
+// leaves no file behind. A missing directory is success. `keep`, when
+// given, names files that must stay (the run's own files): meeting one is
+// a failure. `remove` replaces the deletion (it returns false when the
+// file could not be removed). On false, `failed` names the file that
+// stayed, or as for WalkTree. `enter` as for WalkTree.
 bool EmptyDirectoryTree(
     const char* path, const std::function<void()>& pump, std::string* failed,
     const std::function<bool(const TreeFile&)>& keep = {},

@@ -41,8 +41,9 @@ struct RunOptions {
 // file deleted, and every change undone: the game folder is as it was),
 // also when another exception passes through. Returns true only on
 // completion (for a dry run: when the check passed). A journal that cannot
-// be read whole or is in use by another run is left alone: the message is
-// "file (%s) cannot be opened" with its record file.
+// be read whole or is in use by another run is left alone, and one that
+// cannot be undone or finished entirely stays: the run then stops with the
+// message "file (%s) cannot be opened" naming its record file.
 // `game_dir` should be absolute: names resolve against it.
 // No command writes or deletes the loaded archive, the payload's
 // temporary file or `payload_exe`, under any name.
