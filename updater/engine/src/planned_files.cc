@@ -132,9 +132,9 @@ std::string BelowEnd(const std::string& key) {
 }  // namespace
 
 void PlannedFiles::EmptiedTree(const char* path) {
-  const std::string key = Key(path);
+  const std::string key = Key(path), end = BelowEnd(key);
   for (auto it = changed_.lower_bound(BelowStart(key));
-       it != changed_.end() && it->first < BelowEnd(key); ++it)
+       it != changed_.end() && it->first < end; ++it)
     if (it->second == platform::PathKind::kFile)
       it->second = platform::PathKind::kNone;
   emptied_.insert(key);
@@ -142,9 +142,9 @@ void PlannedFiles::EmptiedTree(const char* path) {
 
 void PlannedFiles::ForEachWrittenBelow(
     const char* path, const std::function<void(const std::string&)>& each) {
-  const std::string key = Key(path);
+  const std::string key = Key(path), end = BelowEnd(key);
   for (auto it = changed_.lower_bound(BelowStart(key));
-       it != changed_.end() && it->first < BelowEnd(key); ++it)
+       it != changed_.end() && it->first < end; ++it)
     if (it->second == platform::PathKind::kFile) each(it->first);
 }
 
