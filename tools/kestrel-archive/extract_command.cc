@@ -13,6 +13,7 @@
 #include "patchlib/console.h"
 #include "patchlib/entry_name.h"
 #include "patchlib/game_tree.h"
+#include "patchlib/tree_copy.h"
 #include "patchlib/windows_name.h"
 #include "platform/filesystem.h"
 
@@ -87,19 +88,9 @@ bool WriteEntry(zorl::KFile& content, const std::string& path) {
   patchlib::AtomicOutput out;
   if (!out.Open(path)) return false;
   const std::int32_t size = content.GetSize();
-  if (size < 0 || !content.Seek(zorl::KSEEK_BEGIN, 0)) return false;
-  std::vector<unsigned char> buffer(1u << 20);
-  std::int32_t left = size;
-  while (left > 0) {
-    const std::uint32_t n = left < static_cast<std::int32_t>(buffer.size())
-                                ? static_cast<std::uint32_t>(left)
-                                : static_cast<std::uint32_t>(buffer.size());
-    if (content.Read(n, buffer.data()) != static_cast<std::int32_t>(n) ||
-        out.file().Write(buffer.data(), n) != static_cast<std::int32_t>(n))
-      return false;
-    left -= static_cast<std::int32_t>(n);
-  }
-  return out.Commit();
+  return size >= 0 &&
+         patchlib::CopyStream(content, static_cast<std::uint64_t>(size), out.file()) &&
+         out.Commit();
 }
 
 int Extract(const ExtractOptions& o) {

@@ -9,6 +9,7 @@
 #include "patchlib/command_decoder.h"
 #include "patchlib/console.h"
 #include "patchlib/pe_overlay.h"
+#include "patchlib/tree_copy.h"
 #include "producer_commands.h"
 #include "subcommands.h"
 
@@ -31,21 +32,6 @@ struct PackArguments {
   std::string stub, payload, out;
   bool replace = false;
 };
-
-bool CopyRange(zorl::KFile& from, std::uint64_t size, zorl::KFile& to) {
-  std::vector<unsigned char> buffer(1u << 20);
-  if (!from.Seek(zorl::KSEEK_BEGIN, 0)) return false;
-  while (size > 0) {
-    const std::uint32_t n = size < buffer.size()
-                                ? static_cast<std::uint32_t>(size)
-                                : static_cast<std::uint32_t>(buffer.size());
-    if (from.Read(n, buffer.data()) != static_cast<std::int32_t>(n) ||
-        to.Write(buffer.data(), n) != static_cast<std::int32_t>(n))
-      return false;
-    size -= n;
-  }
-  return true;
-}
 
 int Pack(const PackArguments& a) {
   const std::string& stub_path = a.stub;
@@ -118,11 +104,12 @@ int Pack(const PackArguments& a) {
            (output.file().Seek(zorl::KSEEK_BEGIN, static_cast<std::int32_t>(at)) &&
             output.file().Write(kNone, sizeof kNone) == sizeof kNone);
   };
-  if (!CopyRange(stub, image_end, output.file()) ||
+  if (!patchlib::CopyStream(stub, image_end, output.file()) ||
       !clear(parts.certificate, parts.certificate_entry_at) ||
       !clear(parts.symbol_table, parts.symbols_entry_at) ||
       !output.file().Seek(zorl::KSEEK_BEGIN, static_cast<std::int32_t>(image_end)) ||
-      !CopyRange(payload, static_cast<std::uint64_t>(payload_size), output.file()) ||
+      !patchlib::CopyStream(payload, static_cast<std::uint64_t>(payload_size),
+                            output.file()) ||
       !output.Commit()) {
     patchlib::PrintError(kTool, patchlib::Show(out_path) + ": cannot write the updater");
     return kExitFailure;

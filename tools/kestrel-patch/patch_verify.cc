@@ -97,23 +97,15 @@ bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
 
   zorl::KFile stub;
   const std::string pe = patchlib::MinimalPe();
-  bool written =
+  const std::int32_t payload_size = payload.GetSize();
+  const bool written =
       stub.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_CREATE |
                     zorl::KFILE_NEW,
                 exe.c_str()) &&
       stub.Write(pe.data(), static_cast<std::uint32_t>(pe.size())) ==
           static_cast<std::int32_t>(pe.size()) &&
-      payload.Seek(zorl::KSEEK_BEGIN, 0);
-  std::vector<unsigned char> buffer(1u << 20);
-  while (written) {
-    const std::int32_t got =
-        payload.Read(static_cast<std::uint32_t>(buffer.size()), buffer.data());
-    if (got <= 0) {
-      written = got == 0;
-      break;
-    }
-    written = stub.Write(buffer.data(), static_cast<std::uint32_t>(got)) == got;
-  }
+      payload_size >= 0 &&
+      patchlib::CopyStream(payload, static_cast<std::uint64_t>(payload_size), stub);
   stub.Close();
   if (!written) {
     *error = patchlib::Show(exe) + ": cannot write the test updater";

@@ -32,6 +32,21 @@ bool CopyFile(const std::string& from, const std::string& to) {
   return out.Flush();
 }
 
+bool CopyStream(zorl::KFile& from, std::uint64_t size, zorl::KFile& to) {
+  std::vector<unsigned char> buffer(1u << 20);
+  if (!from.Seek(zorl::KSEEK_BEGIN, 0)) return false;
+  while (size > 0) {
+    const std::uint32_t n = size < buffer.size()
+                                ? static_cast<std::uint32_t>(size)
+                                : static_cast<std::uint32_t>(buffer.size());
+    if (from.Read(n, buffer.data()) != static_cast<std::int32_t>(n) ||
+        to.Write(buffer.data(), n) != static_cast<std::int32_t>(n))
+      return false;
+    size -= n;
+  }
+  return true;
+}
+
 bool CopyTree(const std::string& from, const std::string& to,
               std::string* error, const WalkOptions& options) {
   std::vector<TreeItem> items;

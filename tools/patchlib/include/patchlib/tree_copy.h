@@ -2,15 +2,22 @@
 #ifndef PATCHLIB_TREE_COPY_H_
 #define PATCHLIB_TREE_COPY_H_
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "foundation/kfile.h"
 #include "patchlib/game_tree.h"
 
 namespace patchlib {
 
 // Copies the file `from` to `to` (created or emptied). False on failure.
 bool CopyFile(const std::string& from, const std::string& to);
+
+// Copies the first `size` bytes of `from`, read from its start, to `to` at
+// its position. False when `from` holds fewer bytes or a read or write
+// fails.
+bool CopyStream(zorl::KFile& from, std::uint64_t size, zorl::KFile& to);
 
 // Copies every file and directory below `from` into `to` (which must
 // exist), walked as WalkTree does with `options`. False with `error`
