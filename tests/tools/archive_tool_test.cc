@@ -110,6 +110,12 @@ TEST(KestrelArchive, EditsReplaceTheArchiveWholeOrNotAtAll) {
     EXPECT_NE(r.err, "") << args;
     EXPECT_EQ(fixture::ReadBytes(s / "a.dat"), before) << args;
   }
+  // FILE that ends in a separator gives no entry name: a wrong command line.
+  const tool_run::Result r = Tool("add " + Quote(s / "a.dat") + " " + Quote(s.path.string() + "/"));
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.err.find("ends without a file name to give the entry (give NAME)"),
+            std::string::npos) << r.err;
+  EXPECT_EQ(fixture::ReadBytes(s / "a.dat"), before);
   EXPECT_EQ(tool_run::NamesStartingWith(s.path.string(), "kst"), std::vector<std::string>());
 }
 

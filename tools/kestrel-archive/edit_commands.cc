@@ -40,7 +40,12 @@ int PutFile(const EditOptions& o, bool replace) {
   const std::string& path = o.archive;
   const std::string& file_path = o.file;
   const std::string name = o.name.empty() ? LastComponent(file_path) : o.name;
-  if (name.empty() || name.size() > updater::kMaxEntryNameLength) {
+  if (name.empty()) {
+    Error(patchlib::Show(file_path) +
+          ": ends without a file name to give the entry (give NAME)");
+    return kExitUsage;
+  }
+  if (name.size() > updater::kMaxEntryNameLength) {
     Error(patchlib::Show(name) + ": entry names hold 1 to 263 bytes");
     return kExitUsage;
   }

@@ -53,10 +53,10 @@ int List(const ListOptions& o) {
     json->Member("count", count);
     json->Member("total_size", total);
     json->Finish();
-  }
-  else
+  } else {
     std::printf("%" PRIu32 " entries, %" PRIu64 " bytes of content (%s)\n",
                 count, total, patchlib::HumanBytes(total).c_str());
+  }
   return kExitSuccess;
 }
 
