@@ -469,6 +469,13 @@ TEST(KestrelPatchRecover, ReportsWhatItPutBackAndLeavesADamagedJournal) {
   Result r = RunTool("recover --dir " + Quote(game.dir.path()));
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("nothing to recover"), std::string::npos) << r.out;
+  // A GAME that is no directory is not a folder with nothing to recover.
+  for (const std::string& wrong : {game.dir / "missing", game.dir / "a.txt"}) {
+    r = RunTool("recover --dir " + Quote(wrong));
+    EXPECT_EQ(r.status, 3) << wrong;
+    EXPECT_EQ(r.err, "kestrel-patch recover: " + wrong + " is not a directory: not a game folder\n");
+    EXPECT_EQ(r.out, "");
+  }
 
   {  // an update killed after it replaced a.txt and made a directory
     updater::UndoJournal journal;

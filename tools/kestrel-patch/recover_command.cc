@@ -1,10 +1,13 @@
 // kestrel-patch recover --dir GAME: finishes what an interrupted update
 // left in GAME (its undo journal), and nothing else.
+#include <cstdio>
 #include <memory>
 #include <string>
 
 #include "console_text.h"
+#include "display_name.h"
 #include "engine/journal_recovery.h"
+#include "platform/filesystem.h"
 #include "recovery_report.h"
 #include "subcommands.h"
 
@@ -36,6 +39,12 @@ int Recover(const RecoverArguments& a) {
     std::fprintf(stderr, "kestrel-patch recover: the working directory is unknown\n");
     return kExitFailure;
   }
+  // A mistyped GAME must not read as a folder with nothing to recover.
+  if (platform::GetPathKind(game_dir.c_str()) != platform::PathKind::kDirectory) {
+    std::fprintf(stderr, "kestrel-patch recover: %s is not a directory: not a game folder\n",
+                 tools::ShowName(game_dir).c_str());
+    return tools::kExitWrongInput;
+  }
   const updater::Recovery r = updater::RecoverJournal(game_dir.c_str());
   return PrintRecovery("kestrel-patch recover", game_dir.c_str(), r) ? kExitSuccess
                                                                       : kExitFailure;
@@ -50,7 +59,7 @@ void AddRecoverCommand(tools::CommandLine& cli) {
       .PathOption("--dir", "GAME", &a->dir, "the game directory", true)
       .Footer("exit status: 0 when there was nothing to recover or the journal was "
               "undone or finished, 1 when it was left alone or not everything could be "
-              "put back, 2 for a wrong command line.");
+              "put back, 2 for a wrong command line, 3 when GAME is not a directory.");
 }
 
 }  // namespace kpatch
