@@ -49,14 +49,19 @@ FileHandle internal::FileOpenUnnoted(const char* path, unsigned mode) {
     flags |= O_CREAT;
   else if (fresh)
     flags |= O_CREAT | O_EXCL;
-  flags |= O_CLOEXEC;
+  // O_NONBLOCK: a FIFO opens at once instead of waiting for a writer (or a
+  // reader), and is then refused below; a regular file ignores the flag.
+  flags |= O_CLOEXEC | O_NONBLOCK;
   int fd = OpenNative(native, flags);
   if (fd < 0) return kInvalidFile;
-  // A directory opens read-only on POSIX but never on Windows.
+  // Only regular files: a directory opens read-only on POSIX but never on
+  // Windows, and a FIFO, socket or device is no file to read or write.
   struct stat st;
-  if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+  const bool stated = ::fstat(fd, &st) == 0;
+  if (!stated || !S_ISREG(st.st_mode)) {
+    const bool directory = stated && S_ISDIR(st.st_mode);
     ::close(fd);
-    errno = EISDIR;
+    errno = directory ? EISDIR : ENXIO;
     return kInvalidFile;
   }
   // O_TRUNC needs write access; emulate "create or empty" without it.

@@ -58,6 +58,13 @@ FileHandle internal::FileOpenUnnoted(const char* path, unsigned mode) {
                          FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return kInvalidFile;
+  // Only files on a disk: a device name ("CON", \\.\COM1) or a pipe is
+  // no file to read or write.
+  if (GetFileType(h) != FILE_TYPE_DISK) {
+    CloseHandle(h);
+    SetLastError(ERROR_NOT_SUPPORTED);
+    return kInvalidFile;
+  }
   return reinterpret_cast<FileHandle>(h);
 }
 

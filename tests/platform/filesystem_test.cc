@@ -369,6 +369,20 @@ TEST(FileSystemTest, FifosAreNeitherFilesNorDirectories) {
   EXPECT_FALSE(entries["pipe"].is_link);
   ASSERT_TRUE(WriteFileBytes(dir / "plain", "p"));
   EXPECT_FALSE(Entries(dir.path())["plain"].is_other);
+  // It never opens, for reading or writing, and the open does not wait for
+  // the other end (a test that hangs here has failed).
+  for (const unsigned mode : std::initializer_list<unsigned>{
+           kFileRead, kFileWrite, kFileRead | kFileWrite, kFileRead | kFileCreate})
+    EXPECT_EQ(FileOpen((dir / "pipe").c_str(), mode), kInvalidFile) << mode;
+  EXPECT_EQ(GetPathKind((dir / "pipe").c_str()), PathKind::kOther) << "left as it was";
+}
+
+TEST(FileSystemTest, DevicesAreNoFilesToOpen) {
+  // Each system's null device (the other name is missing there).
+  for (const char* device : {"/dev/null", "NUL"}) {
+    EXPECT_EQ(FileOpen(device, kFileRead), kInvalidFile) << device;
+    EXPECT_EQ(FileOpen(device, kFileWrite), kInvalidFile) << device;
+  }
 }
 
 TEST(FileSystemTest, TheLastFailedOperationIsRemembered) {

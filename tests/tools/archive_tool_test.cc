@@ -154,6 +154,15 @@ TEST(KestrelArchive, CheckNamesEachProblem) {
     EXPECT_EQ(r.status, c.status);
     EXPECT_NE((r.out + r.err).find(c.says), std::string::npos) << r.out << r.err;
   }
+  // ARCHIVE that names nothing, or a directory.
+  Scratch s;
+  fs::create_directory(s / "dir");
+  for (const auto& [name, says] : {std::pair<std::string, std::string>{"missing", "no such file"},
+                                   {"dir", "a directory, not a file"}}) {
+    const tool_run::Result r = Tool("check " + Quote(s / name));
+    EXPECT_EQ(r.status, 1) << name;
+    EXPECT_EQ(r.err, "kestrel-archive: " + (s / name) + ": " + says + "\n");
+  }
 }
 
 // A directory with 25 problems: 20 listed and a count, or all with --all.

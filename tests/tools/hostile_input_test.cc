@@ -315,6 +315,43 @@ TEST(HostileInput, ExtractNeverWritesThroughLinksNorOverwrites) {
 // Two codes of one character ("Ⅰ": NEC 0x8754 and IBM 0xFA4A) and two
 // cases of a full-width letter are different entries to the game but one
 // file to Windows (and one UTF-8 name on Linux).
+// A FIFO where a file is expected is refused at once: opening it would
+// wait for a writer, and neither Ctrl-C nor SIGTERM could end that wait.
+TEST(HostileInput, AFifoInPlaceOfAFileIsRefusedWithoutWaiting) {
+  Scratch s;
+  ASSERT_EQ(::mkfifo((s / "pipe").c_str(), 0600), 0);
+  Write(s / "a.dat", fixture::MakeArchive({{"a", "1"}}));
+  Write(s / "game/mareld.dat", fixture::MakeArchive({{"a", "1"}}));
+  Write(s / "fifo-game/up.exe",
+        fixture::MakeUpdater(fixture::Commands().WriteFile("x.txt", "x")));
+  ASSERT_EQ(::mkfifo((s / "fifo-game/mareld.dat").c_str(), 0600), 0);
+  const std::string fifo = "pipe: not a file (a FIFO, socket or device)";
+  const struct {
+    const char* exe;
+    std::string args;
+    int status;
+    std::string says;
+  } cases[] = {
+      {KESTREL_ARCHIVE_EXE, "list pipe", 1, fifo},
+      {KESTREL_ARCHIVE_EXE, "check pipe", 1, fifo},
+      {KESTREL_ARCHIVE_EXE, "extract pipe out", 1, fifo},
+      {KESTREL_ARCHIVE_EXE, "diff a.dat pipe", 1, fifo},
+      {KESTREL_ARCHIVE_EXE, "add a.dat pipe x", 1, "pipe: cannot open the file"},
+      {KESTREL_PATCH_EXE, "list pipe", 1, fifo},
+      {KESTREL_PATCH_EXE, "pack pipe a.dat -o u.exe", 1, "pipe: cannot open the stub"},
+      {KESTREL_PATCH_EXE, "apply pipe --dir game", 3, "pipe is not a file, not an updater"},
+      {KESTREL_PATCH_EXE, "apply fifo-game/up.exe", 3,
+       "fifo-game/mareld.dat is not a file: not a game folder"},
+  };
+  for (const auto& c : cases) {
+    const tool_run::Result r = ::Run(c.exe, c.args, s.path.string());
+    EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.err;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << c.args << "\n" << r.err;
+  }
+  EXPECT_EQ(Read(s / "a.dat"), fixture::MakeArchive({{"a", "1"}}));
+  EXPECT_FALSE(fs::exists(s / "u.exe"));
+}
+
 TEST(HostileInput, NamesThatAreOneFileAreReportedAndNotExtracted) {
   Scratch s;
   Write(s / "a.dat", fixture::MakeArchive({{"\x87\x54.txt", "NEC"},

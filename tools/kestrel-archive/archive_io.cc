@@ -2,20 +2,15 @@
 
 #include "patchlib/atomic_output.h"
 #include "patchlib/console.h"
-#include "platform/filesystem.h"
 
 namespace karchive {
 
 void Error(const std::string& message) { patchlib::PrintError(kTool, message); }
 
 bool LoadArchive(const std::string& path, updater::ResourceArchive& archive) {
-  const platform::PathKind kind = platform::GetPathKind(path.c_str());
-  if (kind == platform::PathKind::kNone) {
-    Error(patchlib::Show(path) + ": no such file");
-    return false;
-  }
-  if (kind == platform::PathKind::kDirectory) {
-    Error(patchlib::Show(path) + ": is a directory, not an archive");
+  const std::string not_a_file = patchlib::NotAFile(path);
+  if (!not_a_file.empty()) {
+    Error(patchlib::Show(path) + ": " + not_a_file);
     return false;
   }
   zorl::KFile file;

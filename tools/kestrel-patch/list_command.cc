@@ -32,9 +32,11 @@ const char* Kind(std::uint32_t opcode) {
 
 int List(const std::string& path) {
   const std::string shown = patchlib::Show(path);
+  const std::string not_a_file = patchlib::NotAFile(path);
   zorl::KFile file;
-  if (!file.Open(zorl::KFILE_READ, path.c_str())) {
-    patchlib::PrintError(kTool, shown + ": cannot open the file");
+  if (!not_a_file.empty() || !file.Open(zorl::KFILE_READ, path.c_str())) {
+    patchlib::PrintError(kTool, shown + ": " +
+                                    (not_a_file.empty() ? "cannot open the file" : not_a_file));
     return kExitFailure;
   }
   unsigned char magic[2] = {};

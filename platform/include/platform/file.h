@@ -27,7 +27,9 @@ enum : unsigned {
 // Opens `path` with the mode bits above; the file is shared for reading and
 // writing with other openers. Neither create bit: the file must exist.
 // Neither access bit: the handle answers FileSize, and reads, writes,
-// truncation and flushes fail (as on Windows). Returns kInvalidFile on failure.
+// truncation and flushes fail (as on Windows). Only a regular file opens: a
+// directory, a FIFO, socket or device fails at once (the open of a FIFO
+// never waits for its other end). Returns kInvalidFile on failure.
 FileHandle FileOpen(const char* path, unsigned mode);
 
 // Closes a handle. Returns false on failure or for kInvalidFile.

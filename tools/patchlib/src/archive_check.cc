@@ -9,17 +9,17 @@
 #include "foundation/ktext.h"
 #include "patchlib/console.h"
 #include "patchlib/windows_name.h"
-#include "platform/filesystem.h"
 
 namespace patchlib {
 using updater::LoadLe32;
 
 ArchiveCheck CheckArchiveFile(const std::string& path) {
   ArchiveCheck result;
+  result.not_an_archive = NotAFile(path);
   zorl::KFile file;
-  if (platform::GetPathKind(path.c_str()) != platform::PathKind::kFile ||
-      !file.Open(zorl::KFILE_READ, path.c_str())) {
+  if (result.not_an_archive.empty() && !file.Open(zorl::KFILE_READ, path.c_str()))
     result.not_an_archive = "cannot open the file";
+  if (!result.not_an_archive.empty()) {
     result.cannot_open = true;
     return result;
   }

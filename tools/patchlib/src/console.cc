@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
+#include "platform/filesystem.h"
 #include "platform/process.h"
 #include "console_text.h"
 #include "display_name.h"
@@ -21,6 +22,16 @@ bool ArgToCp932(const std::string& arg, std::string* out) {
 void PrintError(const std::string& tool, const std::string& message) {
   std::fprintf(stderr, "%s: %s\n", tool.c_str(), message.c_str());
   std::fflush(stderr);
+}
+
+std::string NotAFile(const std::string& path) {
+  switch (platform::GetPathKind(path.c_str())) {
+    case platform::PathKind::kNone: return "no such file";
+    case platform::PathKind::kDirectory: return "a directory, not a file";
+    case platform::PathKind::kOther: return "not a file (a FIFO, socket or device)";
+    case platform::PathKind::kFile: break;
+  }
+  return "";
 }
 
 std::string HumanBytes(std::uint64_t bytes) {

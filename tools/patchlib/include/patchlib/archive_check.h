@@ -10,10 +10,11 @@
 namespace patchlib {
 
 struct ArchiveCheck {
-  // Why the file is no archive at all ("" when it is one): it cannot be
-  // opened, is shorter than the 8-byte header, or has another magic.
+  // Why the file is no archive at all ("" when it is one): nothing is
+  // there, it is a directory or no regular file, it cannot be opened, it is
+  // shorter than the 8-byte header, or it has another magic.
   std::string not_an_archive;
-  bool cannot_open = false;  // the first of those: nothing could be read
+  bool cannot_open = false;  // one of the first four: nothing could be read
   // Problems of the directory (UTF-8, "record 3: ..."), in file order: a
   // record cut short, a name length above 263, two names equal after
   // lowering, two names that are one file name on Windows, an entry that

@@ -21,6 +21,11 @@ bool ArgToCp932(const std::string& arg, std::string* out);
 // Prints "<tool>: <message>" and a newline on stderr (message in UTF-8).
 void PrintError(const std::string& tool, const std::string& message);
 
+// Why `path` (cp932) is no regular file to read, in words for an error
+// line, or "" when it is one: "no such file", "a directory, not a file",
+// "not a file (a FIFO, socket or device)".
+std::string NotAFile(const std::string& path);
+
 // "1.5 MiB"-style sizes for summaries.
 std::string HumanBytes(std::uint64_t bytes);
 
