@@ -6,6 +6,8 @@
 #include "platform/file.h"
 #include "platform/filesystem.h"
 #include "platform/last_failure.h"
+#include "platform/power_cut.h"
+#include "platform/fault.h"
 #include "unnoted.h"
 
 namespace platform {
@@ -15,12 +17,15 @@ constexpr std::size_t kKept = 16;
 
 std::mutex g_lock;
 std::deque<FailedOperation> g_recent;  // oldest first
+bool g_may_pass = false;  // of the newest
 
 void Note(const char* operation, const char* path, const char* target = nullptr) {
-  // The system's text first: nothing else may run before it is read.
-  std::string reason = internal::LastWasInjected() ? "an injected fault"
-                                                   : internal::SystemErrorText();
+  // The system's error first: nothing else may run before it is read.
+  const bool injected = internal::LastWasInjected();
+  const bool may_pass = injected ? internal::InjectedMayPass() : internal::SystemErrorMayPass();
+  std::string reason = injected ? "an injected fault" : internal::SystemErrorText();
   std::lock_guard<std::mutex> guard(g_lock);
+  g_may_pass = may_pass;
   if (g_recent.size() == kKept) g_recent.pop_front();
   g_recent.push_back({operation, path ? path : "", target ? target : "", std::move(reason)});
 }
@@ -46,13 +51,22 @@ std::vector<FailedOperation> RecentFailures() {
   return std::vector<FailedOperation>(g_recent.begin(), g_recent.end());
 }
 
+bool LastFailureMayPass() {
+  std::lock_guard<std::mutex> guard(g_lock);
+  return !g_recent.empty() && g_may_pass;
+}
+
 void ForgetLastFailure() {
   std::lock_guard<std::mutex> guard(g_lock);
   g_recent.clear();
+  g_may_pass = false;
 }
 
 FileHandle FileOpen(const char* path, unsigned mode) {
+  bool existed;
+  internal::BeforeOpen(path, mode, &existed);
   const FileHandle h = internal::FileOpenUnnoted(path, mode);
+  internal::AfterOpen(path, h, existed);
   return Noted(h, h == kInvalidFile,
                (mode & (kFileCreate | kFileNew)) ? "create" : "open", path);
 }
@@ -65,47 +79,69 @@ std::int64_t FileReadAt(FileHandle file, std::uint64_t offset, void* buffer,
 
 std::int64_t FileWriteAt(FileHandle file, std::uint64_t offset,
                          const void* buffer, std::uint32_t count) {
+  internal::BeforeWrite(file);
   const std::int64_t n = internal::FileWriteAtUnnoted(file, offset, buffer, count);
   return Noted(n, n < 0, "write", "");
 }
 
 bool FileTruncate(FileHandle file, std::uint64_t size) {
+  internal::BeforeWrite(file);
   const bool ok = internal::FileTruncateUnnoted(file, size);
   return Noted(ok, !ok, "truncate", "");
 }
 
 bool FileFlush(FileHandle file) {
+  internal::BeforeFlush(file);
   const bool ok = internal::FileFlushUnnoted(file);
+  if (ok) internal::AfterFlush(file);
   return Noted(ok, !ok, "flush", "");
 }
 
 bool RemoveFile(const char* path) {
-  const bool ok = internal::RemoveFileUnnoted(path);
+  bool ok;
+  if (!internal::RemoveInstead(path, &ok)) ok = internal::RemoveFileUnnoted(path);
   return Noted(ok, !ok, "delete", path);
 }
 
 bool RenameFile(const char* from, const char* to) {
   const bool ok = internal::RenameFileUnnoted(from, to);
+  if (ok) internal::AfterRename(from, to);
   return Noted(ok, !ok, "rename", from, to);
 }
 
 bool ReplaceFile(const char* from, const char* to) {
-  const bool ok = internal::ReplaceFileUnnoted(from, to);
+  bool ok;
+  if (!internal::ReplaceInstead(from, to, &ok)) ok = internal::ReplaceFileUnnoted(from, to);
   return Noted(ok, !ok, "replace", to, from);
 }
 
 bool MakeDirectory(const char* path) {
   const bool ok = internal::MakeDirectoryUnnoted(path);
+  if (ok) internal::AfterMakeDirectory(path);
   return Noted(ok, !ok, "create the directory", path);
+}
+
+bool FlushDirectory(const char* path) {
+  internal::BeforeDirectoryFlush();
+  const bool ok = internal::FlushDirectoryUnnoted(path);
+  if (ok) internal::AfterDirectoryFlush(path);
+  return Noted(ok, !ok, "flush the directory", path);
+}
+
+bool SetReadOnly(const char* path, bool read_only) {
+  const bool ok = internal::SetReadOnlyUnnoted(path, read_only);
+  return Noted(ok, !ok, read_only ? "set read-only" : "clear read-only on", path);
 }
 
 bool RemoveEmptyDirectory(const char* path) {
   const bool ok = internal::RemoveEmptyDirectoryUnnoted(path);
+  if (ok) internal::AfterRemoveDirectory(path);
   return Noted(ok, !ok, "remove the directory", path);
 }
 
 bool MakeTempFile(const char* dir, const char* prefix, char* out) {
   const bool ok = internal::MakeTempFileUnnoted(dir, prefix, out);
+  if (ok) internal::AfterMakeTempFile(out);
   return Noted(ok, !ok, "create a temporary file in", dir);
 }
 

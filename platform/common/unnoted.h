@@ -23,6 +23,8 @@ bool RemoveFileUnnoted(const char* path);
 bool RenameFileUnnoted(const char* from, const char* to);
 bool ReplaceFileUnnoted(const char* from, const char* to);
 bool MakeDirectoryUnnoted(const char* path);
+bool FlushDirectoryUnnoted(const char* path);
+bool SetReadOnlyUnnoted(const char* path, bool read_only);
 bool RemoveEmptyDirectoryUnnoted(const char* path);
 bool MakeTempFileUnnoted(const char* dir, const char* prefix, char* out);
 bool MakeTempDirectoryUnnoted(const char* dir, const char* prefix, char* out);
@@ -30,6 +32,8 @@ bool MakeTempDirectoryUnnoted(const char* dir, const char* prefix, char* out);
 // The system's text for the error of the call that just failed (errno,
 // GetLastError), read before anything else runs.
 std::string SystemErrorText();
+// Whether that error may pass by itself (a file another program holds).
+bool SystemErrorMayPass();
 
 // Whether the last counted operation was failed by fault injection.
 bool LastWasInjected();

@@ -11,4 +11,12 @@ std::uint64_t MonotonicMillis() {
          static_cast<std::uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
+void SleepMillis(unsigned ms) {
+  struct timespec left;
+  left.tv_sec = ms / 1000;
+  left.tv_nsec = static_cast<long>(ms % 1000) * 1000000L;
+  while (::nanosleep(&left, &left) != 0) {
+  }
+}
+
 }  // namespace platform

@@ -16,6 +16,7 @@
 namespace platform {
 
 std::string internal::SystemErrorText() { return std::strerror(errno); }
+bool internal::SystemErrorMayPass() { return errno == EBUSY || errno == ETXTBSY; }
 
 namespace {
 int OpenNative(const std::string& native, int flags) {

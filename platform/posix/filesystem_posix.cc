@@ -47,7 +47,56 @@ bool internal::RemoveFileUnnoted(const char* path) {
   if (!NativePath(path, &native)) return false;
   struct stat st;
   if (::lstat(native.c_str(), &st) != 0 || S_ISDIR(st.st_mode)) return false;
+  if (ReadOnlyDeletesSimulated() && !S_ISLNK(st.st_mode) &&
+      !(st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH))) {
+    errno = EACCES;  // as Windows refuses to delete a read-only file
+    return false;
+  }
   return ::unlink(native.c_str()) == 0;
+}
+
+namespace {
+constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
+}  // namespace
+
+bool IsReadOnly(const char* path) {
+  if (internal::ShouldFail()) return false;
+  std::string native;
+  struct stat st;
+  return NativePath(path, &native) && ::lstat(native.c_str(), &st) == 0 &&
+         S_ISREG(st.st_mode) && !(st.st_mode & kWriteBits);
+}
+
+bool internal::SetReadOnlyUnnoted(const char* path, bool read_only) {
+  if (internal::ShouldFail()) return false;
+  std::string native;
+  struct stat st;
+  if (!NativePath(path, &native) || ::lstat(native.c_str(), &st) != 0) return false;
+  if (!S_ISREG(st.st_mode)) {
+    errno = EINVAL;  // the attribute belongs to files
+    return false;
+  }
+  // Setting takes every write permission away; clearing gives the owner's
+  // back.
+  const mode_t mode = read_only ? (st.st_mode & 07777 & ~kWriteBits)
+                                : (st.st_mode & 07777) | S_IWUSR;
+  return ::chmod(native.c_str(), mode) == 0;
+}
+
+bool internal::FlushDirectoryUnnoted(const char* path) {
+  if (internal::ShouldFail()) return false;
+  std::string native;
+  if (!NativePath(path, &native)) return false;
+  int fd;
+  do {
+    fd = ::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  const bool ok = ::fsync(fd) == 0;
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return ok;
 }
 
 bool internal::RenameFileUnnoted(const char* from, const char* to) {
@@ -61,6 +110,13 @@ bool internal::RenameFileUnnoted(const char* from, const char* to) {
     if (::lstat(dst.c_str(), &st) == 0) return false;
     return ::rename(src.c_str(), dst.c_str()) == 0;
   }
+#if defined(__linux__) && defined(RENAME_NOREPLACE)
+  // One step that never replaces: nothing is left half renamed whatever
+  // ends the process. File systems without it refuse with EINVAL.
+  if (::renameat2(AT_FDCWD, src.c_str(), AT_FDCWD, dst.c_str(), RENAME_NOREPLACE) == 0)
+    return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+#endif
   // link + unlink never replaces an existing target.
   if (::link(src.c_str(), dst.c_str()) != 0) {
     if (errno == EEXIST) return false;

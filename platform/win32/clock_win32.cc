@@ -6,4 +6,6 @@ namespace platform {
 
 std::uint64_t MonotonicMillis() { return GetTickCount64(); }
 
+void SleepMillis(unsigned ms) { Sleep(ms); }
+
 }  // namespace platform

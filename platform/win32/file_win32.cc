@@ -11,6 +11,12 @@
 
 namespace platform {
 
+bool internal::SystemErrorMayPass() {
+  const DWORD code = GetLastError();
+  return code == ERROR_SHARING_VIOLATION || code == ERROR_LOCK_VIOLATION ||
+         code == ERROR_ACCESS_DENIED;
+}
+
 std::string internal::SystemErrorText() {
   const DWORD code = GetLastError();
   wchar_t* text = nullptr;

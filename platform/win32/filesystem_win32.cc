@@ -66,6 +66,41 @@ bool internal::ReplaceFileUnnoted(const char* from, const char* to) {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
+bool internal::FlushDirectoryUnnoted(const char* path) {
+  // NTFS journals its names itself: a rename or a deletion is either
+  // whole or absent after a power cut, in the order made. A directory
+  // handle cannot be flushed without backup privileges anyway.
+  if (internal::ShouldFail()) return false;
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return false;
+  const DWORD a = GetFileAttributesW(wide.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool IsReadOnly(const char* path) {
+  if (internal::ShouldFail()) return false;
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return false;
+  const DWORD a = GetFileAttributesW(wide.c_str());
+  return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY) &&
+         (a & FILE_ATTRIBUTE_READONLY);
+}
+
+bool internal::SetReadOnlyUnnoted(const char* path, bool read_only) {
+  if (internal::ShouldFail()) return false;
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return false;
+  const DWORD a = GetFileAttributesW(wide.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES) return false;
+  if (a & FILE_ATTRIBUTE_DIRECTORY) {
+    SetLastError(ERROR_INVALID_PARAMETER);  // the attribute belongs to files
+    return false;
+  }
+  DWORD next = read_only ? (a | FILE_ATTRIBUTE_READONLY) : (a & ~FILE_ATTRIBUTE_READONLY);
+  if (!next) next = FILE_ATTRIBUTE_NORMAL;
+  return SetFileAttributesW(wide.c_str(), next) != FALSE;
+}
+
 bool internal::MakeDirectoryUnnoted(const char* path) {
   if (internal::ShouldFail()) return false;
   std::wstring wide;

@@ -10,6 +10,9 @@ namespace platform {
 // Milliseconds since an unspecified start; never goes backwards.
 std::uint64_t MonotonicMillis();
 
+// Waits `ms` milliseconds (a retry's back-off).
+void SleepMillis(unsigned ms);
+
 }  // namespace platform
 
 #endif  // PLATFORM_CLOCK_H_

@@ -49,6 +49,20 @@ bool RenameFile(const char* from, const char* to);
 // (`from` then stays where it was).
 bool ReplaceFile(const char* from, const char* to);
 
+// Makes the names created, renamed and deleted in the directory `path`
+// durable: after a power cut they are as they were at this call. POSIX
+// flushes the directory itself; Windows journals names on its own and
+// answers true. False on failure.
+bool FlushDirectory(const char* path);
+
+// The file's read-only attribute: on Windows such a file can be renamed
+// but neither written nor deleted. POSIX has no such attribute; a file
+// without any write permission stands for it (as Wine reads it), though
+// the system deletes it all the same. IsReadOnly: false also on failure.
+bool IsReadOnly(const char* path);
+// Sets or clears the attribute. False on failure.
+bool SetReadOnly(const char* path, bool read_only);
+
 // Creates one directory (its parent must exist). False on failure,
 // including when the name exists already.
 bool MakeDirectory(const char* path);

@@ -31,6 +31,12 @@ bool GetLastFailure(FailedOperation* out);
 // more than once, and its first failure may say the most.
 std::vector<FailedOperation> RecentFailures();
 
+// Whether the last failed operation failed for a reason that may pass
+// by itself in a moment: another program (a virus scanner, the search
+// indexer, the game) held the file (a sharing or lock violation, access
+// denied on Windows; busy on POSIX). Worth a retry after a short wait.
+bool LastFailureMayPass();
+
 // Forgets it (a front end calls this before a run).
 void ForgetLastFailure();
 

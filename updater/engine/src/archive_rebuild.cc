@@ -1,5 +1,6 @@
 #include "engine/archive_rebuild.h"
 
+#include "engine/file_steps.h"
 #include "engine/messages.h"
 #include "engine/path_resolve.h"
 #include "engine/undo_journal.h"
@@ -75,11 +76,11 @@ void RebuildArchive(UpdateContext& c) {
   // the run brings it back.
   if (IsFile(backup) &&
       !(journal ? journal->MoveAside(backup)
-                : c.ui.WaitPumping([&backup] { return platform::RemoveFile(backup); })))
+                : c.ui.WaitPumping([&backup] { return DeleteLooseFile(backup); })))
     c.ui.Error(kMsgCannotSwapArchive);
   // From the first rename on, the swap finishes before a quit is honoured.
   if ((journal && !journal->WillRename(archive, backup)) ||
-      !platform::RenameFile(archive, backup))
+      !RenameLooseFile(archive, backup))
     c.ui.Error(kMsgCannotSwapArchive);
   if (IsFile(archive)) {
     if (journal)
@@ -96,24 +97,25 @@ void RebuildArchive(UpdateContext& c) {
                      platform::IdentityLookup::kFound &&
                  journal->WillCommit(archive, fresh_id);
   }
-  if (!committing || !platform::RenameFile(fresh.name, archive)) {
+  if (!committing || !RenameLooseFile(fresh.name, archive)) {
     // Never leave the game without its archive: put the old one back. If
     // that fails too, the new archive stays under its temporary name, so
     // the work is not lost while the backup holds the old one.
-    if (!platform::RenameFile(backup, archive) &&
-        !platform::RenameFile(backup, archive))
-      fresh.Keep();
+    if (!RenameLooseFile(backup, archive)) fresh.Keep();
     c.ui.Error(kMsgCannotSwapArchive);
   }
   fresh.Keep();
-  if (journal) journal->Committed();
+  if (journal) {
+    // The journal deletes the backup once the commit is on the disk.
+    journal->Committed();
+    return;
+  }
   // Deleting the old archive (as large as the game's data) blocks too. A
   // quit met meanwhile ends the run once the backup is gone: the update is
   // in place, but no completion message follows a request to quit.
   bool quit = false;
   if (IsFile(backup))
-    c.ui.WaitPumping([&backup] { return platform::RemoveFile(backup); },
-                     &quit);
+    c.ui.WaitPumping([&backup] { return DeleteLooseFile(backup); }, &quit);
   if (quit) throw kFailureSignal;
 }
 

@@ -103,6 +103,10 @@ JournalReadResult DecodeJournal(const std::string& bytes,
   std::size_t at = kJournalMagicSize;
   while (at < bytes.size()) {
     const std::size_t left = bytes.size() - at;
+    // A tail of zeros: a power cut kept the file's new size but not the
+    // records written into it.
+    if (bytes.find_first_not_of('\0', at) == std::string::npos)
+      return JournalReadResult::kWhole;
     if (left < kHeader) return JournalReadResult::kWhole;  // cut short
     Reader head(bytes.data() + at, kHeader);
     std::uint64_t length, complement, crc;
@@ -116,8 +120,12 @@ JournalReadResult DecodeJournal(const std::string& bytes,
     if (left - kHeader < length) return JournalReadResult::kWhole;  // cut short
     const char* payload = bytes.data() + at + kHeader;
     JournalRecord record;
-    if (Crc(payload, length) != crc || !DecodePayload(payload, length, &record))
-      return JournalReadResult::kDamaged;
+    if (Crc(payload, length) != crc || !DecodePayload(payload, length, &record)) {
+      // The last record, torn by a power cut before its flush ended: it
+      // never protected a change. Anywhere else a bad record is damage.
+      return left - kHeader == length ? JournalReadResult::kWhole
+                                      : JournalReadResult::kDamaged;
+    }
     records->push_back(std::move(record));
     at += kHeader + length;
   }

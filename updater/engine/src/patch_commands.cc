@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/directory_tree.h"
+#include "engine/file_steps.h"
 #include "engine/messages.h"
 #include "engine/patch_format.h"
 #include "engine/path_resolve.h"
@@ -77,8 +78,8 @@ struct Command {
     if (c.journal) {
       // The old file goes into the journal; the new one is made where
       // nothing is, so no old byte is overwritten.
-      if ((IsFileOrLink(path) && !c.journal->MoveAside(path)) ||
-          !c.journal->WillCreateFile(path))
+      if (!(IsFileOrLink(path) ? c.journal->ReplaceWithNew(path)
+                               : c.journal->WillCreateFile(path)))
         c.ui.Error(kMsgCannotCreateFile, path);
       if (!file.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_NEW, path)) {
         // Something is there after all (a directory, say): not ours.
@@ -115,7 +116,7 @@ struct Command {
       // Deleting keeps the file in the journal until the run completes.
       if (!IsFileOrLink(path) || !c.journal->MoveAside(path))
         c.ui.Error(kMsgCannotDelete, path);
-    } else if (!platform::RemoveFile(path)) {
+    } else if (!DeleteLooseFile(path)) {
       c.ui.Error(kMsgCannotDelete, path);
     }
   }

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <string>
 
+#include "engine/file_steps.h"
 #include "engine/path_resolve.h"
 #include "foundation/ktext.h"
 #include "platform/clock.h"
@@ -62,6 +63,28 @@ void Note(JournalReport* report, JournalReport::Step step, const std::string& pa
   if (report) report->entries.push_back({step, path});
 }
 
+// The directory a path's name is in.
+std::string ParentOf(const std::string& path) {
+  const std::size_t at = path.find_last_of("/\\");
+  if (at == std::string::npos) return ".";
+  return at == 0 ? path.substr(0, 1) : path.substr(0, at);
+}
+
+// The identity a name has now; false (`*known` false) when the lookup
+// failed, true with `*known` false when nothing has the name.
+bool IdentityOf(const std::string& path, platform::FileIdentity* out, bool* known) {
+  platform::IdentityLookup found = platform::IdentityLookup::kFailed;
+  Twice([&] {
+    found = platform::GetPathIdentity(path.c_str(), false, out);
+    return found != platform::IdentityLookup::kFailed;
+  });
+  *known = found == platform::IdentityLookup::kFound;
+  return found != platform::IdentityLookup::kFailed;
+}
+
+// Records written before identities were kept carry none.
+bool HasIdentity(const platform::FileIdentity& id) { return id.volume || id.index; }
+
 }  // namespace
 
 UndoJournal::~UndoJournal() { Close(); }
@@ -74,14 +97,22 @@ bool UndoJournal::Create(const char* game_dir) {
   file_ = platform::FileOpen(record_path_.c_str(),
                              platform::kFileRead | platform::kFileWrite |
                                  platform::kFileCreate | platform::kFileNew);
+  // The journal's own names are durable before any change relies on it:
+  // a record flushed into a file whose name a power cut takes back would
+  // protect nothing.
   if (file_ != platform::kInvalidFile && platform::FileTryLock(file_) &&
       platform::FileWriteAt(file_, 0, kJournalMagic, kJournalMagicSize) ==
           static_cast<std::int64_t>(kJournalMagicSize) &&
+      Twice([this] { return platform::FileFlush(file_); }) &&
+      Twice([this] { return platform::FlushDirectory(folder_.c_str()); }) &&
+      Twice([this] { return platform::FlushDirectory(ParentOf(folder_).c_str()); }) &&
       platform::GetPathIdentity(folder_.c_str(), false, &folder_id_) ==
           platform::IdentityLookup::kFound) {
     end_ = kJournalMagicSize;
     next_slot_ = 1;
     records_.clear();
+    pending_.clear();
+    pending_records_ = 0;
     committed_ = false;
     return true;
   }
@@ -100,6 +131,8 @@ UndoJournal::OpenResult UndoJournal::OpenExisting(const char* game_dir) {
   Close();
   folder_ = FolderPath(game_dir);
   record_path_ = folder_ + "/" + kJournalFileName;
+  pending_.clear();
+  pending_records_ = 0;
   if (!IsDirectory(folder_.c_str())) return OpenResult::kNone;
   if (!Exists(record_path_.c_str())) {
     // A journal killed as it was made or removed: an empty folder goes.
@@ -133,47 +166,78 @@ UndoJournal::OpenResult UndoJournal::OpenExisting(const char* game_dir) {
   return OpenResult::kOpened;
 }
 
-bool UndoJournal::Append(const JournalRecord& record) {
+void UndoJournal::Append(const JournalRecord& record) {
+  pending_ += EncodeJournalRecord(record);
+  records_.push_back(record);
+  ++pending_records_;
+}
+
+bool UndoJournal::Sync() {
   if (file_ == platform::kInvalidFile) return false;
-  const std::string bytes = EncodeJournalRecord(record);
-  const bool written = Twice([&] {
-    return platform::FileWriteAt(file_, end_, bytes.data(),
-                                 static_cast<std::uint32_t>(bytes.size())) ==
-           static_cast<std::int64_t>(bytes.size());
-  });
+  if (pending_.empty()) return true;
+  const std::string bytes = std::move(pending_);
+  pending_.clear();
+  const std::size_t count = pending_records_;
+  pending_records_ = 0;
+  // The group reaches the disk before any change it protects begins.
+  const bool written =
+      Twice([&] {
+        return platform::FileWriteAt(file_, end_, bytes.data(),
+                                     static_cast<std::uint32_t>(bytes.size())) ==
+               static_cast<std::int64_t>(bytes.size());
+      }) &&
+      Twice([this] { return platform::FileFlush(file_); });
   if (!written) {
-    // A record cut short at the end stands for nothing; make sure no
-    // part of it stays in front of the next one.
+    // Records that may not be on the disk protect nothing: the changes
+    // they announce are not made. Any part of them that stays stands for
+    // changes that never began, which undo tells by what it finds.
     Twice([this] { return platform::FileTruncate(file_, end_); });
+    records_.resize(records_.size() - count);
     return false;
   }
   end_ += bytes.size();
-  records_.push_back(record);
   return true;
 }
 
-bool UndoJournal::MoveAside(const char* path) {
+bool UndoJournal::Move(const char* path, bool then_create) {
   JournalRecord r;
   r.kind = JournalKind::kMoved;
   r.slot = next_slot_++;
   r.path = path;
-  if (!Append(r)) return false;
+  // The file's identity tells, on any later undo, the original from what
+  // the run made under its name, whatever an earlier undo already did.
+  bool known = false;
+  if (!IdentityOf(r.path, &r.identity, &known) || !known) return false;
+  Append(r);
+  if (then_create) {
+    JournalRecord c;
+    c.kind = JournalKind::kCreatedFile;
+    c.path = path;
+    Append(c);
+  }
+  if (!Sync()) return false;
   const std::string slot = SlotPath(folder_, r.slot);
-  return Twice([&] { return platform::RenameFile(path, slot.c_str()); });
+  return RenameLooseFile(path, slot.c_str());
 }
+
+bool UndoJournal::MoveAside(const char* path) { return Move(path, false); }
+
+bool UndoJournal::ReplaceWithNew(const char* path) { return Move(path, true); }
 
 bool UndoJournal::WillCreateFile(const char* path) {
   JournalRecord r;
   r.kind = JournalKind::kCreatedFile;
   r.path = path;
-  return Append(r);
+  Append(r);
+  return Sync();
 }
 
 bool UndoJournal::WillCreateDirectory(const char* path) {
   JournalRecord r;
   r.kind = JournalKind::kCreatedDirectory;
   r.path = path;
-  return Append(r);
+  Append(r);
+  return Sync();
 }
 
 bool UndoJournal::CreateTemporary(const char* dir, char* out) {
@@ -192,7 +256,8 @@ bool UndoJournal::CreateTemporary(const char* dir, char* out) {
     JournalRecord r;
     r.kind = JournalKind::kTemporary;
     r.path = out;
-    if (!Append(r)) break;
+    Append(r);
+    if (!Sync()) break;
     const platform::FileHandle made = platform::FileOpen(
         out, platform::kFileRead | platform::kFileWrite | platform::kFileNew);
     if (made != platform::kInvalidFile) {
@@ -209,7 +274,8 @@ bool UndoJournal::NotCreated(const char* path) {
   JournalRecord r;
   r.kind = JournalKind::kCancelled;
   r.path = path;
-  return Append(r);
+  Append(r);
+  return Sync();
 }
 
 bool UndoJournal::WillRename(const char* from, const char* to) {
@@ -217,15 +283,67 @@ bool UndoJournal::WillRename(const char* from, const char* to) {
   r.kind = JournalKind::kRenamed;
   r.path = from;
   r.other = to;
-  return Append(r);
+  Append(r);
+  return Sync();
+}
+
+std::vector<std::string> UndoJournal::ChangedDirectories() const {
+  std::vector<std::string> dirs = {folder_};
+  auto add = [&dirs](const std::string& dir) {
+    for (const std::string& d : dirs)
+      if (d == dir) return;
+    dirs.push_back(dir);
+  };
+  for (const JournalRecord& r : records_) {
+    if (r.kind == JournalKind::kCommit) continue;
+    add(ParentOf(r.path));
+    if (r.kind == JournalKind::kRenamed) add(ParentOf(r.other));
+  }
+  return dirs;
+}
+
+bool UndoJournal::FlushDirectories(const std::vector<std::string>& dirs) {
+  bool ok = true;
+  for (const std::string& dir : dirs) {
+    // A directory the run made and removed again is no longer there.
+    if (!IsDirectory(dir.c_str())) continue;
+    if (!Twice([&dir] { return platform::FlushDirectory(dir.c_str()); })) ok = false;
+  }
+  return ok;
+}
+
+bool UndoJournal::FlushCreatedFiles() {
+  std::vector<std::string> cancelled;
+  for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
+    if (it->kind == JournalKind::kCancelled) {
+      cancelled.push_back(it->path);
+      continue;
+    }
+    if (it->kind != JournalKind::kCreatedFile || TakeCancelled(&cancelled, it->path) ||
+        platform::IsLink(it->path.c_str()) ||
+        platform::GetPathKind(it->path.c_str()) != platform::PathKind::kFile)
+      continue;
+    const platform::FileHandle file = platform::FileOpen(
+        it->path.c_str(), platform::kFileRead | platform::kFileWrite);
+    const bool flushed = file != platform::kInvalidFile &&
+                         Twice([file] { return platform::FileFlush(file); });
+    if (file != platform::kInvalidFile) platform::FileClose(file);
+    if (!flushed) return false;
+  }
+  return true;
 }
 
 bool UndoJournal::WillCommit(const char* archive, const platform::FileIdentity& fresh) {
+  // Everything the run made is on the disk (the new files' bytes, every
+  // name it changed) before the record that makes it final: after that
+  // record, a power cut leaves the update, never a part of it.
+  if (!FlushCreatedFiles() || !FlushDirectories(ChangedDirectories())) return false;
   JournalRecord r;
   r.kind = JournalKind::kCommit;
   r.path = archive;
   r.identity = fresh;
-  return Append(r);
+  Append(r);
+  return Sync();
 }
 
 bool UndoJournal::CommittedOnDisk() const {
@@ -233,19 +351,62 @@ bool UndoJournal::CommittedOnDisk() const {
     if (it->kind != JournalKind::kCommit) continue;
     platform::FileIdentity now;
     bool known = false;
-    Twice([&] {
-      const platform::IdentityLookup found =
-          platform::GetPathIdentity(it->path.c_str(), false, &now);
-      known = found == platform::IdentityLookup::kFound;
-      return found != platform::IdentityLookup::kFailed;
-    });
-    return known && now == it->identity;
+    return IdentityOf(it->path, &now, &known) && known && now == it->identity;
   }
   return false;
 }
 
+bool UndoJournal::IsOriginal(const std::string& path, const platform::FileIdentity& id) const {
+  for (const JournalRecord& r : records_)
+    if (r.kind == JournalKind::kMoved && HasIdentity(r.identity) && r.path == path &&
+        r.identity == id)
+      return true;
+  return false;
+}
+
+bool UndoJournal::RemoveMade(const std::string& path, bool* removed) {
+  if (removed) *removed = false;
+  // What the run made under a name that had an original may be that
+  // original again, put back by an earlier undo that did not finish: it
+  // stays.
+  platform::FileIdentity now;
+  bool known = false;
+  if (!IdentityOf(path, &now, &known)) return false;
+  if (!known || IsOriginal(path, now)) return true;
+  if (!Retried([&path] { return platform::RemoveFile(path.c_str()); })) return false;
+  if (removed) *removed = true;
+  return true;
+}
+
+bool UndoJournal::PutBack(const JournalRecord& r, JournalReport* report) {
+  const std::string slot = SlotPath(folder_, r.slot);
+  platform::FileIdentity held, at_path;
+  bool slot_known = false, path_known = false;
+  if (!IdentityOf(slot, &held, &slot_known)) return false;
+  if (!slot_known) return true;  // never moved, or put back already
+  if (HasIdentity(r.identity) && held != r.identity) return false;  // not ours
+  if (!IdentityOf(r.path, &at_path, &path_known)) return false;
+  if (path_known && at_path == held) {
+    // Both names reach the original (a move cut between its link and its
+    // unlink): the slot's name goes.
+    if (!Retried([&slot] { return platform::RemoveFile(slot.c_str()); })) return false;
+    Note(report, JournalReport::Step::kPutBack, r.path);
+    return true;
+  }
+  // Whatever took the name since was made by the run.
+  if (path_known && (!IsFileOrLink(r.path.c_str()) ||
+                     !Retried([&r] { return platform::RemoveFile(r.path.c_str()); })))
+    return false;
+  if (!RenameLooseFile(slot.c_str(), r.path.c_str())) return false;
+  Note(report, JournalReport::Step::kPutBack, r.path);
+  return true;
+}
+
 bool UndoJournal::Undo(JournalReport* report) {
   if (file_ == platform::kInvalidFile) return false;
+  // Every step looks at what is there before it acts, so that undo can be
+  // cut off anywhere (a kill, a power cut, one step that fails) and run
+  // again from the start: no pass deletes what an earlier one put back.
   bool ok = true;
   std::vector<std::string> cancelled;  // creations that made nothing
   for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
@@ -260,32 +421,23 @@ bool UndoJournal::Undo(JournalReport* report) {
       case JournalKind::kCancelled:
         cancelled.push_back(r.path);
         break;
-      case JournalKind::kMoved: {
-        const std::string slot = SlotPath(folder_, r.slot);
-        if (!Exists(slot.c_str())) break;  // the move never happened
-        // Whatever took the name since was made by the run.
-        const bool put_back =
-            (!IsFileOrLink(path) || Twice([&] { return platform::RemoveFile(path); })) &&
-            Twice([&] { return platform::RenameFile(slot.c_str(), path); });
-        if (put_back) {
-          Note(report, JournalReport::Step::kPutBack, r.path);
+      case JournalKind::kMoved:
+        if (!PutBack(r, report)) ok = false;
+        break;
+      case JournalKind::kTemporary:
+        if (!IsFileOrLink(path)) break;
+        if (!RemoveMade(r.path, nullptr)) ok = false;
+        break;
+      case JournalKind::kCreatedFile: {
+        if (!IsFileOrLink(path)) break;  // never made
+        bool removed = false;
+        if (RemoveMade(r.path, &removed)) {
+          if (removed) Note(report, JournalReport::Step::kRemovedFile, r.path);
         } else {
           ok = false;
         }
         break;
       }
-      case JournalKind::kTemporary:
-        if (!IsFileOrLink(path)) break;
-        if (!Twice([&] { return platform::RemoveFile(path); })) ok = false;
-        break;
-      case JournalKind::kCreatedFile:
-        if (!IsFileOrLink(path)) break;  // never made
-        if (Twice([&] { return platform::RemoveFile(path); })) {
-          Note(report, JournalReport::Step::kRemovedFile, r.path);
-        } else {
-          ok = false;
-        }
-        break;
       case JournalKind::kCreatedDirectory:
         if (!IsDirectory(path)) break;  // never made
         if (Twice([&] { return platform::RemoveEmptyDirectory(path); })) {
@@ -296,12 +448,20 @@ bool UndoJournal::Undo(JournalReport* report) {
         break;
       case JournalKind::kRenamed: {
         const char* to = r.other.c_str();
-        if (Exists(to) && !Exists(path)) {
-          if (Twice([&] { return platform::RenameFile(to, path); })) {
+        platform::FileIdentity from_id, to_id;
+        bool from_known = false, to_known = false;
+        if (!IdentityOf(r.path, &from_id, &from_known) ||
+            !IdentityOf(r.other, &to_id, &to_known)) {
+          ok = false;
+        } else if (to_known && !from_known) {
+          if (RenameLooseFile(to, path)) {
             Note(report, JournalReport::Step::kPutBack, r.path);
           } else {
             ok = false;
           }
+        } else if (to_known && from_id == to_id) {
+          // A rename cut between its link and its unlink: the new name goes.
+          if (!Retried([to] { return platform::RemoveFile(to); })) ok = false;
         }
         break;
       }
@@ -309,15 +469,23 @@ bool UndoJournal::Undo(JournalReport* report) {
         break;
     }
   }
-  if (!ok) {
+  // What was put back is on the disk before the journal that knows how
+  // goes.
+  if (!ok || !FlushDirectories(ChangedDirectories())) {
     Close();
     return false;
   }
-  return RemoveFolder();
+  return RemoveFolder(false);
 }
 
 bool UndoJournal::Discard(JournalReport* report) {
   if (file_ == platform::kInvalidFile) return false;
+  // The commit's rename is on the disk before any old copy goes.
+  const std::vector<std::string> dirs = ChangedDirectories();
+  if (!FlushDirectories(dirs)) {
+    Close();
+    return false;
+  }
   bool ok = true;
   // The run's temporary files (a name it found taken is not one of them).
   std::vector<std::string> cancelled;
@@ -326,63 +494,64 @@ bool UndoJournal::Discard(JournalReport* report) {
       cancelled.push_back(it->path);
     } else if (it->kind == JournalKind::kTemporary) {
       if (!TakeCancelled(&cancelled, it->path) && IsFileOrLink(it->path.c_str()) &&
-          !Twice([&] { return platform::RemoveFile(it->path.c_str()); }))
+          !DeleteLooseFile(it->path.c_str()))
         ok = false;
     }
   }
-  // The swap's backup of the old archive, when the run that completed
-  // did not get to delete it.
+  // The swap's backup of the old archive.
   for (const JournalRecord& r : records_) {
     if (r.kind != JournalKind::kRenamed || !IsFileOrLink(r.other.c_str())) continue;
-    if (Twice([&] { return platform::RemoveFile(r.other.c_str()); })) {
+    if (DeleteLooseFile(r.other.c_str())) {
       Note(report, JournalReport::Step::kRemovedFile, r.other);
     } else {
       ok = false;
     }
   }
-  return RemoveFolder() && ok;
+  if (!ok) {
+    Close();
+    return false;
+  }
+  return RemoveFolder(true);
 }
 
-bool UndoJournal::RemoveFolder() {
-  // Everything but the record file, which goes last: a journal killed
-  // while it is removed is still a journal the next run recognises. A
-  // listing that ends early (or a deletion that fails) leaves a name for
-  // the next pass.
-  // A listing that fails ends early and cannot tell: the folder counts as
-  // emptied only after two passes in a row found nothing left.
-  int quiet = 0;
-  for (int pass = 0; pass < 8 && quiet < 2; ++pass) {
-    platform::FindData found;
-    platform::FindHandle search = platform::FindFirst((folder_ + "/*").c_str(), &found);
-    if (!search) {
-      quiet = 0;
-      continue;
-    }
-    bool left = false;
-    do {
-      if (!std::strcmp(found.name, ".") || !std::strcmp(found.name, "..") ||
-          !std::strcmp(found.name, kJournalFileName))
-        continue;
-      left = true;
-      const std::string item = folder_ + "/" + found.name;
-      if (found.is_directory)
-        platform::RemoveEmptyDirectory(item.c_str());
-      else
-        platform::RemoveFile(item.c_str());
-    } while (platform::FindNext(search, &found));
-    platform::FindClose(search);
-    quiet = left ? 0 : quiet + 1;
+bool UndoJournal::RemoveFolder(bool drop_slots) {
+  // The old files the journal holds (after a commit), then the record
+  // file, which goes last: a journal cut off while it is removed is still
+  // one the next run recognises. Nothing else in the folder is deleted:
+  // a file there that no record names is not the journal's to lose.
+  bool ok = true;
+  for (const JournalRecord& r : records_) {
+    if (r.kind != JournalKind::kMoved) continue;
+    const std::string slot = SlotPath(folder_, r.slot);
+    if (!IsFileOrLink(slot.c_str())) continue;
+    if (!drop_slots || !DeleteLooseFile(slot.c_str())) ok = false;
   }
-  const bool emptied = quiet >= 2;
+  // The slots are gone on the disk before the records that name them.
+  if (ok) ok = Twice([this] { return platform::FlushDirectory(folder_.c_str()); });
+  if (ok) ok = Twice([this] { return OnlyRecordFileLeft(); });
   platform::FileHandle file = file_;
   file_ = platform::kInvalidFile;
   platform::FileClose(file);
-  if (!emptied) return false;
+  if (!ok) return false;
   return Twice([this] {
            return !Exists(record_path_.c_str()) ||
                   platform::RemoveFile(record_path_.c_str());
          }) &&
          Twice([this] { return platform::RemoveEmptyDirectory(folder_.c_str()); });
+}
+
+bool UndoJournal::OnlyRecordFileLeft() const {
+  platform::FindData found;
+  platform::FindHandle search = platform::FindFirst((folder_ + "/*").c_str(), &found);
+  if (!search) return false;  // "." at least is always there
+  bool alone = true;
+  do {
+    if (std::strcmp(found.name, ".") && std::strcmp(found.name, "..") &&
+        std::strcmp(found.name, kJournalFileName))
+      alone = false;
+  } while (alone && platform::FindNext(search, &found));
+  platform::FindClose(search);
+  return alone;
 }
 
 void UndoJournal::Close() {

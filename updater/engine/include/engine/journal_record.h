@@ -6,11 +6,12 @@
 //   the payload:
 //   u8 kind, u32 slot, u16 n + n bytes of path, u16 m + m bytes of the
 //   second path, u64 volume, u64 index (integers little-endian, paths cp932).
-// Because every record is written whole before its change begins, a
-// record cut short at the end of the file (the process was killed while
-// writing it) stands for a change that never began and is dropped. Any
-// other fault (a bad magic, a checksum that does not match, a record that
-// makes no sense) means the file cannot be read whole.
+// Because every record is on the disk before its change begins, what a
+// kill or a power cut can spoil is only the end of the file, written but
+// not yet flushed, and it stands for changes that never began: a record
+// cut short, a tail of zeros, or a last record whose checksum fails is
+// dropped. Any other fault (a bad magic, a bad record followed by more, a
+// record that makes no sense) means the file cannot be read whole.
 #ifndef ENGINE_JOURNAL_RECORD_H_
 #define ENGINE_JOURNAL_RECORD_H_
 
@@ -27,7 +28,8 @@ constexpr std::size_t kJournalMagicSize = 8;
 
 enum class JournalKind : std::uint8_t {
   // `path` is about to be renamed to slot `slot` of the journal folder
-  // (its name there is the slot's number). Undo: rename it back.
+  // (its name there is the slot's number); `identity` is the file's.
+  // Undo: rename it back.
   kMoved = 1,
   // `path` is about to be created as a file where nothing was. Undo:
   // delete it.
@@ -60,7 +62,7 @@ struct JournalRecord {
 std::string EncodeJournalRecord(const JournalRecord& record);
 
 enum class JournalReadResult {
-  kWhole,    // every record read (a record cut short at the end dropped)
+  kWhole,    // every record read (a spoilt end dropped)
   kDamaged,  // the file cannot be read whole
 };
 

@@ -13,8 +13,19 @@
 // file stays locked while the run lives, so a second run can tell a live
 // journal from a dead one.
 //
-// Every operation on the file system is tried twice before it counts as
-// failed, so one passing fault does not leave a folder half put back.
+// Write-ahead: the records of a change reach the disk (one flush for the
+// records of one step) before the change begins, so after a power cut the
+// journal knows of every change that may be on the disk. A change whose
+// records were cut off never began: undo tells "never happened" from
+// "done" from "undone already" by what it finds (a moved file is known by
+// its identity), so it can be cut off anywhere and run again. Before the
+// commit record, every file the run wrote and every directory whose names
+// it changed is flushed; the old copies go only after the commit is on
+// the disk.
+//
+// Every operation on the file system is tried again before it counts as
+// failed (file_steps.h), so one passing fault does not leave a folder
+// half put back.
 #ifndef ENGINE_UNDO_JOURNAL_H_
 #define ENGINE_UNDO_JOURNAL_H_
 
@@ -68,10 +79,13 @@ class UndoJournal {
   // The folder's identity: walks of the game folder never enter it.
   const platform::FileIdentity& FolderIdentity() const { return folder_id_; }
 
-  // Each records the change, then (for MoveAside) makes it. False when
-  // the record cannot be written, or the move fails: then nothing changed.
-  // MoveAside moves a file or a link (never a directory).
+  // Each records the change (on the disk when it returns), then (for
+  // MoveAside) makes it. False when the record cannot be written, or the
+  // move fails: then nothing changed. MoveAside moves a file or a link
+  // (never a directory); ReplaceWithNew moves it and records, in the same
+  // flush, that a new file is about to be created under its name.
   bool MoveAside(const char* path);
+  bool ReplaceWithNew(const char* path);
   bool WillCreateFile(const char* path);
   bool WillCreateDirectory(const char* path);
   // What WillCreateFile or WillCreateDirectory announced was there
@@ -82,6 +96,8 @@ class UndoJournal {
   // removal alike. False (`out` empty) on failure or when no name fits.
   bool CreateTemporary(const char* dir, char* out);
   bool WillRename(const char* from, const char* to);
+  // Flushes every file the run created and every directory whose names
+  // it changed, then records the commit. False when any of it fails.
   bool WillCommit(const char* archive, const platform::FileIdentity& fresh);
   // The run's point of no return: the archive now is the new one.
   void Committed() { committed_ = true; }
@@ -95,7 +111,8 @@ class UndoJournal {
   // (closed) for the next run to finish the job.
   bool Undo(JournalReport* report = nullptr);
   // Removes the journal and what it holds (the old files moved aside, the
-  // temporary files): the run has completed. For a found journal whose
+  // temporary files; a read-only attribute does not keep them): the run
+  // has completed. For a found journal whose
   // run had committed, also the backup of the old archive that the swap
   // left. False when something stayed (the record file then stays too).
   bool Discard(JournalReport* report = nullptr);
@@ -103,8 +120,23 @@ class UndoJournal {
   void Close();
 
  private:
-  bool Append(const JournalRecord& record);
-  bool RemoveFolder();
+  // Adds a record to the pending group; Sync writes the group and flushes
+  // it (false: none of it counts).
+  void Append(const JournalRecord& record);
+  bool Sync();
+  bool Move(const char* path, bool then_create);
+  // The journal folder and the directory of every name a record names.
+  std::vector<std::string> ChangedDirectories() const;
+  bool FlushDirectories(const std::vector<std::string>& dirs);
+  bool FlushCreatedFiles();
+  // Whether `id` is the original a kMoved record took from `path`.
+  bool IsOriginal(const std::string& path, const platform::FileIdentity& id) const;
+  // Deletes what the run made at `path`, unless it is the original.
+  bool RemoveMade(const std::string& path, bool* removed);
+  bool PutBack(const JournalRecord& moved, JournalReport* report);
+  bool OnlyRecordFileLeft() const;
+  // With `drop_slots` the old files go; without, one still there fails.
+  bool RemoveFolder(bool drop_slots);
 
   std::string folder_;
   std::string record_path_;
@@ -114,6 +146,8 @@ class UndoJournal {
   std::uint32_t next_slot_ = 1;
   unsigned temp_seed_ = 0;  // the next temporary name's number
   std::vector<JournalRecord> records_;
+  std::string pending_;  // records not yet written
+  std::size_t pending_records_ = 0;
   bool committed_ = false;
 };
 
