@@ -4,11 +4,17 @@
 // when the kill came after the swap, as the update makes it; and, in a
 // second pass, the next `kestrel-patch apply` finishes the update. Nothing
 // else is left in the folder.
+//
+// The power-cut sweep does the same with the power going before each flush
+// of the run (platform/power_cut.h), and the second-level sweep kills the
+// recovery itself at each of its operations before recovering again. Both
+// run a sample of their points; KESTREL_LONG_SWEEPS=1 runs every point.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -78,13 +84,46 @@ void MakeOld(const std::string& dir) {
                                                .RemoveEntry("gone.txt")));
 }
 
+bool LongSweeps() {
+  const char* on = std::getenv("KESTREL_LONG_SWEEPS");
+  return on && *on && std::string(on) != "0";
+}
+
+// The operations and flushes a run printed.
+std::pair<long, long> Counts(const std::string& out) {
+  long operations = 0, flushes = 0;
+  std::sscanf(out.c_str(), "%ld %ld", &operations, &flushes);
+  return {operations, flushes};
+}
+
+// Compares a folder after recovery with OLD (times too) and NEW.
+struct Outcome {
+  fixture::Snapshot old_tree, new_tree;
+  long olds = 0, news = 0;
+  // False (with a failure added) when the folder is neither.
+  bool Check(const std::string& game, const std::string& what) {
+    const fixture::Snapshot contents = fixture::TakeSnapshot(game);
+    if (fixture::TakeSnapshot(game, true) == old_tree) {
+      ++olds;
+      return true;
+    }
+    if (contents == new_tree) {
+      ++news;
+      return true;
+    }
+    ADD_FAILURE() << what << ": neither OLD nor NEW\n"
+                  << fixture::Diff(old_tree, fixture::TakeSnapshot(game, true));
+    return false;
+  }
+};
+
 TEST(KillSweep, RecoverOrTheNextApplyLeavesOldOrNewAndNothingElse) {
   fixture::TempDir root;
   const std::string probe = root / "probe";
   MakeOld(probe);
   const Exit done = Spawn({KESTREL_KILL_APPLIER, "0", probe + "/patch.exe", probe});
   ASSERT_EQ(done.status, 0) << "the sample update completes";
-  const long operations = std::atol(done.out.c_str());
+  const long operations = Counts(done.out).first;
   ASSERT_GT(operations, 50);
   const fixture::Snapshot new_tree = fixture::TakeSnapshot(probe);
   ASSERT_EQ(new_tree.count("mareld.bak"), 0u);
@@ -130,6 +169,117 @@ TEST(KillSweep, RecoverOrTheNextApplyLeavesOldOrNewAndNothingElse) {
                                   << fixture::Diff(new_tree, tree) << apply.out;
     std::filesystem::remove_all(game);
   }
+}
+
+// The power goes before each flush of the run in turn (and once after
+// it), losing what was not flushed in every way the model knows; the
+// recovery then finds OLD or NEW, byte for byte.
+TEST(PowerCutSweep, EveryFlushPointRecoversToOldOrNew) {
+  fixture::TempDir root;
+  const std::string probe = root / "probe";
+  MakeOld(probe);
+  std::filesystem::create_directory(root / "probe-held");
+  const Exit done = Spawn({KESTREL_KILL_APPLIER, "--power-cut", "dropped", "lost",
+                           root / "probe-held", "0", probe + "/patch.exe", probe});
+  ASSERT_EQ(done.status, 0) << done.out;
+  const long flushes = Counts(done.out).second;
+  ASSERT_GT(flushes, 10) << "records, new files and directories are flushed";
+  Outcome outcome;
+  outcome.new_tree = fixture::TakeSnapshot(probe);
+  {
+    const std::string old_game = root / "old";
+    MakeOld(old_game);
+    // Times differ from folder to folder: OLD is compared by contents.
+    outcome.old_tree = fixture::TakeSnapshot(old_game);
+    std::filesystem::remove_all(old_game);
+  }
+
+  const struct {
+    const char* data;
+    const char* names;
+  } kModes[] = {{"dropped", "lost"}, {"zeroed", "lost"}, {"torn", "lost"},
+                {"dropped", "kept"}, {"zeroed", "kept"}, {"torn", "kept"}};
+  const long step = LongSweeps() ? 1 : 3;
+  long cuts = 0;
+  for (const auto& mode : kModes) {
+    for (long k = 1; k <= flushes + 1; k += step) {
+      const std::string game = root / "g", held = root / "held";
+      MakeOld(game);
+      std::filesystem::create_directory(held);
+      const Exit cut = Spawn({KESTREL_KILL_APPLIER, "--power-cut", mode.data, mode.names, held,
+                              std::to_string(k), game + "/patch.exe", game});
+      ASSERT_TRUE(cut.killed) << k << " " << cut.out;
+      ++cuts;
+      const Exit recover = Spawn({KESTREL_PATCH_EXE, "recover", "--dir", game});
+      const std::string what = std::string(mode.data) + "/" + mode.names + " before flush " +
+                               std::to_string(k);
+      EXPECT_EQ(recover.status, 0) << what << ": " << recover.out;
+      // Contents only: a power cut may leave times as they were.
+      const fixture::Snapshot contents = fixture::TakeSnapshot(game);
+      if (contents == outcome.old_tree) {
+        ++outcome.olds;
+      } else if (contents == outcome.new_tree) {
+        ++outcome.news;
+      } else {
+        ADD_FAILURE() << what << ": neither OLD nor NEW\n"
+                      << fixture::Diff(outcome.old_tree, contents) << recover.out;
+      }
+      std::filesystem::remove_all(game);
+      std::filesystem::remove_all(held);
+    }
+  }
+  RecordProperty("power_cuts", static_cast<int>(cuts));
+  EXPECT_GT(outcome.olds, 0);
+  EXPECT_GT(outcome.news, 0) << "a cut after the commit keeps the update";
+}
+
+// Apply killed at an operation, the recovery killed at each of its own,
+// recovery again: OLD or NEW.
+TEST(KillSweep, ARecoveryKilledAnywhereRecoversAgain) {
+  fixture::TempDir root;
+  const std::string probe = root / "probe";
+  MakeOld(probe);
+  const Exit done = Spawn({KESTREL_KILL_APPLIER, "0", probe + "/patch.exe", probe});
+  ASSERT_EQ(done.status, 0);
+  const long operations = Counts(done.out).first;
+  Outcome outcome;
+  outcome.new_tree = fixture::TakeSnapshot(probe);
+
+  // The sample: three kills of the apply (before, around and after its
+  // swap's half), every fifth operation of each recovery.
+  const long apply_step = LongSweeps() ? 1 : operations / 3;
+  const long recover_step = LongSweeps() ? 1 : 5;
+  long pairs = 0;
+  for (long k = LongSweeps() ? 1 : operations / 4; k <= operations; k += apply_step) {
+    // The recovery's own operations after this kill.
+    const std::string probe_game = root / "p";
+    MakeOld(probe_game);
+    ASSERT_TRUE(Spawn({KESTREL_KILL_APPLIER, std::to_string(k), probe_game + "/patch.exe",
+                       probe_game})
+                    .killed);
+    const Exit whole = Spawn({KESTREL_KILL_APPLIER, "--recover", "0", "-", probe_game});
+    ASSERT_EQ(whole.status, 0) << k;
+    const long recover_ops = Counts(whole.out).first;
+    std::filesystem::remove_all(probe_game);
+    for (long j = 1; j <= recover_ops; j += recover_step) {
+      const std::string game = root / "g";
+      MakeOld(game);
+      outcome.old_tree = fixture::TakeSnapshot(game, true);
+      ASSERT_TRUE(
+          Spawn({KESTREL_KILL_APPLIER, std::to_string(k), game + "/patch.exe", game}).killed);
+      const Exit killed = Spawn({KESTREL_KILL_APPLIER, "--recover", std::to_string(j), "-", game});
+      EXPECT_TRUE(killed.killed) << k << "/" << j;
+      const Exit again = Spawn({KESTREL_PATCH_EXE, "recover", "--dir", game});
+      EXPECT_EQ(again.status, 0) << k << "/" << j << ": " << again.out;
+      outcome.Check(game, "apply killed at " + std::to_string(k) + ", recover at " +
+                              std::to_string(j));
+      ++pairs;
+      std::filesystem::remove_all(game);
+    }
+  }
+  RecordProperty("pairs", static_cast<int>(pairs));
+  EXPECT_GT(outcome.olds, 0);
+  EXPECT_GT(outcome.news, 0);
 }
 
 }  // namespace

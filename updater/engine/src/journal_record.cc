@@ -92,6 +92,8 @@ std::string EncodeJournalRecord(const JournalRecord& r) {
 JournalReadResult DecodeJournal(const std::string& bytes,
                                 std::vector<JournalRecord>* records) {
   records->clear();
+  // Zeros only: made, but a power cut took its first flush (the magic).
+  if (bytes.find_first_not_of('\0') == std::string::npos) return JournalReadResult::kWhole;
   if (bytes.size() < kJournalMagicSize) {
     // Killed before the magic was whole: only a prefix of it is possible.
     return bytes.compare(0, bytes.size(), kJournalMagic, bytes.size()) == 0
