@@ -1,9 +1,40 @@
 #include "image/kimagefile.h"
 
+#include <atomic>
+#include <new>
+
 #include "image/ksusie.h"
 #include "image_io.h"
 
 namespace zorl {
+
+namespace {
+
+std::atomic<std::uint64_t> max_pixels{kKimgDefaultMaxPixels};
+
+// Runs one reader; running out of memory on the way is its refusal.
+template <class Read>
+bool Attempt(KImage& image, bool was_empty, Read read) {
+  try {
+    return read();
+  } catch (const std::bad_alloc&) {
+    if (was_empty) image.Release();
+    return false;
+  }
+}
+
+}  // namespace
+
+void KimgSetMaxPixels(std::uint64_t pixels) {
+  max_pixels.store(pixels == 0 ? kKimgDefaultMaxPixels : pixels);
+}
+
+std::uint64_t KimgMaxPixels() { return max_pixels.load(); }
+
+bool KimgPixelsAllowed(std::uint32_t width, std::uint32_t height) {
+  return width != 0 && height != 0 &&
+         std::uint64_t{width} * height <= KimgMaxPixels();
+}
 
 const char* KImageFileTypeName(KImageFileType type) {
   switch (type) {
@@ -27,13 +58,19 @@ const char* KImageFileTypeName(KImageFileType type) {
 
 bool KimgLoad(KFile& stream, KImage& image, KImageFileType* type) {
   KImageFileType found = KImageFileType::kNone;
-  if (image_io::ReadBitmap(stream, image)) {
+  const bool empty = image.IsEmpty();
+  if (Attempt(image, empty,
+              [&] { return image_io::ReadBitmap(stream, image); })) {
     found = KImageFileType::kBmp;
-  } else if (image_io::ReadPng(stream, image, &found)) {
+  } else if (Attempt(image, empty, [&] {
+               return image_io::ReadPng(stream, image, &found);
+             })) {
     // found says PNG or which KCI
-  } else if (image_io::ReadJpeg(stream, image)) {
+  } else if (Attempt(image, empty,
+                     [&] { return image_io::ReadJpeg(stream, image); })) {
     found = KImageFileType::kJpeg;
-  } else if (KSusieDecode(image, stream)) {
+  } else if (Attempt(image, empty,
+                     [&] { return KSusieDecode(image, stream); })) {
     found = KImageFileType::kPlugin;
   } else {
     found = KImageFileType::kNone;
@@ -46,9 +83,14 @@ bool KimgLoad(KFile& stream, KImage& image, KImageFileType* type) {
 bool KimgReadInfo(KFile& stream, std::uint32_t* width, std::uint32_t* height,
                   std::uint32_t* bits_per_pixel, KImageFileType* type) {
   image_io::Info info;
-  const bool found = image_io::ProbeBitmap(stream, &info) ||
-                     image_io::ProbePng(stream, &info) ||
-                     image_io::ProbeJpeg(stream, &info);
+  bool found = false;
+  try {
+    found = image_io::ProbeBitmap(stream, &info) ||
+            image_io::ProbePng(stream, &info) ||
+            image_io::ProbeJpeg(stream, &info);
+  } catch (const std::bad_alloc&) {
+    found = false;
+  }
   if (!found) info = image_io::Info();
   if (width) *width = info.width;
   if (height) *height = info.height;
@@ -71,16 +113,28 @@ bool KimgWriteBitmap(KFile& stream, const KImage& image) {
   return image_io::WriteBitmap(stream, image);
 }
 
+namespace {
+
+bool WritePngLogged(KFile& stream, const KImage& image, bool keep_alpha,
+                    bool scrambled, const char* head) {
+  bool written = false;
+  try {
+    written = image_io::WritePng(stream, image, keep_alpha, scrambled);
+  } catch (const std::bad_alloc&) {
+    written = false;
+  }
+  if (!written) image_io::LogNamed(head, stream, "\": Write Error\n");
+  return written;
+}
+
+}  // namespace
+
 bool KimgWritePNG(KFile& stream, const KImage& image, bool keep_alpha) {
-  if (image_io::WritePng(stream, image, keep_alpha, false)) return true;
-  image_io::LogNamed("[KimgWritePNG] \"", stream, "\": Write Error\n");
-  return false;
+  return WritePngLogged(stream, image, keep_alpha, false, "[KimgWritePNG] \"");
 }
 
 bool KimgWriteKCI(KFile& stream, const KImage& image, bool keep_alpha) {
-  if (image_io::WritePng(stream, image, keep_alpha, true)) return true;
-  image_io::LogNamed("[KimgWriteKCI] \"", stream, "\": Write Error\n");
-  return false;
+  return WritePngLogged(stream, image, keep_alpha, true, "[KimgWriteKCI] \"");
 }
 
 }  // namespace zorl
