@@ -35,13 +35,39 @@ struct ErrorManager {
   std::jmp_buf jump;
 };
 
-// Called by libjpeg as it works through the file. A scan may cost a pass
-// over every block of the picture while holding a few bytes, so the count
-// of scans bounds the time a small file can take.
+// libjpeg's progress hook, which also bounds the work of a file: a scan
+// may cost a pass over every block of its components while holding a few
+// bytes, so a small file of many scans could take minutes. Refused: more
+// than kKimgMaxJpegScans scans, or scans that visit more blocks than
+// kVisitsPerBlock passes over the picture plus kVisitAllowance.
+constexpr std::uint64_t kVisitsPerBlock = 32;
+constexpr std::uint64_t kVisitAllowance = std::uint64_t{32} << 20;
+
+struct Progress {
+  jpeg_progress_mgr pub;
+  int scan = 0;              // the last scan counted
+  std::uint64_t visits = 0;  // blocks of the scans so far
+  std::uint64_t budget = 0;  // 0 until the first scan
+};
+
 void OnProgress(j_common_ptr cinfo) {
   if (!cinfo->is_decompressor) return;
   const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
-  if (d->input_scan_number > kKimgMaxJpegScans) ERREXIT(cinfo, JERR_NOTIMPL);
+  auto* p = reinterpret_cast<Progress*>(d->progress);
+  if (d->input_scan_number == p->scan) return;
+  p->scan = d->input_scan_number;
+  if (p->scan > kKimgMaxJpegScans) ERREXIT(cinfo, JERR_NOTIMPL);
+  if (p->budget == 0) {
+    std::uint64_t blocks = 0;
+    for (int c = 0; c < d->num_components; ++c)
+      blocks += std::uint64_t{d->comp_info[c].width_in_blocks} *
+                d->comp_info[c].height_in_blocks;
+    p->budget = kVisitAllowance + kVisitsPerBlock * blocks;
+  }
+  for (int c = 0; c < d->comps_in_scan; ++c)
+    p->visits += std::uint64_t{d->cur_comp_info[c]->width_in_blocks} *
+                 d->cur_comp_info[c]->height_in_blocks;
+  if (p->visits > p->budget) ERREXIT(cinfo, JERR_NOTIMPL);
 }
 
 struct StreamSource {
@@ -120,7 +146,7 @@ class JpegDecoder {
     source_.pub.term_source = TermSource;
     source_.pub.bytes_in_buffer = 0;
     source_.pub.next_input_byte = nullptr;
-    progress_.progress_monitor = OnProgress;
+    progress_.pub.progress_monitor = OnProgress;
     const std::int64_t size = SizeOf(stream);
     std::int64_t limit = kMemoryBase + (size > 0 ? size * kMemoryPerFileByte : 0);
     memory_limit_ = static_cast<long>(limit < kMemoryMax ? limit : kMemoryMax);
@@ -149,7 +175,7 @@ class JpegDecoder {
     jpeg_create_decompress(&d->cinfo_);
     d->cinfo_.mem->max_memory_to_use = d->memory_limit_;
     d->cinfo_.src = &d->source_.pub;
-    d->cinfo_.progress = &d->progress_;
+    d->cinfo_.progress = &d->progress_.pub;
     jpeg_read_header(&d->cinfo_, TRUE);
     d->cinfo_.out_color_space = JCS_RGB;
     d->cinfo_.dct_method = JDCT_FLOAT;
@@ -178,7 +204,7 @@ class JpegDecoder {
 
   ErrorManager error_{};
   StreamSource source_{};
-  jpeg_progress_mgr progress_{};
+  Progress progress_{};
   jpeg_decompress_struct cinfo_{};
   long memory_limit_ = 0;
   bool created_ = false;

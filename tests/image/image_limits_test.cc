@@ -99,6 +99,12 @@ TEST_F(ImageLimitsTest, EveryReaderKeepsThePixelLimit) {
 
 // Small files declaring huge pictures, refused under the default limits.
 TEST_F(ImageLimitsTest, SmallFilesDeclaringHugePicturesAreRefused) {
+  // KCI plain is the PNG's chunks behind a signature of its own.
+  auto kci = [](std::string png) {
+    return png.replace(0, 8, "\x4B\x43\x49\x88\x99\xAA\xBB\xCC", 8);
+  };
+  const std::string png_32767 = image_testing::ZeroPng(32767, 32767, 1, kGrey);
+  const std::string png_16000 = image_testing::ZeroPng(16000, 16000, 1, kGrey);
   struct Case {
     const char* name;
     std::string bytes;
@@ -106,15 +112,13 @@ TEST_F(ImageLimitsTest, SmallFilesDeclaringHugePicturesAreRefused) {
       // 1.4 G pixels in 300 bytes.
       {"baseline JPEG 37837 x 37837", image_testing::BaselineJpeg(37837, 37837)},
       // 1.07 G pixels of 1-bit zeros: a valid file of 130 KB.
-      {"PNG 1-bit 32767 x 32767", image_testing::ZeroPng(32767, 32767, 1, kGrey)},
-      {"KCI 1-bit 32767 x 32767",
-       image_testing::ZeroPng(32767, 32767, 1, kGrey, true)},
+      {"PNG 1-bit 32767 x 32767", png_32767},
+      {"KCI 1-bit 32767 x 32767", kci(png_32767)},
       // Within the pixel limit, but its 768 MB of RGB would come from 31 KB:
       // more than deflate's ratio allows for the image (not the file's
       // 1-bit rows, which the data does hold).
-      {"PNG 1-bit 16000 x 16000", image_testing::ZeroPng(16000, 16000, 1, kGrey)},
-      {"KCI 1-bit 16000 x 16000",
-       image_testing::ZeroPng(16000, 16000, 1, kGrey, true)},
+      {"PNG 1-bit 16000 x 16000", png_16000},
+      {"KCI 1-bit 16000 x 16000", kci(png_16000)},
       // A picture no larger than the file's data allows, cut short: the
       // remaining bytes, not the header, bound it.
       {"PNG 8-bit 8192 x 8192, 100 rows",
@@ -153,6 +157,18 @@ TEST_F(ImageLimitsTest, ProgressiveJpegScanLimit) {
   KImage beyond;
   EXPECT_FALSE(Load(
       image_testing::ProgressiveJpeg(64, 64, kKimgMaxJpegScans + 1), beyond));
+  EXPECT_TRUE(beyond.IsEmpty());
+}
+
+// Beyond the scan count, the scans' blocks together may cover the picture
+// 32 times plus 32 Mi blocks: here 160 passes over 4096 x 4096 grey.
+TEST_F(ImageLimitsTest, ProgressiveJpegBlockBudget) {
+  KImage within;
+  ASSERT_TRUE(Load(image_testing::ProgressiveJpeg(4096, 4096, 160), within));
+  EXPECT_EQ(within.Height(), 4096u);
+
+  KImage beyond;
+  EXPECT_FALSE(Load(image_testing::ProgressiveJpeg(4096, 4096, 161), beyond));
   EXPECT_TRUE(beyond.IsEmpty());
 }
 
