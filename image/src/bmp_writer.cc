@@ -92,6 +92,7 @@ bool WriteBitmap(KFile& stream, const KImage& image) {
   } catch (const std::bad_alloc&) {
     // Out of memory is no file error: a failure whatever the switch says.
     stream.SetThrowMode(was_on);
+    NoteOutOfMemory(true);
     LogNamed("[KimgWriteBitmap] \"", stream, "\": Write Error\n");
     return false;
   }

@@ -11,6 +11,7 @@ namespace zorl {
 namespace {
 
 std::atomic<std::uint64_t> max_pixels{kKimgDefaultMaxPixels};
+thread_local bool out_of_memory = false;
 
 // Runs one reader; running out of memory on the way is its refusal.
 template <class Read>
@@ -19,11 +20,18 @@ bool Attempt(KImage& image, bool was_empty, Read read) {
     return read();
   } catch (const std::bad_alloc&) {
     if (was_empty) image.Release();
+    out_of_memory = true;
     return false;
   }
 }
 
 }  // namespace
+
+namespace image_io {
+void NoteOutOfMemory(bool value) { out_of_memory = value; }
+}  // namespace image_io
+
+bool KimgOutOfMemory() { return out_of_memory; }
 
 void KimgSetMaxPixels(std::uint64_t pixels) {
   max_pixels.store(pixels == 0 ? kKimgDefaultMaxPixels : pixels);
@@ -59,6 +67,7 @@ const char* KImageFileTypeName(KImageFileType type) {
 bool KimgLoad(KFile& stream, KImage& image, KImageFileType* type) {
   KImageFileType found = KImageFileType::kNone;
   const bool empty = image.IsEmpty();
+  out_of_memory = false;
   if (Attempt(image, empty,
               [&] { return image_io::ReadBitmap(stream, image); })) {
     found = KImageFileType::kBmp;
@@ -76,6 +85,7 @@ bool KimgLoad(KFile& stream, KImage& image, KImageFileType* type) {
     found = KImageFileType::kNone;
     image_io::LogNamed("[KimgLoad] \"", stream, "\": Load Error\n");
   }
+  if (found != KImageFileType::kNone) out_of_memory = false;
   if (type) *type = found;
   return found != KImageFileType::kNone;
 }
@@ -110,7 +120,8 @@ bool KimgReadSize(KFile& stream, std::uint32_t* width, std::uint32_t* height) {
 }
 
 bool KimgWriteBitmap(KFile& stream, const KImage& image) {
-  return image_io::WriteBitmap(stream, image);
+  out_of_memory = false;
+  return image_io::WriteBitmap(stream, image);  // notes running out itself
 }
 
 namespace {
@@ -118,10 +129,11 @@ namespace {
 bool WritePngLogged(KFile& stream, const KImage& image, bool keep_alpha,
                     bool scrambled, const char* head) {
   bool written = false;
+  out_of_memory = false;
   try {
     written = image_io::WritePng(stream, image, keep_alpha, scrambled);
   } catch (const std::bad_alloc&) {
-    written = false;
+    out_of_memory = true;
   }
   if (!written) image_io::LogNamed(head, stream, "\": Write Error\n");
   return written;

@@ -70,6 +70,7 @@ TEST_F(ImageOomTest, ExceptionsNeverLeaveALoad) {
     {
       KImage loads;
       ASSERT_TRUE(KimgLoad(file, loads));  // with memory enough
+      EXPECT_FALSE(KimgOutOfMemory());
     }
     LogCapture log(dir_ / "log.txt");
     KImage image;
@@ -79,6 +80,7 @@ TEST_F(ImageOomTest, ExceptionsNeverLeaveALoad) {
       EXPECT_NO_THROW(loaded = KimgLoad(file, image));
     }
     EXPECT_FALSE(loaded);
+    EXPECT_TRUE(KimgOutOfMemory());
     EXPECT_TRUE(image.IsEmpty());
     EXPECT_EQ(log.Text(), "[KimgLoad] \"" + path + "\": Load Error\n");
   }
@@ -114,6 +116,7 @@ TEST_F(ImageOomTest, ExceptionsNeverLeaveAWrite) {
         EXPECT_NO_THROW(written = c.write(file, image));
       }
       EXPECT_FALSE(written);
+      EXPECT_TRUE(KimgOutOfMemory());
       EXPECT_EQ(file.GetThrowMode(), throw_mode);
       EXPECT_EQ(log.Text(),
                 std::string(c.head) + " \"" + path + "\": Write Error\n");

@@ -53,6 +53,10 @@ std::uint64_t KimgMaxPixels();
 // Whether a width x height picture is within KimgMaxPixels (and not empty).
 bool KimgPixelsAllowed(std::uint32_t width, std::uint32_t height);
 
+// Whether the last KimgLoad or write on this thread failed because memory
+// ran out (false after a success or any other failure).
+bool KimgOutOfMemory();
+
 // Which reader recognised a file.
 enum class KImageFileType {
   kNone,
