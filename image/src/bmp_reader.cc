@@ -74,6 +74,7 @@ bool ReadBitmap(KFile& stream, KImage& image) {
   const std::uint32_t height =
       static_cast<std::uint32_t>(h.height < 0 ? -h.height : h.height);
   const bool top_down = h.height < 0;
+  if (!KimgPixelsAllowed(width, height)) return false;
 
   // The palette (or, for bit fields, the masks) follows the info header.
   const std::uint64_t after_header = std::uint64_t{kFileHeaderSize} + h.info_size;

@@ -1,7 +1,7 @@
 // The BMP writer: 24-bit, bottom-up, uncompressed.
 #include <algorithm>
 #include <cstring>
-#include <vector>
+#include <new>
 
 #include "foundation/kexcept.h"
 #include "image/kconvert.h"
@@ -44,25 +44,32 @@ void WriteBitmapThrowing(KFile& stream, const KImage& image) {
   WriteAll(stream, headers, 14);
   WriteAll(stream, headers + 14, 40);
 
-  KImageBottomUp converted;
-  if (!converted.Create(image.Width(), image.Height(), 0, KIMG_BGR) ||
-      !KConvertImage(image, converted))
-    throw KExceptFile();
-
-  // Bottom-up: the lowest address holds the bottom row, the file's first.
-  const std::uint32_t width_bytes = image.Width() * 3;
-  const std::uint32_t row_size = (converted.Stride() + 3) & ~3u;
-  const std::int32_t data_offset = stream.Tell();
+  // Converted a batch of rows at a time, so that the writer holds about
+  // kBatchBytes besides the picture, never a second copy of it. A
+  // bottom-up batch keeps the file's row order in memory: the bottom row
+  // of the batch at its lowest address.
+  const std::uint32_t width = image.Width();
+  const std::uint32_t height = image.Height();
+  const std::uint64_t row_bytes = (std::uint64_t{width} * 3 + 3) & ~3u;
+  if (image.IsEmpty() || row_bytes > 0x7FFFFFFF) throw KExceptFile();
+  const std::uint32_t row_size = static_cast<std::uint32_t>(row_bytes);
   const std::uint32_t batch_rows =
-      std::max<std::uint32_t>(1, kBatchBytes / row_size);
-  std::vector<unsigned char> batch(
-      std::size_t{row_size} * std::min(batch_rows, image.Height()), 0);
-  const unsigned char* from = converted.Bits();
-  for (std::uint32_t done = 0; done < image.Height(); done += batch_rows) {
-    const std::uint32_t rows = std::min(batch_rows, image.Height() - done);
-    for (std::uint32_t r = 0; r < rows; ++r, from += converted.Stride())
-      std::memcpy(batch.data() + std::size_t{row_size} * r, from, width_bytes);
-    WriteAll(stream, batch.data(), row_size * rows);  // padding stays 0
+      std::min(height, std::max<std::uint32_t>(1, kBatchBytes / row_size));
+  KImageBottomUp batch;
+  if (!batch.Create(width, batch_rows, row_size, KIMG_BGR))
+    throw KExceptFile();
+  std::memset(batch.Bits(), 0, std::size_t{row_size} * batch_rows);  // padding
+  const std::int32_t data_offset = stream.Tell();
+  for (std::uint32_t done = 0; done < height; done += batch_rows) {
+    const std::uint32_t rows = std::min(batch_rows, height - done);
+    // Picture rows [top, top + rows) fill the batch's last `rows` rows,
+    // which are its lowest addresses.
+    const std::uint32_t top = height - done - rows;
+    if (!KConvertRect(image, 0, static_cast<int>(top), static_cast<int>(width),
+                      static_cast<int>(rows), batch, 0,
+                      static_cast<int>(batch_rows - rows)))
+      throw KExceptFile();
+    WriteAll(stream, batch.Bits(), row_size * rows);
   }
 
   Put32(headers + 2, static_cast<std::uint32_t>(stream.GetSize()));
@@ -80,6 +87,12 @@ bool WriteBitmap(KFile& stream, const KImage& image) {
   } catch (const KExceptFile&) {
     stream.SetThrowMode(was_on);
     if (was_on) throw;
+    LogNamed("[KimgWriteBitmap] \"", stream, "\": Write Error\n");
+    return false;
+  } catch (const std::bad_alloc&) {
+    // Out of memory is no file error: a failure whatever the switch says.
+    stream.SetThrowMode(was_on);
+    NoteOutOfMemory(true);
     LogNamed("[KimgWriteBitmap] \"", stream, "\": Write Error\n");
     return false;
   }

@@ -41,6 +41,9 @@ void LogNamed(const char* head, const char* name, const char* tail);
 // The same with the stream's name.
 void LogNamed(const char* head, const KFile& stream, const char* tail);
 
+// KimgOutOfMemory's record of this thread's last load or write.
+void NoteOutOfMemory(bool out_of_memory);
+
 // Size and bits per pixel from a probe.
 struct Info {
   std::uint32_t width = 0;

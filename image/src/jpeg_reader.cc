@@ -35,6 +35,41 @@ struct ErrorManager {
   std::jmp_buf jump;
 };
 
+// libjpeg's progress hook, which also bounds the work of a file: a scan
+// may cost a pass over every block of its components while holding a few
+// bytes, so a small file of many scans could take minutes. Refused: more
+// than kKimgMaxJpegScans scans, or scans that visit more blocks than
+// kVisitsPerBlock passes over the picture plus kVisitAllowance.
+constexpr std::uint64_t kVisitsPerBlock = 32;
+constexpr std::uint64_t kVisitAllowance = std::uint64_t{32} << 20;
+
+struct Progress {
+  jpeg_progress_mgr pub;
+  int scan = 0;              // the last scan counted
+  std::uint64_t visits = 0;  // blocks of the scans so far
+  std::uint64_t budget = 0;  // 0 until the first scan
+};
+
+void OnProgress(j_common_ptr cinfo) {
+  if (!cinfo->is_decompressor) return;
+  const auto* d = reinterpret_cast<j_decompress_ptr>(cinfo);
+  auto* p = reinterpret_cast<Progress*>(d->progress);
+  if (d->input_scan_number == p->scan) return;
+  p->scan = d->input_scan_number;
+  if (p->scan > kKimgMaxJpegScans) ERREXIT(cinfo, JERR_NOTIMPL);
+  if (p->budget == 0) {
+    std::uint64_t blocks = 0;
+    for (int c = 0; c < d->num_components; ++c)
+      blocks += std::uint64_t{d->comp_info[c].width_in_blocks} *
+                d->comp_info[c].height_in_blocks;
+    p->budget = kVisitAllowance + kVisitsPerBlock * blocks;
+  }
+  for (int c = 0; c < d->comps_in_scan; ++c)
+    p->visits += std::uint64_t{d->cur_comp_info[c]->width_in_blocks} *
+                 d->cur_comp_info[c]->height_in_blocks;
+  if (p->visits > p->budget) ERREXIT(cinfo, JERR_NOTIMPL);
+}
+
 struct StreamSource {
   jpeg_source_mgr pub;
   KFile* stream;
@@ -111,6 +146,7 @@ class JpegDecoder {
     source_.pub.term_source = TermSource;
     source_.pub.bytes_in_buffer = 0;
     source_.pub.next_input_byte = nullptr;
+    progress_.pub.progress_monitor = OnProgress;
     const std::int64_t size = SizeOf(stream);
     std::int64_t limit = kMemoryBase + (size > 0 ? size * kMemoryPerFileByte : 0);
     memory_limit_ = static_cast<long>(limit < kMemoryMax ? limit : kMemoryMax);
@@ -121,14 +157,17 @@ class JpegDecoder {
   JpegDecoder(const JpegDecoder&) = delete;
   JpegDecoder& operator=(const JpegDecoder&) = delete;
 
-  // Creates the object, reads the header and starts decompression to RGB.
+  // Creates the object, reads the header (no scan data) and sets the
+  // output up as RGB; the output size is then known.
+  bool ReadHeader() { return HeaderStep(this); }
+  // Starts decompression: a progressive file's scans are read here.
   bool Start() { return StartStep(this); }
   // Reads every scanline into `image` (output size, RGB) and finishes.
   bool ReadAll(KImage* image) { return ReadStep(this, image); }
   const jpeg_decompress_struct& cinfo() const { return cinfo_; }
 
  private:
-  static bool StartStep(JpegDecoder* d) {
+  static bool HeaderStep(JpegDecoder* d) {
     if (setjmp(d->error_.jump)) return false;
     // Destroying is safe from here on, even if creation fails half-way: the
     // object starts zeroed, and libjpeg frees only what it allocated.
@@ -136,9 +175,16 @@ class JpegDecoder {
     jpeg_create_decompress(&d->cinfo_);
     d->cinfo_.mem->max_memory_to_use = d->memory_limit_;
     d->cinfo_.src = &d->source_.pub;
+    d->cinfo_.progress = &d->progress_.pub;
     jpeg_read_header(&d->cinfo_, TRUE);
     d->cinfo_.out_color_space = JCS_RGB;
     d->cinfo_.dct_method = JDCT_FLOAT;
+    jpeg_calc_output_dimensions(&d->cinfo_);
+    return true;
+  }
+
+  static bool StartStep(JpegDecoder* d) {
+    if (setjmp(d->error_.jump)) return false;
     jpeg_start_decompress(&d->cinfo_);
     return true;
   }
@@ -158,6 +204,7 @@ class JpegDecoder {
 
   ErrorManager error_{};
   StreamSource source_{};
+  Progress progress_{};
   jpeg_decompress_struct cinfo_{};
   long memory_limit_ = 0;
   bool created_ = false;
@@ -168,7 +215,7 @@ class JpegDecoder {
 bool ProbeJpeg(KFile& stream, Info* info) {
   Rewind(stream);
   JpegDecoder decoder(stream);
-  if (!decoder.Start()) return false;
+  if (!decoder.ReadHeader()) return false;
   info->width = decoder.cinfo().output_width;
   info->height = decoder.cinfo().output_height;
   info->bits = 24;
@@ -179,7 +226,11 @@ bool ProbeJpeg(KFile& stream, Info* info) {
 bool ReadJpeg(KFile& stream, KImage& image) {
   Rewind(stream);
   JpegDecoder decoder(stream);
-  if (!decoder.Start()) return false;
+  if (!decoder.ReadHeader() ||
+      !KimgPixelsAllowed(decoder.cinfo().output_width,
+                         decoder.cinfo().output_height) ||
+      !decoder.Start())
+    return false;
   if (!image.Create(decoder.cinfo().output_width,
                     decoder.cinfo().output_height, 0, KIMG_RGB))
     return false;

@@ -1,5 +1,6 @@
 #include "image/ksusie.h"
 
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -116,34 +117,39 @@ bool KSusieDecode(KImage& image, KFile& stream) {
   const std::int64_t size = image_io::SizeOf(stream);
   if (size < 0) return false;
   const std::uint32_t length = static_cast<std::uint32_t>(size);
-  std::vector<unsigned char> data(length);
-  if (length > 0 && !image_io::ReadExactly(stream, data.data(), length))
+  // The plug-ins' check sees only the head, at the start and 128 bytes on:
+  // read that much (zero-padded) and no more until one accepts.
+  const std::uint32_t head_length = std::min(length, kPaddedSize);
+  std::vector<unsigned char> head(kPaddedSize, 0);
+  if (head_length > 0 &&
+      !image_io::ReadExactly(stream, head.data(), head_length))
     return false;
-  // A plug-in may read the whole head, at the start and 128 bytes on: pad
-  // short data with zeros.
-  std::vector<unsigned char> padded;
-  const unsigned char* head = data.data();
-  if (length < kPaddedSize) {
-    padded.assign(kPaddedSize, 0);
-    if (length > 0) std::memcpy(padded.data(), data.data(), length);
-    head = padded.data();
-  }
 
   const char* name = stream.GetName();
   for (auto p = registry.Begin(); p != registry.End(); p = registry.Next(p)) {
     const KRef<SusiePlugin> plugin = registry.At(p);
-    const unsigned char* start = data.data();
-    std::uint32_t count = length;
-    if (susie_native::IsSupported(plugin->is_supported, name, head) == 0) {
+    std::uint32_t skip = 0;
+    if (susie_native::IsSupported(plugin->is_supported, name, head.data()) ==
+        0) {
       if (susie_native::IsSupported(plugin->is_supported, name,
-                                    head + kSkippedHeader) == 0)
+                                    head.data() + kSkippedHeader) == 0)
         continue;
-      if (length >= kSkippedHeader) {
-        start += kSkippedHeader;
-        count -= kSkippedHeader;
-      }
+      if (length >= kSkippedHeader) skip = kSkippedHeader;
     }
-    return susie_native::GetPicture(plugin->get_picture, start, count, image);
+    // Accepted: now the whole data, which the plug-in decodes.
+    std::vector<unsigned char> data;
+    if (length <= kPaddedSize) {
+      head.resize(length);
+      data.swap(head);
+    } else {
+      data.resize(length);
+      std::memcpy(data.data(), head.data(), kPaddedSize);
+      if (!image_io::ReadExactly(stream, data.data() + kPaddedSize,
+                                 length - kPaddedSize))
+        return false;
+    }
+    return susie_native::GetPicture(plugin->get_picture, data.data() + skip,
+                                    length - skip, image);
   }
   return false;
 }

@@ -11,11 +11,14 @@ namespace image_io {
 
 namespace {
 
-// Deflate turns one byte into at most 1032: a file cannot hold more pixel
-// data than that many times its remaining bytes (plus a little for zlib's
-// own framing).
+// Deflate turns one byte into at most 1032. The image a file makes may
+// hold that many times the file's remaining bytes, plus a fixed allowance:
+// the image, not the file's packed rows, is what gets allocated, and a
+// 1-bit or palette picture takes 24 or 32 bits a pixel there. The
+// allowance (a 4096 x 4096 RGBA picture) keeps any flat picture of a
+// game's size readable, however well it compresses.
 constexpr std::uint64_t kMaxInflateRatio = 1032;
-constexpr std::uint64_t kInflateSlack = 1 << 20;
+constexpr std::uint64_t kInflateAllowance = std::uint64_t{64} << 20;
 
 // Rewinds and reads the signature head. Tells libpng's read structure how
 // many signature bytes are gone once it exists (see Header::sig_bytes).
@@ -45,7 +48,6 @@ struct Header {
   int bit_depth = 0;
   int color_type = 0;
   bool has_alpha = false;     // alpha channel or transparency chunk
-  std::uint32_t file_bits = 0;  // bits per pixel in the file
   int passes = 1;
   png_size_t rowbytes = 0;    // after the transforms
   png_byte channels = 0;      // after the transforms
@@ -67,8 +69,6 @@ bool ReadHeaderStep(png_structp png, png_infop info, PngIo* io,
                &h->color_type, nullptr, nullptr, nullptr);
   const bool trns = png_get_valid(png, info, PNG_INFO_tRNS) != 0;
   h->has_alpha = trns || (h->color_type & PNG_COLOR_MASK_ALPHA) != 0;
-  h->file_bits = std::uint32_t{png_get_bit_depth(png, info)} *
-                 png_get_channels(png, info);
   if (!transform) return true;
 
   if (h->bit_depth == 16) {
@@ -162,12 +162,14 @@ bool ReadPng(KFile& stream, KImage& image, KImageFileType* type) {
   if (h.depth != 8 || h.channels != channels ||
       h.rowbytes != png_size_t{h.width} * channels)
     return false;
-  // Refuse a picture the file cannot hold before allocating it.
+  // Refuse a picture too large, or more than the file can hold, before
+  // allocating it.
+  if (!KimgPixelsAllowed(h.width, h.height)) return false;
   const std::int64_t remaining = Remaining(stream);
-  if (remaining >= 0 &&
-      std::uint64_t{h.width} * h.height * h.file_bits / 8 >
+  if (remaining < 0 ||
+      std::uint64_t{h.width} * h.height * channels >
           kMaxInflateRatio * static_cast<std::uint64_t>(remaining) +
-              kInflateSlack)
+              kInflateAllowance)
     return false;
 
   if (!image.Create(h.width, h.height, 0, h.has_alpha ? KIMG_RGBA : KIMG_RGB))

@@ -127,9 +127,10 @@ TEST_F(SusieHostTest, RegistersValidPluginsInSearchOrderAndLogsEachRefusal) {
     const std::string line_loaded = "[_KSusieInit] \"" + path + "\": loaded.\n";
     if (log.find(line_loaded) != std::string::npos) loaded.push_back(name);
   }
-  const std::vector<std::string> valid = {"first.spi", "offset.spi", "dual_a.spi",
-                                          "dual_b.spi", "bottomup.spi", "more.spi",
-                                          "fewer.spi", "fails.spi"};
+  const std::vector<std::string> valid = {
+      "first.spi", "offset.spi", "dual_a.spi", "dual_b.spi", "bottomup.spi",
+      "more.spi",  "fewer.spi",  "fails.spi",  "tiny.spi",   "notable.spi",
+      "clrlie.spi", "bigsize.spi", "intmin.spi", "huge.spi"};
   EXPECT_EQ(KSusiePluginCount(), valid.size());
   // Every valid one is loaded; the "loaded." lines come in search order.
   EXPECT_EQ(loaded.size(), valid.size()) << log;
@@ -231,13 +232,34 @@ TEST_F(SusieHostTest, RefusedAndFailingPluginsDecodeNothing) {
   }
 }
 
+// The information block is checked against the size of the handle it came
+// in and against the pixel limit before GDI or the image sees it.
+TEST_F(SusieHostTest, LyingInformationBlocksAreRefused) {
+  for (const char* magic : {"TINY", "NOTB", "CLRL", "BSIZ", "IMIN", "HUGE"}) {
+    KImage image;
+    EXPECT_FALSE(Load(std::string(magic) + Filler(20), image)) << magic;
+    EXPECT_TRUE(image.IsEmpty()) << magic;
+  }
+}
+
+TEST_F(SusieHostTest, PluginPicturesKeepThePixelLimit) {
+  const std::string data = "KT0!" + Filler(20);
+  KImage image;
+  KimgSetMaxPixels(11);  // the test plug-ins' pictures are 4 x 3
+  EXPECT_FALSE(Load(data, image));
+  EXPECT_TRUE(image.IsEmpty());
+  KimgSetMaxPixels(12);
+  EXPECT_TRUE(Load(data, image));
+  KimgSetMaxPixels(0);
+}
+
 TEST_F(SusieHostTest, ShutDownEmptiesTheRegistry) {
   KSusieFree();
   EXPECT_EQ(KSusiePluginCount(), 0u);
   KImage image;
   EXPECT_FALSE(Load("KT0!", image));
   KSusieInit();  // as it was, for the other tests of this run
-  EXPECT_EQ(KSusiePluginCount(), 8u);
+  EXPECT_EQ(KSusiePluginCount(), 14u);
   EXPECT_TRUE(Load("KT0!", image));
 }
 

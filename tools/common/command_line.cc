@@ -79,6 +79,15 @@ Command& Command::PathOptions(const char* flags, const char* value_name,
   return *this;
 }
 
+Command& Command::Number(const char* flags, const char* value_name,
+                         std::uint64_t* value, const char* help, bool* given) {
+  CLI::Option* option = app_->add_option(flags, *value, help)
+                            ->type_name(value_name)
+                            ->check(CLI::Range(std::uint64_t{1}, ~std::uint64_t{0}));
+  if (given) option->each([given](const std::string&) { *given = true; });
+  return *this;
+}
+
 Command& Command::Flag(const char* flags, bool* on, const char* help) {
   app_->add_flag(flags, *on, help);
   return *this;

@@ -29,6 +29,7 @@
 #ifndef TOOLS_COMMON_COMMAND_LINE_H_
 #define TOOLS_COMMON_COMMAND_LINE_H_
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -65,6 +66,11 @@ class Command {
   // A repeatable option with a path value ("[--clear DIR]...").
   Command& PathOptions(const char* flags, const char* value_name,
                        std::vector<std::string>* cp932, const char* help);
+  // An option with a whole number value of at least 1 ("--max-pixels N").
+  // `given`, when not null, is set to true when the option appears.
+  Command& Number(const char* flags, const char* value_name,
+                  std::uint64_t* value, const char* help,
+                  bool* given = nullptr);
   // A flag without a value.
   Command& Flag(const char* flags, bool* on, const char* help);
   // An option whose value must be one of `choices` (exact spelling).

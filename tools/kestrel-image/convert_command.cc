@@ -1,8 +1,10 @@
 // kestrel-image convert IN OUT [--to FMT] [--no-alpha]
 // kestrel-image convert IN... -d DIR --to FMT [--no-alpha]
+#include <cstdint>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -16,6 +18,7 @@
 #include "picture_file.h"
 #include "platform/filesystem.h"
 #include "platform/process.h"
+#include "platform/text.h"
 #include "progress_bar.h"
 
 namespace kimage {
@@ -45,6 +48,7 @@ struct ConvertOptions {
   bool dir_given = false;
   std::string to;
   bool no_alpha = false;
+  std::uint64_t max_pixels = 0;
 };
 
 enum class Kind { kBmp, kPng, kKci };
@@ -65,10 +69,45 @@ std::string Extension(const std::string& path) {
   return ext;
 }
 
+// The file name of a cp932 path without its extension, never cut (a trail
+// byte 0x5C is no separator).
 std::string BaseName(const std::string& path) {
-  char base[zorl::kNameBufferSize];
-  zorl::SplitPath(path.c_str(), nullptr, base, nullptr);
-  return base;
+  std::size_t start = 0, dot = std::string::npos;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (platform::IsLeadByte(c) && i + 1 < path.size()) {
+      ++i;
+    } else if (c == '/' || c == '\\') {
+      start = i + 1;
+      dot = std::string::npos;
+    } else if (c == '.') {
+      dot = i;
+    }
+  }
+  return path.substr(start, (dot == std::string::npos ? path.size() : dot) - start);
+}
+
+bool EndsWithSeparator(const std::string& path) {
+  bool separator = false;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    separator = c == '/' || c == '\\';
+    if (platform::IsLeadByte(c) && i + 1 < path.size()) ++i;
+  }
+  return separator;
+}
+
+// DIR/BASE.EXT into `out`, as MakePath writes it. False when that is longer
+// than a path may be (MakePath would cut it): `out` then holds it uncut.
+bool OutputPath(const std::string& dir, const std::string& base,
+                const std::string& ext, std::string* out) {
+  const bool separator = dir.empty() || EndsWithSeparator(dir);
+  *out = dir + (separator ? "" : "/") + base + "." + ext;
+  if (out->size() > platform::kMaxPath - 1) return false;
+  char path[zorl::kNameBufferSize];
+  zorl::MakePath(dir.c_str(), base.c_str(), ext.c_str(), path);
+  *out = path;
+  return true;
 }
 
 void Error(const std::string& message) { patchlib::PrintError(kTool, message); }
@@ -87,7 +126,7 @@ int ConvertOne(const std::string& in, const std::string& out, Kind kind,
   PictureInfo info;
   if (!LoadPicture(in, image, &info)) {
     Error(patchlib::Show(in) + ": " + info.problem);
-    return info.opened ? kExitWrongInput : kExitFailure;
+    return info.opened && !info.out_of_memory ? kExitWrongInput : kExitFailure;
   }
   const bool keep_alpha = !no_alpha && HasAlpha(info);
   // The PNG/KCI reader stores 255 - file alpha, the writer writes alpha as
@@ -124,34 +163,55 @@ int ConvertOne(const std::string& in, const std::string& out, Kind kind,
   }
   if (!written || !output.Commit()) {
     output.Abandon();
-    Error(patchlib::Show(out) + ": cannot write the file");
+    Error(patchlib::Show(out) + (!written && zorl::KimgOutOfMemory()
+                                     ? ": not enough memory to write it"
+                                     : ": cannot write the file"));
     return kExitFailure;
   }
   return kExitSuccess;
 }
 
+// ConvertOne, with running out of memory outside the library a failure of
+// this file too (the temporary output is gone with its owner).
+int ConvertOneGuarded(const std::string& in, const std::string& out,
+                      Kind kind, bool no_alpha) {
+  try {
+    return ConvertOne(in, out, kind, no_alpha);
+  } catch (const std::bad_alloc&) {
+    Error(patchlib::Show(in) + ": not enough memory to convert it");
+    return kExitFailure;
+  }
+}
+
 int Convert(const ConvertOptions& o) {
+  zorl::KimgSetMaxPixels(o.max_pixels);  // 0: the default
   Kind kind = Kind::kPng;
   const bool to_given = !o.to.empty();
   if (to_given) KindOf(o.to, &kind);  // the front door checked the choice
 
-  // Pairs of input and output.
+  // Pairs of input and output; an output path too long to be made is kept
+  // whole, to be refused in its turn.
   std::vector<std::pair<std::string, std::string>> jobs;
+  std::vector<bool> too_long;
   if (o.dir_given) {
     if (!to_given) return Usage("-d needs --to bmp|png|kci");
     if (o.dir.empty()) return Usage("-d needs a directory");
     std::map<std::string, std::string> taken;  // lowered output -> input
     for (const std::string& in : o.paths) {
-      char out[zorl::kNameBufferSize];
-      zorl::MakePath(o.dir.c_str(), BaseName(in).c_str(), o.to.c_str(), out);
-      char key[zorl::kNameBufferSize];
-      zorl::MakeNameKey(key, out);
-      auto it = taken.find(key);
-      if (it != taken.end())
-        return Usage(patchlib::Show(in) + " and " + patchlib::Show(it->second) +
-                     " would both be written to " + patchlib::Show(out));
-      taken[key] = in;
+      std::string out;
+      const bool fits = OutputPath(o.dir, BaseName(in), o.to, &out);
+      if (fits) {
+        char key[zorl::kNameBufferSize];
+        zorl::MakeNameKey(key, out.c_str());
+        auto it = taken.find(key);
+        if (it != taken.end())
+          return Usage(patchlib::Show(in) + " and " +
+                       patchlib::Show(it->second) +
+                       " would both be written to " + patchlib::Show(out));
+        taken[key] = in;
+      }
       jobs.emplace_back(in, out);
+      too_long.push_back(!fits);
     }
     const platform::PathKind dir_kind = platform::GetPathKind(o.dir.c_str());
     if (dir_kind == platform::PathKind::kFile) {
@@ -172,14 +232,23 @@ int Convert(const ConvertOptions& o) {
       return Usage("cannot tell the format from " + patchlib::Show(o.paths[1]) +
                    ": give --to bmp|png|kci or an extension .bmp, .png or .kci");
     jobs.emplace_back(o.paths[0], o.paths[1]);
+    too_long.push_back(false);
   }
 
   tools::ProgressBar bar(stdout, o.dir_given && platform::IsTerminal());
   int status = kExitSuccess;
   std::size_t done = 0, failed = 0;
-  for (const auto& job : jobs) {
+  for (std::size_t i = 0; i < jobs.size(); ++i) {
+    const auto& job = jobs[i];
     bar.Set(static_cast<int>(done), static_cast<int>(jobs.size()));
-    const int result = ConvertOne(job.first, job.second, kind, o.no_alpha);
+    int result = kExitFailure;
+    if (too_long[i]) {
+      bar.Clear();
+      Error(patchlib::Show(job.second) + ": the output path is longer than " +
+            std::to_string(platform::kMaxPath - 1) + " bytes");
+    } else {
+      result = ConvertOneGuarded(job.first, job.second, kind, o.no_alpha);
+    }
     ++done;
     bar.Clear();
     if (result == kExitSuccess) {
@@ -214,6 +283,7 @@ void AddConvertCommand(tools::CommandLine& cli) {
               "the output format")
       .Flag("--no-alpha", &o->no_alpha,
             "write PNG and KCI without alpha even when the input has it")
+      .Number("--max-pixels", "N", &o->max_pixels, kMaxPixelsHelp)
       .Footer(kExitStatuses);
 }
 

@@ -16,6 +16,8 @@ using tools::kExitWrongInput;
 
 // The footer of both subcommands' help.
 extern const char kExitStatuses[];
+// The help of both subcommands' --max-pixels.
+extern const char kMaxPixelsHelp[];
 
 void AddInfoCommand(tools::CommandLine& cli);
 void AddConvertCommand(tools::CommandLine& cli);

@@ -9,6 +9,10 @@ const char kExitStatuses[] =
     "read or written), 2 wrong command line, 3 a file is no picture the\n"
     "library reads.";
 
+const char kMaxPixelsHelp[] =
+    "the most pixels (width x height) a picture may have; default 268435456 "
+    "(16384 x 16384): larger ones are refused before they are decoded";
+
 }  // namespace kimage
 
 int main(int argc, char** argv) {

@@ -30,6 +30,11 @@ KImageFileType Announced(zorl::KFile& file) {
 
 // Why a file whose header claims `type` did not load.
 std::string Problem(const PictureInfo& info) {
+  if (info.width != 0 && !zorl::KimgPixelsAllowed(info.width, info.height))
+    return "a " + std::to_string(info.width) + " x " +
+           std::to_string(info.height) + " picture, more than the limit of " +
+           std::to_string(zorl::KimgMaxPixels()) +
+           " pixels (--max-pixels raises it)";
   switch (info.type) {
     case KImageFileType::kBmp:
       if (info.width == 0)  // the headers themselves did not read
@@ -53,17 +58,50 @@ std::string Problem(const PictureInfo& info) {
              : "not a BMP, PNG, KCI or JPEG file";
 }
 
-}  // namespace
-
-bool LoadPicture(const std::string& path, zorl::KImage& image,
-                 PictureInfo* info) {
+bool Open(const std::string& path, zorl::KFile& file, PictureInfo* info) {
   *info = PictureInfo();
-  zorl::KFile file;
   if (!file.Open(zorl::KFILE_READ, path.c_str())) {
     info->problem = "cannot open the file";
     return false;
   }
   info->opened = true;
+  return true;
+}
+
+}  // namespace
+
+bool DescribePicture(const std::string& path, PictureInfo* info) {
+  zorl::KFile file;
+  if (!Open(path, file, info)) return false;
+  bool probed = false;
+  try {
+    probed = zorl::KimgReadInfo(file, &info->width, &info->height,
+                                &info->bits, &info->type);
+  } catch (const zorl::KExceptFile&) {
+    info->problem = "cannot read the file";
+    return false;
+  }
+  if (!probed && zorl::KSusiePluginCount() > 0) {
+    file.Close();
+    zorl::KImage image;
+    return LoadPicture(path, image, info);
+  }
+  // The BMP reader takes 8, 24 and 32 bits only, which the header tells.
+  const bool bmp_bits = info->type != KImageFileType::kBmp ||
+                        info->bits == 8 || info->bits == 24 || info->bits == 32;
+  info->readable = probed && bmp_bits &&
+                   zorl::KimgPixelsAllowed(info->width, info->height);
+  if (!info->readable) {
+    if (info->type == KImageFileType::kNone) info->type = Announced(file);
+    info->problem = Problem(*info);
+  }
+  return info->readable;
+}
+
+bool LoadPicture(const std::string& path, zorl::KImage& image,
+                 PictureInfo* info) {
+  zorl::KFile file;
+  if (!Open(path, file, info)) return false;
   try {
     KImageFileType probed = KImageFileType::kNone;
     zorl::KimgReadInfo(file, &info->width, &info->height, &info->bits,
@@ -82,6 +120,11 @@ bool LoadPicture(const std::string& path, zorl::KImage& image,
     }
   } catch (const zorl::KExceptFile&) {
     info->problem = "cannot read the file";
+    return false;
+  }
+  if (zorl::KimgOutOfMemory()) {
+    info->out_of_memory = true;
+    info->problem = "not enough memory to read it";
     return false;
   }
   if (info->type == KImageFileType::kNone) info->type = Announced(file);

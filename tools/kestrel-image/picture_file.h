@@ -26,7 +26,17 @@ struct PictureInfo {
   // When not readable: why, as one phrase ("not a BMP, PNG, KCI or JPEG
   // file").
   std::string problem;
+  // Not readable because memory ran out (a failure of this run, not of
+  // the file).
+  bool out_of_memory = false;
 };
+
+// Describes the file at `path` (cp932) from its header alone, as the
+// library's probes read it: readable when a probe knows it and the picture
+// is within the library's pixel limit. A file no probe knows is decoded
+// when plug-ins are loaded (only a plug-in can tell). Returns
+// info.readable.
+bool DescribePicture(const std::string& path, PictureInfo* info);
 
 // Loads the file at `path` (cp932) with every reader of the library in its
 // order into `image` (which must be empty) and describes it. Returns

@@ -18,6 +18,18 @@
 // expanded, grey turned into R = G = B.
 //
 // Files the BMP reader refuses: 1/4/16-bit pixels, run-length compression.
+//
+// Limits, so that one small hostile file cannot take the process down:
+// - No reader creates an image of more than KimgMaxPixels() pixels (width x
+//   height); the check comes before anything the size of the picture is
+//   allocated. Default kKimgDefaultMaxPixels (16384 x 16384), far beyond any
+//   game picture.
+// - A PNG or KCI whose compressed data is too short to hold the image it
+//   declares (deflate expands at most 1032 times) is refused before the
+//   image is created.
+// - A progressive JPEG of more than kKimgMaxJpegScans scans is refused.
+// - Running out of memory is a failure like any other: the call returns
+//   false and logs its line; std::bad_alloc never leaves it.
 #ifndef IMAGE_KIMAGEFILE_H_
 #define IMAGE_KIMAGEFILE_H_
 
@@ -27,6 +39,23 @@
 #include "image/kimage.h"
 
 namespace zorl {
+
+// The default of KimgMaxPixels.
+constexpr std::uint64_t kKimgDefaultMaxPixels = std::uint64_t{16384} * 16384;
+// More scans than this in a progressive JPEG: refused (real files have
+// about ten; each scan may cost a pass over the whole picture).
+constexpr int kKimgMaxJpegScans = 500;
+
+// The most pixels a reader creates an image for, process-wide; 0 restores
+// the default. Safe to call from any thread.
+void KimgSetMaxPixels(std::uint64_t pixels);
+std::uint64_t KimgMaxPixels();
+// Whether a width x height picture is within KimgMaxPixels (and not empty).
+bool KimgPixelsAllowed(std::uint32_t width, std::uint32_t height);
+
+// Whether the last KimgLoad or write on this thread failed because memory
+// ran out (false after a success or any other failure).
+bool KimgOutOfMemory();
 
 // Which reader recognised a file.
 enum class KImageFileType {
@@ -47,8 +76,9 @@ const char* KImageFileTypeName(KImageFileType type);
 // then the image plug-ins, in that order; the first that succeeds wins.
 // `image` should be empty (a reader cannot change the geometry of an image
 // that holds pixels). When every reader refuses, logs
-// "[KimgLoad] "<name>": Load Error" and returns false. `type`, when given,
-// is set to the reader that succeeded (kNone on failure).
+// "[KimgLoad] "<name>": Load Error" and returns false (also when memory
+// runs out; `image` is then left empty if it was). `type`, when given, is
+// set to the reader that succeeded (kNone on failure).
 bool KimgLoad(KFile& stream, KImage& image, KImageFileType* type = nullptr);
 
 // Reads a file's size and bits per pixel without decoding it, trying the

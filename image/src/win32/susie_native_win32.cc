@@ -2,7 +2,10 @@
 // whatever bit depth and palette a plug-in delivers into 24-bit pixels.
 #include <windows.h>
 
+#include <climits>
 #include <cstring>
+
+#include "image/kimagefile.h"
 
 #include "../susie_native.h"
 
@@ -69,6 +72,7 @@ class PluginResult {
   const BITMAPINFO* info() const {
     return static_cast<const BITMAPINFO*>(info_data_);
   }
+  SIZE_T info_size() const { return LocalSize(info_); }
   const unsigned char* bits() const {
     return static_cast<const unsigned char*>(bits_data_);
   }
@@ -80,6 +84,36 @@ class PluginResult {
   void* info_data_ = nullptr;
   void* bits_data_ = nullptr;
 };
+
+// Whether the information block a plug-in returned describes a picture GDI
+// can take, read within the block's own size: the header, then the colour
+// table (or the three masks of bit fields) that GDI reads after it. False
+// for anything else, including a size beyond the pixel limit.
+bool ValidInfo(const BITMAPINFO* info, SIZE_T size) {
+  if (size < sizeof(BITMAPINFOHEADER)) return false;
+  const BITMAPINFOHEADER& h = info->bmiHeader;
+  if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biSize > size) return false;
+  if (h.biWidth <= 0 || h.biHeight == 0 || h.biHeight == LONG_MIN) return false;
+  const WORD bits = h.biBitCount;
+  if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 &&
+      bits != 32)
+    return false;
+  unsigned long long table = 0;  // bytes after the header GDI may read
+  if (h.biCompression == BI_BITFIELDS) {
+    if (bits != 16 && bits != 32) return false;
+    if (h.biSize == sizeof(BITMAPINFOHEADER)) table = 3 * sizeof(DWORD);
+  } else if (h.biCompression != BI_RGB) {
+    return false;
+  }
+  if (h.biClrUsed != 0)
+    table += static_cast<unsigned long long>(h.biClrUsed) * sizeof(RGBQUAD);
+  else if (bits <= 8)
+    table += (1ull << bits) * sizeof(RGBQUAD);
+  if (table > size - h.biSize) return false;
+  const LONG height = h.biHeight < 0 ? -h.biHeight : h.biHeight;
+  return KimgPixelsAllowed(static_cast<std::uint32_t>(h.biWidth),
+                           static_cast<std::uint32_t>(height));
+}
 
 }  // namespace
 
@@ -103,12 +137,13 @@ bool GetPicture(void* function, const unsigned char* data,
           &info_handle, &bits_handle, nullptr, 0) != 0)
     return false;
   PluginResult result(info_handle, bits_handle);
-  if (!result.info() || !result.bits()) return false;
+  if (!result.info() || !result.bits() ||
+      !ValidInfo(result.info(), result.info_size()))
+    return false;
 
   const BITMAPINFOHEADER& header = result.info()->bmiHeader;
   const LONG width = header.biWidth;
   const LONG height = header.biHeight < 0 ? -header.biHeight : header.biHeight;
-  if (width <= 0 || height <= 0) return false;
 
   // The plug-in's picture, as it delivered it.
   DibContext source(result.info());

@@ -99,6 +99,8 @@ EXPORT int WINAPI GetPicture(LPCSTR buffer, LONG_PTR length, unsigned int flag,
   const int row = ((bits * width + 31) / 32) * 4;
   const int colours = bits == 8 ? 256 : 0;
   SIZE_T bits_size = (SIZE_T)row * height;
+  unsigned char block[sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD)];
+  SIZE_T info_size;
   BITMAPINFO* info;
   unsigned char* pixels;
   int x, y;
@@ -113,24 +115,42 @@ EXPORT int WINAPI GetPicture(LPCSTR buffer, LONG_PTR length, unsigned int flag,
 #ifdef PLUGIN_BITS_KEPT
   bits_size = PLUGIN_BITS_KEPT;
 #endif
-  *info_handle = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT,
-                            sizeof(BITMAPINFOHEADER) + colours * sizeof(RGBQUAD));
+  /* The information block is made here and copied into a handle of
+   * PLUGIN_INFO_SIZE bytes (cut short or with room to spare). */
+  memset(block, 0, sizeof block);
+  info = (BITMAPINFO*)block;
+  info_size = sizeof(BITMAPINFOHEADER) + colours * sizeof(RGBQUAD);
+#ifdef PLUGIN_INFO_SIZE
+  info_size = PLUGIN_INFO_SIZE;
+#endif
+  *info_handle = LocalAlloc(LMEM_MOVEABLE | LMEM_ZEROINIT, info_size);
   *bits_handle = LocalAlloc(LMEM_MOVEABLE, bits_size);
   if (!*info_handle || !*bits_handle) return 4;
-  info = (BITMAPINFO*)LocalLock(*info_handle);
   pixels = (unsigned char*)LocalLock(*bits_handle);
   memset(pixels, 0xAB, bits_size);  /* what lies beyond the rows shows */
   info->bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+#ifdef PLUGIN_HEADER_SIZE
+  info->bmiHeader.biSize = PLUGIN_HEADER_SIZE;
+#endif
   info->bmiHeader.biWidth = width;
+#ifdef PLUGIN_WIDTH
+  info->bmiHeader.biWidth = PLUGIN_WIDTH;
+#endif
 #ifdef PLUGIN_BOTTOM_UP
   info->bmiHeader.biHeight = height;
 #else
   info->bmiHeader.biHeight = -height;
 #endif
+#ifdef PLUGIN_HEIGHT
+  info->bmiHeader.biHeight = PLUGIN_HEIGHT;
+#endif
   info->bmiHeader.biPlanes = 1;
   info->bmiHeader.biBitCount = (WORD)bits;
   info->bmiHeader.biCompression = BI_RGB;
   info->bmiHeader.biClrUsed = colours;
+#ifdef PLUGIN_CLR_USED
+  info->bmiHeader.biClrUsed = PLUGIN_CLR_USED;
+#endif
   for (y = 0; y < height; ++y) {
 #ifdef PLUGIN_BOTTOM_UP
     const int stored = height - 1 - y;
@@ -157,6 +177,8 @@ EXPORT int WINAPI GetPicture(LPCSTR buffer, LONG_PTR length, unsigned int flag,
       }
     }
   }
+  memcpy(LocalLock(*info_handle), block,
+         info_size < sizeof block ? info_size : sizeof block);
   LocalUnlock(*bits_handle);
   LocalUnlock(*info_handle);
   return 0;
