@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "display_name.h"
 #include "patch_builder.h"
 #include "patch_verify.h"
 #include "patchlib/atomic_output.h"
@@ -110,6 +111,13 @@ int Build(const BuildArguments& a) {
   options.completion_text = a.completion_text;
   patchlib::ParseLanguage(a.language, &options.language);  // checked by the parser
 
+  if (a.no_manifest && (!a.from_label.empty() || !a.to_label.empty() || !a.caption.empty() ||
+                        !a.completion_text.empty() || a.language != "ja")) {
+    patchlib::PrintError("kestrel-patch build",
+                         "--no-manifest leaves no place for labels, texts or a language: "
+                         "give one or the other");
+    return kExitUsage;
+  }
   patchlib::AtomicOutput output;
   if (!output.Open(out_path)) {
     patchlib::PrintError("kestrel-patch build", patchlib::Show(out_path) +
@@ -131,9 +139,9 @@ int Build(const BuildArguments& a) {
                 options.from_label.empty() && options.to_label.empty() ? "" : ", ",
                 options.from_label.empty() && options.to_label.empty()
                     ? ""
-                    : (patchlib::Show(options.from_label.empty() ? "?" : options.from_label) +
+                    : (tools::ShowText(options.from_label.empty() ? "?" : options.from_label) +
                        " -> " +
-                       patchlib::Show(options.to_label.empty() ? "?" : options.to_label))
+                       tools::ShowText(options.to_label.empty() ? "?" : options.to_label))
                           .c_str());
   else
     std::printf("manifest: none (--no-manifest)\n");
