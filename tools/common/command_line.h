@@ -71,6 +71,9 @@ class Command {
   Command& Number(const char* flags, const char* value_name,
                   std::uint64_t* value, const char* help,
                   bool* given = nullptr);
+  // An option with a text value, converted to UTF-8 ("--caption TEXT").
+  Command& TextOption(const char* flags, const char* value_name,
+                      std::string* utf8, const char* help);
   // A flag without a value.
   Command& Flag(const char* flags, bool* on, const char* help);
   // An option whose value must be one of `choices` (exact spelling).
