@@ -62,6 +62,7 @@ class Builder {
   void Progress(std::uint64_t bytes) {
     done_ += bytes;
     bar_.Update(done_ < total_ ? done_ : total_, total_);
+    if (options_.progress) options_.progress(done_ < total_ ? done_ : total_, total_);
   }
 
   bool ScanTrees() {
@@ -269,6 +270,10 @@ class Builder {
         if (departed && same) ++summary_->entries_reput;
         put = departed;
       }
+      if (put && options_.carried)
+        options_.carried(entry->name, !in_old ? "new"
+                                      : !same ? "changed"
+                                              : "unchanged, put again for NEW's order");
       if (put && !Put(entry)) return false;
     }
     return true;
