@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "patchlib/console.h"
+#include "patchlib/manifest_writer.h"
 
 namespace kpatch {
 namespace {
@@ -58,6 +59,20 @@ std::vector<std::string> SummaryLines(const BuildSummary& s, bool exact_order) {
     payload += Format(", compressed to %.1f%%", 100.0 * s.compressed_bytes / s.raw_bytes);
   lines.push_back(payload + ")");
   return lines;
+}
+
+std::string ManifestLine(const BuildSummary& summary, const BuildOptions& options) {
+  if (!summary.manifest) return "manifest: none (--no-manifest)";
+  const bool labelled = !options.from_label.empty() || !options.to_label.empty();
+  return Format("manifest: %s, %s, messages %s%s%s",
+                Plural(summary.manifest_records, "record", "records").c_str(),
+                patchlib::HumanBytes(summary.manifest_bytes).c_str(),
+                patchlib::LanguageName(options.language), labelled ? ", " : "",
+                labelled ? (patchlib::Show(options.from_label.empty() ? "?" : options.from_label) +
+                            " -> " +
+                            patchlib::Show(options.to_label.empty() ? "?" : options.to_label))
+                               .c_str()
+                         : "");
 }
 
 }  // namespace kpatch

@@ -15,6 +15,10 @@ namespace kpatch {
 // The summary's lines (UTF-8, without newlines), the first "commands:".
 std::vector<std::string> SummaryLines(const BuildSummary& summary, bool exact_order);
 
+// The line on the version manifest: its records and size, the messages'
+// language and the labels, or that there is none.
+std::string ManifestLine(const BuildSummary& summary, const BuildOptions& options);
+
 }  // namespace kpatch
 
 #endif  // TOOLS_KESTREL_PATCH_BUILD_REPORT_H_
