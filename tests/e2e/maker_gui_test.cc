@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/manifest.h"
+#include "engine/payload.h"
 #include "engine/resource_archive.h"
 #include "engine/update_run.h"
 #include "engine_fixture.h"
@@ -106,6 +108,20 @@ std::wstring MakerExe() {
   for (wchar_t& c : path)
     if (c == L'/') c = L'\\';
   return path;
+}
+
+std::string Utf8(const std::wstring& text) { return e2e::Utf8(text); }
+
+// The version manifest the updater carries; `found` false when it has none that reads.
+updater::Manifest ManifestOf(const fs::path& exe, bool* found) {
+  updater::Manifest manifest;
+  zorl::KFile file;
+  std::uint32_t image_end = 0, body_at = 0;
+  *found = file.Open(zorl::KFILE_READ, Cp932(exe.wstring()).c_str()) &&
+           updater::FindImageEnd(file, &image_end) &&
+           updater::ReadUpdaterManifest(file, image_end, &manifest, &body_at) ==
+               updater::ManifestLookup::kFound;
+  return manifest;
 }
 
 // The archive's entries by name, with their contents.
@@ -228,7 +244,7 @@ TEST_F(MakerGui, BuildsAnUpdaterThatTurnsOldIntoNewAndTriesIt) {
   maker.Set(kIdCompletion, L"1.1 への更新が終わりました。");
   maker.Set(kIdFromLabel, L"1.0");
   maker.Set(kIdToLabel, L"1.1");
-  maker.Set(kIdLanguage, L"ja");
+  maker.Set(kIdLanguage, L"en");
 
   e2e::MakerRun run = Build();
   ASSERT_TRUE(run.ended) << e2e::Utf8(run.log);
@@ -242,6 +258,16 @@ TEST_F(MakerGui, BuildsAnUpdaterThatTurnsOldIntoNewAndTriesIt) {
   EXPECT_EQ(run.log.find(L"carried: entry keep.bin"), std::wstring::npos);
   game.ExpectUpdaterGivesNew(game.output);
   EXPECT_TRUE(Leftovers(game.out_dir).empty());
+  // The manifest holds the texts as typed.
+  bool found = false;
+  const updater::Manifest manifest = ManifestOf(game.output, &found);
+  ASSERT_TRUE(found);
+  EXPECT_EQ(manifest.caption, Utf8(L"星の海 アップデータ"));
+  EXPECT_EQ(manifest.completion, Utf8(L"1.1 への更新が終わりました。"));
+  EXPECT_EQ(manifest.from_label, "1.0");
+  EXPECT_EQ(manifest.to_label, "1.1");
+  EXPECT_EQ(manifest.language, updater::MessageLanguage::kEnglish);
+  EXPECT_NE(run.log.find(L"manifest: "), std::wstring::npos);
   EXPECT_EQ(maker.Enabled(kIdBuild), true);
   EXPECT_EQ(maker.Enabled(kIdCancel), false);
 
@@ -276,6 +302,8 @@ TEST_F(MakerGui, ErrorsNameTheFileInTheLogAndInABox) {
        [](const Game& g) { fs::remove(g.new_dir / L"mareld.dat"); },
        L"mareld.dat: no resource archive in the game directory"},
       {"OLD missing", [](const Game& g) { fs::remove_all(g.old_dir); }, L": no such directory"},
+      {"a message language that is none",
+       [](const Game&) {}, L"message language \"klingon\": give ja, en or auto"},
       {"a corrupt archive in NEW",
        [](const Game& g) { WriteAll(g.new_dir / L"mareld.dat", "KMF broken"); },
        L"cannot read the archive, or it is corrupt"},
@@ -285,6 +313,7 @@ TEST_F(MakerGui, ErrorsNameTheFileInTheLogAndInABox) {
     Game game(L"errors");
     c.spoil(game);
     game.FillIn(maker);
+    maker.Set(kIdLanguage, std::string(c.what).find("language") != std::string::npos ? L"klingon" : L"");
     e2e::MakerRun run = Build();
     ASSERT_TRUE(run.ended) << e2e::Utf8(run.log);
     EXPECT_TRUE(StartsWith(run.last_line, kFailed)) << e2e::Utf8(run.last_line);

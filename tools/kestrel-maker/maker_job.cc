@@ -10,6 +10,7 @@
 #include "patchlib/atomic_output.h"
 #include "patchlib/console.h"
 #include "patchlib/game_tree.h"
+#include "patchlib/manifest_writer.h"
 #include "patchlib/tree_copy.h"
 #include "platform/filesystem.h"
 #include "updater_pack.h"
@@ -66,6 +67,15 @@ Outcome Build(const MakerJob& job, MakerReport& report, std::string* error) {
   options.new_dir = job.new_dir;
   options.walk.follow_links = job.follow_links;
   options.exact_order = job.exact_order;
+  options.from_label = job.manifest.from_label;
+  options.to_label = job.manifest.to_label;
+  options.caption = job.manifest.caption;
+  options.completion_text = job.manifest.completion_text;
+  if (!job.manifest.language.empty() &&
+      !patchlib::ParseLanguage(job.manifest.language, &options.language)) {
+    *error = "message language \"" + job.manifest.language + "\": give ja, en or auto";
+    return Outcome::kFailed;
+  }
   options.progress = [&](std::uint64_t done, std::uint64_t total) {
     report.Progress(total ? static_cast<int>(done * kBuildShare / total) : kBuildShare);
   };
@@ -97,6 +107,7 @@ Outcome Build(const MakerJob& job, MakerReport& report, std::string* error) {
   if (carried > kCarriedListed)
     report.Log("carried: " + std::to_string(carried - kCarriedListed) + " more entries");
   for (const std::string& line : kpatch::SummaryLines(summary, job.exact_order)) report.Log(line);
+  report.Log(kpatch::ManifestLine(summary, options));
   report.Progress(kBuildShare);
 
   report.Log("verify: applying the payload to a scratch copy of OLD and comparing it with NEW");

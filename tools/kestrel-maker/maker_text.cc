@@ -21,6 +21,8 @@ const Pair kTexts[] = {
     {L"更新前の版の名前:", L"From version label:"},
     {L"更新後の版の名前:", L"To version label:"},
     {L"メッセージの言語:", L"Message language:"},
+    {L"ja: 日本語、en: 英語、auto: プレイヤーの Windows に合わせる",
+     L"ja: Japanese, en: English, auto: as the player's Windows speaks"},
     {L"アーカイブを NEW と同じ順序に", L"Keep NEW's archive order exactly"},
     {L"リンクをたどる", L"Follow links"},
     {L"署名する (証明書):", L"Sign (certificate):"},
@@ -84,6 +86,16 @@ std::string ToCp932(const std::wstring& text, bool* ok) {
                       nullptr, &lossy);
   if (ok) *ok = !lossy;
   return cp932;
+}
+
+std::string ToUtf8(const std::wstring& text) {
+  if (text.empty()) return "";
+  const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                       nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &utf8[0], size,
+                      nullptr, nullptr);
+  return utf8;
 }
 
 }  // namespace kmaker

@@ -19,6 +19,7 @@ enum class Text {
   kFromLabel,
   kToLabel,
   kLanguage,
+  kLanguageChoices,
   kExactOrder,
   kFollowLinks,
   kSign,
@@ -56,6 +57,8 @@ const wchar_t* Say(Text text);
 // page. ToCp932 gives false in `ok` when a character has no cp932 code.
 std::wstring FromCp932(const std::string& cp932);
 std::string ToCp932(const std::wstring& text, bool* ok = nullptr);
+// UTF-16 to UTF-8 (the manifest's texts).
+std::string ToUtf8(const std::wstring& text);
 
 }  // namespace kmaker
 

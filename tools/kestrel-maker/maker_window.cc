@@ -168,7 +168,12 @@ void MakerWindow::MakeControls() {
   edit(kIdToLabel, kFieldX + half + kLabelWidth, y, kFieldWidth - half - kLabelWidth);
   y += kRowHeight;
   label(Text::kLanguage, kMargin, y, kLabelWidth - 6);
-  edit(kIdLanguage, kFieldX, y, 80);
+  make(WC_COMBOBOXW, L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN, kIdLanguage, kFieldX, y, 96,
+       120);
+  for (const wchar_t* language : {L"ja", L"en", L"auto"})
+    SendMessageW(Item(kIdLanguage), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(language));
+  make(L"STATIC", Say(Text::kLanguageChoices), SS_LEFT | SS_CENTERIMAGE, label_id++,
+       kFieldX + 104, y, kFieldWidth - 104, kFieldHeight);
   y += kRowHeight + 4;
 
   button(Text::kExactOrder, kIdExactOrder, kMargin, y, 300, BS_AUTOCHECKBOX);
@@ -316,20 +321,21 @@ void MakerWindow::SetWorking(bool working) {
 
 void MakerWindow::Start(bool try_it) {
   MakerJob job;
+  // Paths go through the seam as cp932; the manifest keeps its texts in UTF-8.
   struct {
     int id;
     std::string* to;
-  } fields[] = {{kIdOld, &job.old_dir},
-                {kIdNew, &job.new_dir},
-                {kIdOutput, &job.output},
-                {kIdCaption, &job.manifest.caption},
-                {kIdCompletion, &job.manifest.completion_text},
-                {kIdFromLabel, &job.manifest.from_label},
-                {kIdToLabel, &job.manifest.to_label},
-                {kIdLanguage, &job.manifest.language},
-                {kIdCertificate, &job.certificate},
-                {kIdPassword, &job.password}};
-  for (const auto& field : fields) {
+  } paths[] = {{kIdOld, &job.old_dir},
+               {kIdNew, &job.new_dir},
+               {kIdOutput, &job.output},
+               {kIdCertificate, &job.certificate},
+               {kIdPassword, &job.password}},
+    texts[] = {{kIdCaption, &job.manifest.caption},
+               {kIdCompletion, &job.manifest.completion_text},
+               {kIdFromLabel, &job.manifest.from_label},
+               {kIdToLabel, &job.manifest.to_label},
+               {kIdLanguage, &job.manifest.language}};
+  for (const auto& field : paths) {
     bool ok = true;
     const std::wstring text = FieldText(field.id);
     *field.to = ToCp932(text, &ok);
@@ -340,6 +346,7 @@ void MakerWindow::Start(bool try_it) {
       return;
     }
   }
+  for (const auto& field : texts) *field.to = ToUtf8(FieldText(field.id));
   if (job.old_dir.empty() || job.new_dir.empty() || job.output.empty()) {
     MessageBoxW(Handle(), Say(Text::kNeedFolders), Say(Text::kTitle), MB_OK | MB_ICONERROR);
     return;

@@ -1,7 +1,7 @@
-// The version manifest's texts as the maker types them (cp932): the
-// updater's caption and completion message, the labels of the versions it
-// updates from and to, and the language of its messages. Empty fields are
-// left out of the manifest.
+// The version manifest's texts as the maker types them (UTF-8, as the
+// manifest keeps them): the updater's caption and completion message (empty:
+// the updater's own), the labels of the versions it updates from and to, and
+// the language of its messages ("ja", "en" or "auto"; empty: "ja").
 #ifndef TOOLS_KESTREL_MAKER_MANIFEST_TEXTS_H_
 #define TOOLS_KESTREL_MAKER_MANIFEST_TEXTS_H_
 
