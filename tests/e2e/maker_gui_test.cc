@@ -425,4 +425,43 @@ TEST_F(MakerGui, SigningIsGreyedWithoutASigningProgramOnThePath) {
   EXPECT_TRUE(bare.Close());
 }
 
+TEST_F(MakerGui, SignsTheUpdaterWithTheSigningProgramOnThePathOrLeavesNoOutput) {
+  ASSERT_TRUE(maker.Close());
+  std::wstring signer_dir = L"Z:" + FromCp932(KESTREL_FAKE_SIGNER_DIR);
+  for (wchar_t& c : signer_dir)
+    if (c == L'/') c = L'\\';
+  e2e::MakerSession signing;
+  ASSERT_TRUE(signing.Start(MakerExe(), {L"PATH=" + signer_dir + L";C:\\windows\\system32"}));
+  ASSERT_TRUE(signing.Enabled(kIdSign));
+
+  Game game(L"sign");
+  WriteAll(game.root / L"bad.pfx", "expired");
+  WriteAll(game.root / L"良い.pfx", "good certificate");
+  game.FillIn(signing);
+  signing.Check(kIdSign, true);
+  signing.Set(kIdCertificate, (game.root / L"bad.pfx").wstring());
+  e2e::MakerRun refused = signing.Run(kIdBuild, RunEnded);
+  ASSERT_TRUE(refused.ended) << e2e::Utf8(refused.log);
+  EXPECT_TRUE(StartsWith(refused.last_line, kFailed)) << e2e::Utf8(refused.log);
+  EXPECT_NE(refused.last_line.find(L"could not sign"), std::wstring::npos);
+  EXPECT_EQ(refused.boxes.size(), 1u);
+  EXPECT_FALSE(fs::exists(game.output));
+  EXPECT_TRUE(Leftovers(game.out_dir).empty());
+
+  signing.Set(kIdCertificate, (game.root / L"良い.pfx").wstring());
+  signing.Set(kIdPassword, L"pass word");
+  e2e::MakerRun run = signing.Run(kIdBuild, RunEnded);
+  ASSERT_TRUE(run.ended) << e2e::Utf8(run.log);
+  EXPECT_EQ(run.last_line, kDone + game.output.wstring()) << e2e::Utf8(run.log);
+  EXPECT_NE(run.log.find(L"signed: "), std::wstring::npos);
+  EXPECT_TRUE(Leftovers(game.out_dir).empty());
+  game.ExpectUpdaterGivesNew(game.output);
+  // The signer got the certificate, the password as one argument, and the packed updater.
+  const std::wstring args = FromCp932(ReadAll(game.root / L"良い.pfx.args"));
+  EXPECT_NE(args.find(L"-pkcs12 " + (game.root / L"良い.pfx").wstring()), std::wstring::npos)
+      << e2e::Utf8(args);
+  EXPECT_NE(args.find(L"-pass pass word -in "), std::wstring::npos) << e2e::Utf8(args);
+  EXPECT_TRUE(signing.Close());
+}
+
 }  // namespace
