@@ -148,10 +148,15 @@ MakerRun MakerSession::Run(int button, const std::function<bool(const std::wstri
     SendMessageTimeoutW(window_, WM_NULL, 0, 0, SMTO_NORMAL, 20000, &ignored);
     const double answer_ms = (Now() - now) * 1000;
     ++run.probes;
-    if (answer_ms > run.longest_answer_ms) run.longest_answer_ms = answer_ms;
+    const bool slowest = answer_ms > run.longest_answer_ms;
+    if (slowest) {
+      run.longest_answer_ms = answer_ms;
+      run.slowest_at_seconds = now - start;
+    }
 
     const std::wstring log = Log();
     run.log = log.size() > before ? log.substr(before) : L"";
+    if (slowest) run.slowest_during = LastLine(run.log);
     if (during) during(run.log);
     for (HWND box : Look(process_.dwProcessId).boxes) {
       if (handled.count(box)) continue;

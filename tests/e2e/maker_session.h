@@ -26,6 +26,8 @@ struct MakerRun {
   double seconds = 0;
   double longest_answer_ms = 0;  // slowest answer to WM_NULL during the run
   long probes = 0;
+  double slowest_at_seconds = 0;  // when the slowest answer came, from the press
+  std::wstring slowest_during;    // the log's last line then
 };
 
 class MakerSession {
