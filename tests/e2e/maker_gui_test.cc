@@ -329,7 +329,7 @@ TEST_F(MakerGui, ErrorsNameTheFileInTheLogAndInABox) {
 
 // NEW folders that Windows cannot make, made by the build from the host side; and what the
 // maker must say about each in its box, with the window answering all along.
-TEST_F(MakerGui, TreesTheProducerRefusesEndInABoxNamingTheItem) {
+TEST_F(MakerGui, NamesWindowsCannotKeepApartFifosAndLinkLoopsEndInABoxNamingThem) {
   struct Case {
     const wchar_t* folder;
     bool follow_links;
@@ -428,6 +428,37 @@ TEST_F(MakerGui, TheLastValuesComeBackOnTheNextStart) {
   EXPECT_TRUE(again.Checked(kIdExactOrder));
   EXPECT_FALSE(again.Checked(kIdFollowLinks));
   EXPECT_TRUE(again.Close());
+}
+
+// Browse opens the system's folder and save dialogs, owned by the maker's window, with their
+// titles; cancelled, they leave the field as it was.
+TEST_F(MakerGui, BrowseOpensTheCommonItemDialogs) {
+  const struct {
+    int button, field;
+    const wchar_t* title;
+  } cases[] = {
+      {kIdOldBrowse, kIdOld,
+       kJapanese ? L"旧バージョンのフォルダーを選んでください" : L"Choose the released version's folder"},
+      {kIdOutputBrowse, kIdOutput,
+       kJapanese ? L"作るアップデータの名前を決めてください" : L"Name the updater to write"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(e2e::Utf8(c.title));
+    maker.Set(c.field, L"C:\\windows");
+    maker.Press(c.button);
+    HWND dialog = nullptr;
+    for (int i = 0; i < 1000 && !dialog; ++i) {
+      Sleep(20);
+      HWND owned = GetWindow(maker.window(), GW_ENABLEDPOPUP);
+      if (owned && owned != maker.window() && e2e::TextOf(owned) == c.title) dialog = owned;
+    }
+    ASSERT_TRUE(dialog) << "no dialog titled so";
+    EXPECT_FALSE(IsWindowEnabled(maker.window())) << "the dialog is not modal to the window";
+    PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
+    for (int i = 0; i < 500 && IsWindow(dialog); ++i) Sleep(20);
+    EXPECT_FALSE(IsWindow(dialog));
+    EXPECT_EQ(maker.Get(c.field), L"C:\\windows");
+  }
 }
 
 TEST_F(MakerGui, SigningIsGreyedWithoutASigningProgramOnThePath) {
