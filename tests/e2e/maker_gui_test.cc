@@ -390,14 +390,17 @@ TEST_F(MakerGui, CancelLeavesNoOutputAndNoScratchFolder) {
     EXPECT_TRUE(run.boxes.empty());
     EXPECT_FALSE(fs::exists(game.output));
     EXPECT_EQ(Leftovers(game.out_dir), std::vector<std::wstring>());
-    EXPECT_LE(run.longest_answer_ms, 250.0);
   }
 }
 
-// The responsiveness bound through a 1 GiB build: alone on the machine (its own CTest entry).
+// The responsiveness bound through a 1 GiB build: alone on the machine (its own CTest entry,
+// RUN_SERIAL). KESTREL_RESPONSE_LIMIT_MS may widen the bound on a machine too busy for it, as
+// for the updater's own test.
 TEST_F(MakerGui, AnswersWithin250MsThroughoutALargeBuild) {
   if (!std::getenv("KESTREL_E2E_RESPONSIVENESS"))
-    GTEST_SKIP() << "set KESTREL_E2E_RESPONSIVENESS=1 (the updater_maker_responsiveness test)";
+    GTEST_SKIP() << "set KESTREL_E2E_RESPONSIVENESS=1 (the maker_gui_responsiveness test)";
+  double limit_ms = 250;
+  if (const char* limit = std::getenv("KESTREL_RESPONSE_LIMIT_MS")) limit_ms = std::atof(limit);
   Game game(L"large");
   WriteNoise(game.old_dir / L"big1.bin", 512u << 20, 3);
   WriteNoise(game.new_dir / L"big1.bin", 512u << 20, 4);
@@ -406,7 +409,10 @@ TEST_F(MakerGui, AnswersWithin250MsThroughoutALargeBuild) {
   e2e::MakerRun run = Build(1800000);
   ASSERT_TRUE(run.ended) << e2e::Utf8(run.log);
   EXPECT_TRUE(StartsWith(run.last_line, kDone)) << e2e::Utf8(run.log);
-  EXPECT_LE(run.longest_answer_ms, 250.0);
+  EXPECT_GT(run.probes, 20);
+  EXPECT_LE(run.longest_answer_ms, limit_ms)
+      << "the slowest answer came " << run.slowest_at_seconds << " s after the press, after \""
+      << e2e::Utf8(run.slowest_during) << "\"";
   std::error_code ignored;
   fs::remove_all(game.root, ignored);
 }
@@ -446,13 +452,29 @@ TEST_F(MakerGui, BrowseOpensTheCommonItemDialogs) {
     SCOPED_TRACE(e2e::Utf8(c.title));
     maker.Set(c.field, L"C:\\windows");
     maker.Press(c.button);
-    HWND dialog = nullptr;
-    for (int i = 0; i < 1000 && !dialog; ++i) {
+    struct Search {
+      DWORD process;
+      const wchar_t* title;
+      HWND found;
+    } search = {0, c.title, nullptr};
+    GetWindowThreadProcessId(maker.window(), &search.process);
+    for (int i = 0; i < 1000 && !search.found; ++i) {
       Sleep(20);
-      HWND owned = GetWindow(maker.window(), GW_ENABLEDPOPUP);
-      if (owned && owned != maker.window() && e2e::TextOf(owned) == c.title) dialog = owned;
+      EnumWindows(
+          [](HWND window, LPARAM param) -> BOOL {
+            Search* s = reinterpret_cast<Search*>(param);
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == s->process && IsWindowVisible(window) &&
+                e2e::ClassOf(window) == L"#32770" && e2e::TextOf(window) == s->title)
+              s->found = window;
+            return s->found == nullptr;
+          },
+          reinterpret_cast<LPARAM>(&search));
     }
+    HWND dialog = search.found;
     ASSERT_TRUE(dialog) << "no dialog titled so";
+    EXPECT_EQ(GetWindow(dialog, GW_OWNER), maker.window());
     EXPECT_FALSE(IsWindowEnabled(maker.window())) << "the dialog is not modal to the window";
     PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0);
     for (int i = 0; i < 500 && IsWindow(dialog); ++i) Sleep(20);
