@@ -439,7 +439,10 @@ void MakerWindow::Remember() {
 void MakerWindow::Recall() {
   for (const Remembered& field : kRemembered)
     SetWindowTextW(Item(field.id),
-                   FromCp932(QWF::ReadSettingString(kSection, field.name, "").Text()).c_str());
+                   FromCp932(QWF::ReadSettingString(kSection, field.name,
+                                                    field.id == kIdLanguage ? "ja" : "")
+                                 .Text())
+                       .c_str());
   for (const Remembered& check : kRememberedChecks)
     CheckDlgButton(Handle(), check.id,
                    QWF::ReadSettingInteger(kSection, check.name, 0) ? BST_CHECKED : BST_UNCHECKED);
