@@ -14,6 +14,7 @@
 #include "patchlib/game_tree.h"
 #include "patchlib/tree_copy.h"
 #include "patchlib/windows_name.h"
+#include "platform/file.h"
 #include "platform/filesystem.h"
 #include "support/links.h"
 #include "support/temp_dir.h"
@@ -194,6 +195,43 @@ TEST(TreeWalk, RemoveTreeNeverFollowsALink) {
   std::string bytes;
   ASSERT_TRUE(testing_support::ReadFileBytes(victim / "keep", &bytes));
   EXPECT_EQ(bytes, "keep me");
+}
+
+// Large files are cut short before they are deleted: never through a link, whose target is
+// not the tools' to touch.
+TEST(TreeWalk, RemovingLargeFilesNeverCutsALinkedFileShort) {
+  constexpr std::uint64_t kLarge = 200u << 20;  // sparse: quick to make
+  auto make_large = [](const std::string& path) {
+    const platform::FileHandle file =
+        platform::FileOpen(path.c_str(), platform::kFileWrite | platform::kFileCreate);
+    const bool made = file != platform::kInvalidFile && platform::FileTruncate(file, kLarge);
+    platform::FileClose(file);
+    return made;
+  };
+  auto size_of = [](const std::string& path) {
+    const platform::FileHandle file = platform::FileOpen(path.c_str(), 0);
+    const std::int64_t size = platform::FileSize(file);
+    platform::FileClose(file);
+    return size;
+  };
+  TempDir victim("victim");
+  ASSERT_TRUE(make_large(victim / "big"));
+  TempDir dir("scratch");
+  const std::string scratch = dir / "tree";
+  ASSERT_TRUE(platform::MakeDirectory(scratch.c_str()));
+  ASSERT_TRUE(make_large(scratch + "/own.bin"));
+  ASSERT_TRUE(make_large(dir / "alone.bin"));
+  const bool links = testing_support::MakeFileLink(victim / "big", scratch + "/linked.bin") &&
+                     testing_support::MakeFileLink(victim / "big", dir / "link.bin");
+  EXPECT_TRUE(RemoveTree(scratch));
+  EXPECT_EQ(platform::GetPathKind(scratch.c_str()), platform::PathKind::kNone);
+  EXPECT_TRUE(RemoveMadeFile(dir / "alone.bin"));
+  EXPECT_EQ(platform::GetPathKind((dir / "alone.bin").c_str()), platform::PathKind::kNone);
+  if (links) {
+    EXPECT_TRUE(RemoveMadeFile(dir / "link.bin"));
+    EXPECT_FALSE(platform::IsLink((dir / "link.bin").c_str()));
+  }
+  EXPECT_EQ(size_of(victim / "big"), static_cast<std::int64_t>(kLarge));
 }
 
 TEST(TreeWalk, AStopRequestEndsTheWalk) {

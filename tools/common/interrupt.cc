@@ -1,11 +1,15 @@
 #include "interrupt.h"
 
+#include <atomic>
 #include <csignal>
 
 namespace tools {
 namespace {
 
-volatile std::sig_atomic_t g_stop = 0;
+// Set by a signal handler or by another thread: a lock-free atomic is safe
+// for both.
+std::atomic<int> g_stop{0};
+static_assert(std::atomic<int>::is_always_lock_free, "a signal handler sets the flag");
 
 extern "C" void OnStopSignal(int) { g_stop = 1; }
 
@@ -31,5 +35,9 @@ bool StopWasRequested() { return g_stop != 0; }
 void ThrowIfStopRequested() {
   if (g_stop) throw StopRequested();
 }
+
+void RequestStop() { g_stop = 1; }
+
+void ClearStopRequest() { g_stop = 0; }
 
 }  // namespace tools

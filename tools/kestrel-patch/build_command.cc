@@ -1,12 +1,11 @@
 // kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify] [--exact-order]
 //   [--from-label L] [--to-label L] [--caption T] [--completion-text T]
 //   [--language ja|en|auto] [--no-manifest]
-#include <cinttypes>
 #include <cstdio>
 #include <memory>
 #include <string>
 
-#include "display_name.h"
+#include "build_report.h"
 #include "patch_builder.h"
 #include "patch_verify.h"
 #include "patchlib/atomic_output.h"
@@ -57,42 +56,9 @@ struct BuildArguments {
   std::string language = "ja";
 };
 
-std::string Plural(std::uint64_t n, const char* one, const char* many) {
-  return std::to_string(n) + " " + (n == 1 ? one : many);
-}
-
-void PrintSummary(const BuildSummary& s, bool exact_order) {
-  static const char* const kKinds[] = {
-      "write file", "delete file", "make directory",
-      "empty tree", "put entry",   "remove entry"};
-  std::printf("commands:\n");
-  for (int op = 0; op < 6; ++op)
-    std::printf("  %d %-15s %" PRIu64 "\n", op, kKinds[op], s.commands[op]);
-  const std::uint32_t in_new = s.entries_new + s.entries_changed + s.entries_unchanged;
-  std::printf("archive: %s in NEW (%u changed, %u new, %u unchanged), %u of OLD's "
-              "removed\n",
-              Plural(in_new, "entry", "entries").c_str(), s.entries_changed,
-              s.entries_new, s.entries_unchanged, s.entries_removed);
-  const std::uint64_t carried = s.commands[4];
-  if (exact_order)
-    std::printf("  carried: %s (%u changed, %u new, %u unchanged put again to keep "
-                "NEW's order)\n",
-                Plural(carried, "entry", "entries").c_str(), s.entries_changed,
-                s.entries_new, s.entries_reput);
-  else
-    std::printf("  carried: %s (the changed and new ones; the patched archive "
-                "puts them last)\n",
-                Plural(carried, "entry", "entries").c_str());
-  std::printf("compared %s (%s and %s of equal size)\n",
-              patchlib::HumanBytes(s.compared_bytes).c_str(),
-              Plural(s.files_compared, "file", "files").c_str(),
-              Plural(s.entries_compared, "entry", "entries").c_str());
-  std::printf("payload: %s (command stream %s",
-              patchlib::HumanBytes(s.compressed_bytes).c_str(),
-              patchlib::HumanBytes(s.raw_bytes).c_str());
-  if (s.raw_bytes > 0)
-    std::printf(", compressed to %.1f%%", 100.0 * s.compressed_bytes / s.raw_bytes);
-  std::printf(")\n");
+void PrintSummary(const BuildSummary& summary, bool exact_order) {
+  for (const std::string& line : SummaryLines(summary, exact_order))
+    std::printf("%s\n", line.c_str());
 }
 
 int Build(const BuildArguments& a) {
@@ -131,20 +97,7 @@ int Build(const BuildArguments& a) {
     return kExitFailure;  // the temporary file goes with `output`
   }
   PrintSummary(summary, options.exact_order);
-  if (summary.manifest)
-    std::printf("manifest: %s, %s, messages %s%s%s\n",
-                Plural(summary.manifest_records, "record", "records").c_str(),
-                patchlib::HumanBytes(summary.manifest_bytes).c_str(),
-                patchlib::LanguageName(options.language),
-                options.from_label.empty() && options.to_label.empty() ? "" : ", ",
-                options.from_label.empty() && options.to_label.empty()
-                    ? ""
-                    : (tools::ShowText(options.from_label.empty() ? "?" : options.from_label) +
-                       " -> " +
-                       tools::ShowText(options.to_label.empty() ? "?" : options.to_label))
-                          .c_str());
-  else
-    std::printf("manifest: none (--no-manifest)\n");
+  std::printf("%s\n", ManifestLine(summary, options).c_str());
   if (verify) {
     VerifyResult result;
     if (!output.file().Flush() ||

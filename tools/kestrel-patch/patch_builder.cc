@@ -66,6 +66,7 @@ class Builder {
   void Progress(std::uint64_t bytes) {
     done_ += bytes;
     bar_.Update(done_ < total_ ? done_ : total_, total_);
+    if (options_.progress) options_.progress(done_ < total_ ? done_ : total_, total_);
   }
 
   // Texts are checked before any work, so a wrong one fails at once.
@@ -366,6 +367,10 @@ class Builder {
         if (departed && same) ++summary_->entries_reput;
         put = departed;
       }
+      if (put && options_.carried)
+        options_.carried(entry->name, !in_old ? "new"
+                                      : !same ? "changed"
+                                              : "unchanged, put again for NEW's order");
       if (put && !Put(entry)) return false;
     }
     return true;

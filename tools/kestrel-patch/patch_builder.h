@@ -18,6 +18,7 @@
 #define TOOLS_KESTREL_PATCH_PATCH_BUILDER_H_
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,12 @@ struct BuildOptions {
   // the language of its messages.
   std::string from_label, to_label, caption, completion_text;
   updater::MessageLanguage language = updater::MessageLanguage::kJapanese;
+  // For a window that shows the work: bytes compared or packed so far of
+  // all there are to read, and each archive entry carried (its cp932 name)
+  // with why ("new", "changed", "unchanged, put again for NEW's order").
+  // Either may be empty; both are called on the building thread.
+  std::function<void(std::uint64_t done, std::uint64_t total)> progress;
+  std::function<void(const std::string& entry, const char* why)> carried;
 };
 
 struct BuildSummary {

@@ -69,10 +69,78 @@ void CheckArchive(const std::string& patched, const std::string& wanted,
 
 }  // namespace
 
+namespace {
+
+// A fresh scratch directory "kvf*" beside `scratch_near`, removed with
+// everything in it when this goes; also when a stop request passes through.
+class Scratch {
+ public:
+  ~Scratch() {
+    if (!dir_.empty()) patchlib::RemoveTree(dir_);
+  }
+  // Makes the directory and its "game" folder holding a copy of `old_dir`.
+  bool Prepare(const std::string& scratch_near, const std::string& old_dir,
+               const patchlib::WalkOptions& walk, std::string* error) {
+    // A fresh directory no one else can have made or linked: the clean-up
+    // removes only what this run created, and never follows a link.
+    char made[platform::kMaxPath];
+    if (!platform::MakeTempDirectory(patchlib::DirectoryOf(scratch_near).c_str(), "kvf",
+                                     made)) {
+      *error = "cannot create a scratch directory beside " + patchlib::Show(scratch_near);
+      return false;
+    }
+    dir_ = made;
+    game_ = patchlib::JoinPath(dir_, "game");
+    if (!platform::MakeDirectory(game_.c_str())) {
+      *error = patchlib::Show(game_) + ": cannot create the scratch directory";
+      return false;
+    }
+    return patchlib::CopyTree(old_dir, game_, error, walk);
+  }
+  const std::string& dir() const { return dir_; }
+  const std::string& game() const { return game_; }
+
+ private:
+  std::string dir_, game_;
+};
+
+// Runs the update of `exe` on the scratch game and compares it with NEW.
+void ApplyAndCompare(const std::string& exe, const std::string& game,
+                     const std::string& new_dir, const patchlib::WalkOptions& walk,
+                     bool exact_order, VerifyResult* result) {
+  // The engine resolves names against the game directory: an absolute one.
+  std::string game_dir = game;
+  tools::AbsoluteDirectory(game, &game_dir);
+  SilentUi ui;
+  result->applied = updater::RunUpdate(ui, exe.c_str(), game_dir.c_str());
+  tools::ThrowIfStopRequested();
+  if (!result->applied) {
+    result->engine_message = patchlib::Show(ui.message);
+    return;
+  }
+  patchlib::CompareTrees(game, new_dir, &result->differences, &result->notes, walk);
+  // The archive: byte for byte with --exact-order when NEW's is canonical;
+  // otherwise by what the mode promises.
+  const std::string label = std::string(updater::kArchiveFileName) + ": ";
+  for (auto it = result->differences.begin(); it != result->differences.end(); ++it) {
+    if (it->compare(0, label.size(), label) != 0 || it->find("missing") != std::string::npos)
+      continue;
+    result->differences.erase(it);
+    const std::size_t before = result->differences.size();
+    CheckArchive(patchlib::JoinPath(game, updater::kArchiveFileName),
+                 patchlib::JoinPath(new_dir, updater::kArchiveFileName), exact_order, result);
+    if (exact_order && result->differences.size() == before)
+      result->notes.push_back(
+          "mareld.dat: same entries in the same order, but NEW's archive is "
+          "not canonical, so the files differ in layout");
+    break;
+  }
+}
+
 // The manifest's "after" states against NEW itself: every recorded file
 // and entry as NEW holds it. (The run in the scratch has checked the
 // "before" states against OLD and what it wrote against "after".)
-static void CheckManifestAgainstNew(zorl::KFile& payload, const std::string& new_dir,
+void CheckManifestAgainstNew(zorl::KFile& payload, const std::string& new_dir,
                              VerifyResult* result) {
   updater::Manifest manifest;
   std::uint32_t body_at = 0;
@@ -97,32 +165,15 @@ static void CheckManifestAgainstNew(zorl::KFile& payload, const std::string& new
   }
 }
 
+}  // namespace
+
 bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
                  zorl::KFile& payload, const std::string& scratch_near,
                  const patchlib::WalkOptions& walk, bool exact_order,
                  VerifyResult* result, std::string* error) {
-  // A fresh directory no one else can have made or linked: the clean-up
-  // below removes only what this run created, and never follows a link.
-  char made[platform::kMaxPath];
-  if (!platform::MakeTempDirectory(patchlib::DirectoryOf(scratch_near).c_str(),
-                                   "kvf", made)) {
-    *error = "cannot create a scratch directory beside " +
-             patchlib::Show(scratch_near);
-    return false;
-  }
-  struct Cleanup {
-    std::string dir;
-    ~Cleanup() { patchlib::RemoveTree(dir); }
-  } cleanup{made};
-  const std::string scratch = made;
-  const std::string game = patchlib::JoinPath(scratch, "game");
-  const std::string exe = patchlib::JoinPath(scratch, "updater.exe");
-  if (!platform::MakeDirectory(game.c_str())) {
-    *error = patchlib::Show(game) + ": cannot create the scratch directory";
-    return false;
-  }
-  if (!patchlib::CopyTree(old_dir, game, error, walk)) return false;
-
+  Scratch scratch;
+  if (!scratch.Prepare(scratch_near, old_dir, walk, error)) return false;
+  const std::string exe = patchlib::JoinPath(scratch.dir(), "updater.exe");
   zorl::KFile stub;
   const std::string pe = patchlib::MinimalPe();
   const std::int32_t payload_size = payload.GetSize();
@@ -139,38 +190,17 @@ bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
     *error = patchlib::Show(exe) + ": cannot write the test updater";
     return false;
   }
+  ApplyAndCompare(exe, scratch.game(), new_dir, walk, exact_order, result);
+  if (result->applied) CheckManifestAgainstNew(payload, new_dir, result);
+  return true;
+}
 
-  // The engine resolves names against the game directory: an absolute one.
-  std::string game_dir = game;
-  tools::AbsoluteDirectory(game, &game_dir);
-  SilentUi ui;
-  result->applied = updater::RunUpdate(ui, exe.c_str(), game_dir.c_str());
-  tools::ThrowIfStopRequested();
-  if (!result->applied) {
-    result->engine_message = patchlib::Show(ui.message);
-    return true;
-  }
-  patchlib::CompareTrees(game, new_dir, &result->differences, &result->notes,
-                         walk);
-  CheckManifestAgainstNew(payload, new_dir, result);
-  // The archive: byte for byte with --exact-order when NEW's is canonical;
-  // otherwise by what the mode promises.
-  const std::string label = std::string(updater::kArchiveFileName) + ": ";
-  for (auto it = result->differences.begin(); it != result->differences.end(); ++it) {
-    if (it->compare(0, label.size(), label) != 0 ||
-        it->find("missing") != std::string::npos)
-      continue;
-    result->differences.erase(it);
-    const std::size_t before = result->differences.size();
-    CheckArchive(patchlib::JoinPath(game, updater::kArchiveFileName),
-                 patchlib::JoinPath(new_dir, updater::kArchiveFileName), exact_order,
-                 result);
-    if (exact_order && result->differences.size() == before)
-      result->notes.push_back(
-          "mareld.dat: same entries in the same order, but NEW's archive is "
-          "not canonical, so the files differ in layout");
-    break;
-  }
+bool TryUpdater(const std::string& old_dir, const std::string& new_dir,
+                const std::string& updater_exe, const patchlib::WalkOptions& walk,
+                bool exact_order, VerifyResult* result, std::string* error) {
+  Scratch scratch;
+  if (!scratch.Prepare(updater_exe, old_dir, walk, error)) return false;
+  ApplyAndCompare(updater_exe, scratch.game(), new_dir, walk, exact_order, result);
   return true;
 }
 

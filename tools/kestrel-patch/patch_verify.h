@@ -33,6 +33,13 @@ bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
                  const patchlib::WalkOptions& walk, bool exact_order,
                  VerifyResult* result, std::string* error);
 
+// The same check of a finished updater (`updater_exe`, cp932, a stub with
+// its payload): applied as it stands to a scratch copy of `old_dir` beside
+// it, compared with `new_dir`, the scratch removed afterwards.
+bool TryUpdater(const std::string& old_dir, const std::string& new_dir,
+                const std::string& updater_exe, const patchlib::WalkOptions& walk,
+                bool exact_order, VerifyResult* result, std::string* error);
+
 }  // namespace kpatch
 
 #endif  // TOOLS_KESTREL_PATCH_PATCH_VERIFY_H_

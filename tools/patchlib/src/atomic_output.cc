@@ -1,5 +1,6 @@
 #include "patchlib/atomic_output.h"
 
+#include "patchlib/tree_copy.h"
 #include "platform/filesystem.h"
 #include "platform/text.h"
 
@@ -53,7 +54,7 @@ bool AtomicOutput::Commit() {
 
 void AtomicOutput::Abandon() {
   file_.Close();
-  if (!temp_.empty()) platform::RemoveFile(temp_.c_str());
+  if (!temp_.empty()) RemoveMadeFile(temp_);
   temp_.clear();
 }
 

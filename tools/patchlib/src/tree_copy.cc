@@ -8,6 +8,7 @@
 #include "patchlib/console.h"
 #include "patchlib/game_tree.h"
 #include "patchlib/stream_compare.h"
+#include "platform/file.h"
 #include "platform/filesystem.h"
 
 namespace patchlib {
@@ -64,11 +65,26 @@ bool CopyTree(const std::string& from, const std::string& to,
   return true;
 }
 
+bool RemoveMadeFile(const std::string& path) {
+  constexpr std::int64_t kStep = 64 << 20;
+  if (!platform::IsLink(path.c_str())) {
+    const platform::FileHandle file = platform::FileOpen(path.c_str(), platform::kFileWrite);
+    if (file != platform::kInvalidFile) {
+      for (std::int64_t size = platform::FileSize(file); size > kStep;) {
+        size -= kStep;
+        if (!platform::FileTruncate(file, static_cast<std::uint64_t>(size))) break;
+      }
+      platform::FileClose(file);
+    }
+  }
+  return platform::RemoveFile(path.c_str());
+}
+
 bool RemoveTree(const std::string& path) {
   if (platform::IsLink(path.c_str())) return platform::RemoveFile(path.c_str());
   if (platform::GetPathKind(path.c_str()) != platform::PathKind::kDirectory)
     return platform::GetPathKind(path.c_str()) == platform::PathKind::kNone ||
-           platform::RemoveFile(path.c_str());
+           RemoveMadeFile(path);
   platform::FindData data;
   platform::FindHandle search =
       platform::FindFirst(JoinPath(path, "*").c_str(), &data);
@@ -84,8 +100,10 @@ bool RemoveTree(const std::string& path) {
     const std::string child = JoinPath(path, entry.name);
     if (entry.is_directory)  // a real directory: listings never call a link one
       RemoveTree(child);
-    else
+    else if (entry.is_link)
       platform::RemoveFile(child.c_str());  // a link goes as itself
+    else
+      RemoveMadeFile(child.c_str());
   }
   platform::RemoveEmptyDirectory(path.c_str());
   return platform::GetPathKind(path.c_str()) == platform::PathKind::kNone &&

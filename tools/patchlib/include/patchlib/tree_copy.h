@@ -25,7 +25,13 @@ bool CopyStream(zorl::KFile& from, std::uint64_t size, zorl::KFile& to);
 bool CopyTree(const std::string& from, const std::string& to,
               std::string* error, const WalkOptions& options = {});
 
-// Removes `path` and everything below it. A link anywhere below is removed
+// Deletes a file the tools made (a link goes as itself, never followed).
+// A large file is first cut short in 64 MiB steps: Wine deletes a file's
+// blocks in its server, in one step that holds up every program's window
+// messages meanwhile (about 0.4 s per GiB). False if it stayed.
+bool RemoveMadeFile(const std::string& path);
+
+// Removes `path` and everything below it (files as RemoveMadeFile does). A link anywhere below is removed
 // as itself, never followed; when `path` itself is a link, only the link
 // goes. False if something stayed.
 bool RemoveTree(const std::string& path);
