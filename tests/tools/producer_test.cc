@@ -103,8 +103,10 @@ TEST(ProducerWorkflow, SampleGameOldBecomesNewByteForByte) {
   EXPECT_NE(r.out.find("表示/表題.txt"), std::string::npos);
   EXPECT_NE(r.out.find("ソース/ソ01.dat"), std::string::npos);
 
-  BuildPackApply(s, "", true);
-  BuildPackApply(s);
+  // One deflate run, and the stream compressed in blocks on three threads:
+  // the updater reads both.
+  BuildPackApply(s, " --jobs 1", true);
+  BuildPackApply(s, " --jobs 3");
   // Every kind of loose-file and entry command was exercised, and the
   // listing decodes the packed updater the same way as the raw payload.
   r = Patch("list " + Quote(s / "update.exe"));

@@ -8,6 +8,7 @@
 #include "patch_verify.h"
 #include "patchlib/atomic_output.h"
 #include "patchlib/console.h"
+#include "patchlib/parallel_deflate.h"
 #include "producer_commands.h"
 #include "subcommands.h"
 
@@ -34,6 +35,11 @@ const char kDescription[] =
     "device names such as con or aux.txt, a dot or space at the end) are\n"
     "refused, and so are links (unless --follow-links), FIFOs, sockets and\n"
     "devices.\n"
+    "The stream is compressed on --jobs threads (all the cores by default):\n"
+    "cut into blocks of 1 MiB that still refer back across the cut, so it\n"
+    "is one ordinary zlib stream, a fraction of a percent larger, and the\n"
+    "same bytes for any number of threads above one; --jobs 1 compresses it\n"
+    "in one run, as it always was.\n"
     "PAYLOAD appears complete or not at all (temporary file, then replace).";
 
 struct BuildArguments {
@@ -42,6 +48,7 @@ struct BuildArguments {
   bool verify = false;
   bool follow_links = false;
   bool exact_order = false;
+  unsigned jobs = patchlib::DefaultCompressionThreads();
 };
 
 std::string Plural(std::uint64_t n, const char* one, const char* many) {
@@ -91,6 +98,7 @@ int Build(const BuildArguments& a) {
   options.clear = a.clear;
   options.walk.follow_links = a.follow_links;
   options.exact_order = a.exact_order;
+  options.jobs = a.jobs;
 
   patchlib::AtomicOutput output;
   if (!output.Open(out_path)) {
@@ -165,6 +173,8 @@ void AddBuildCommand(tools::CommandLine& cli) {
             "rebuild NEW's archive in NEW's entry order (byte for byte when it "
             "is canonical), carrying every entry from the first change of "
             "order or content on")
+      .Count("-j,--jobs", "N", &a->jobs, 1, 256,
+             "compress on N threads (default: one per core)")
       .Flag("--follow-links", &a->follow_links,
             "pack what links in OLD and NEW point to (a link is an error "
             "otherwise); loops are refused");

@@ -36,7 +36,7 @@ class Builder {
  public:
   Builder(const BuildOptions& options, zorl::KFile& out, BuildSummary* summary,
           std::string* error)
-      : options_(options), writer_(out, 9), summary_(summary), error_(error),
+      : options_(options), writer_(out, 9, options.jobs), summary_(summary), error_(error),
         bar_("building") {}
 
   bool Run() {

@@ -35,6 +35,9 @@ struct BuildOptions {
   std::vector<std::string> clear;
   patchlib::WalkOptions walk;        // how OLD and NEW are walked
   bool exact_order = false;          // rebuild NEW's entry order exactly
+  // Threads that compress the payload: 1 is one deflate run; more cut it
+  // into blocks compressed side by side (patchlib/parallel_deflate.h).
+  unsigned jobs = 1;
 };
 
 struct BuildSummary {

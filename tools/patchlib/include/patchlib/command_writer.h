@@ -1,6 +1,11 @@
 // CommandWriter: writes a patch command stream, deflated (zlib, window bits
 // 15) as it goes, into an output stream. Contents are copied from streams
 // in large chunks; nothing is held in memory whole.
+//
+// With one thread the stream is one deflate run, as it always was. With more
+// it is compressed in blocks on that many threads (parallel_deflate.h): still
+// one zlib stream that inflates to the same bytes, a little larger, and the
+// same bytes for any number of threads above one.
 #ifndef PATCHLIB_COMMAND_WRITER_H_
 #define PATCHLIB_COMMAND_WRITER_H_
 
@@ -20,7 +25,8 @@ class CommandWriter {
   using Progress = std::function<void(std::uint64_t bytes)>;
 
   // Writes at `out`'s position; `out` must outlive the writer.
-  explicit CommandWriter(zorl::KFile& out, int level = 9);
+  explicit CommandWriter(zorl::KFile& out, int level = 9,
+                         unsigned threads = 1);
   ~CommandWriter();
   CommandWriter(const CommandWriter&) = delete;
   CommandWriter& operator=(const CommandWriter&) = delete;
@@ -55,6 +61,7 @@ class CommandWriter {
                const Progress& progress);
   bool Put(const void* data, std::uint32_t size);
   bool Deflate(int flush);
+  bool ParallelFailed();
   bool Fail(const std::string& why);
 
   zorl::KFile& out_;
