@@ -1,0 +1,44 @@
+#include "engine/messages.h"
+
+#include "platform/text.h"
+
+namespace updater {
+namespace {
+
+struct Translation {
+  const char* japanese;
+  const char* english;
+};
+
+// Plain and short, as a player reads them in a message box.
+constexpr Translation kEnglish[] = {
+    {kWindowTitle, "Kestrel Updater"},
+    {kMsgOutOfMemory, "There is not enough memory."},
+    {kMsgCannotOpen, "The file cannot be opened."},
+    {kMsgCannotOpenArchive, "The file (%s) cannot be opened."},
+    {kMsgCannotRead, "The file cannot be read."},
+    {kMsgCannotWrite, "The file cannot be written."},
+    {kMsgCannotCreateFile, "The file (%s) cannot be created."},
+    {kMsgCannotCreateDirectory, "The folder cannot be created."},
+    {kMsgCannotDelete, "The file (%s) cannot be deleted."},
+    {kMsgCannotAddEntry, "The file (%s) cannot be written."},
+    {kMsgCannotWriteArchive, "The file could not be written."},
+    {kMsgCannotSwapArchive, "The data file cannot be created."},
+    {kMsgCompleted, "The update from the Q18 version to the press version is complete."},
+    {kMsgAlreadyApplied, "This update has already been applied."},
+    {kMsgWrongVersion, "This update does not fit the version of the game in this folder. (%s)"},
+    {kStatusUpdating, "Updating"},
+    {kStatusRebuilding, "Rebuilding the resource file"},
+};
+
+}  // namespace
+
+const char* InEnglish(const char* text) {
+  for (const Translation& t : kEnglish)
+    if (t.japanese == text) return t.english;
+  return text;
+}
+
+bool UserInterfaceIsJapanese() { return platform::UserLanguageIsJapanese(); }
+
+}  // namespace updater
