@@ -1,6 +1,6 @@
 // kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify] [--exact-order]
 //   [--from-label L] [--to-label L] [--caption T] [--completion-text T]
-//   [--language ja|en|auto] [--no-manifest]
+//   [--language ja|en|auto] [--no-manifest] [--no-delta]
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
@@ -50,6 +50,12 @@ const char kDescription[] =
     "game against it before it changes anything (a second run says the game\n"
     "is up to date, another version is refused) and checks what it writes.\n"
     "--no-manifest writes the payload as before, without it.\n"
+    "With a manifest, a changed file or entry whose old content is in OLD\n"
+    "under the same name goes as a zstd delta against that content (6, 7)\n"
+    "when the delta is at most 90 % of the item deflated whole; old or new\n"
+    "contents over 256 MiB go whole. The updater applies a delta only to\n"
+    "the exact content the manifest records. --no-delta carries every item\n"
+    "whole: only the six commands above.\n"
     "PAYLOAD appears complete or not at all (temporary file, then replace).";
 
 struct BuildArguments {
@@ -60,6 +66,7 @@ struct BuildArguments {
   bool exact_order = false;
   unsigned jobs = patchlib::DefaultCompressionThreads();
   bool no_manifest = false;
+  bool no_delta = false;
   std::string from_label, to_label, caption, completion_text;
   std::string language = "ja";
 };
@@ -70,17 +77,17 @@ std::string Plural(std::uint64_t n, const char* one, const char* many) {
 
 void PrintSummary(const BuildSummary& s, bool exact_order) {
   static const char* const kKinds[] = {
-      "write file", "delete file", "make directory",
-      "empty tree", "put entry",   "remove entry"};
+      "write file", "delete file", "make directory", "empty tree",
+      "put entry",  "remove entry", "patch file",    "patch entry"};
   std::printf("commands:\n");
-  for (int op = 0; op < 6; ++op)
-    std::printf("  %d %-15s %" PRIu64 "\n", op, kKinds[op], s.commands[op]);
+  for (std::uint32_t op = 0; op < updater::kOpcodeCount; ++op)
+    std::printf("  %u %-15s %" PRIu64 "\n", op, kKinds[op], s.commands[op]);
   const std::uint32_t in_new = s.entries_new + s.entries_changed + s.entries_unchanged;
   std::printf("archive: %s in NEW (%u changed, %u new, %u unchanged), %u of OLD's "
               "removed\n",
               Plural(in_new, "entry", "entries").c_str(), s.entries_changed,
               s.entries_new, s.entries_unchanged, s.entries_removed);
-  const std::uint64_t carried = s.commands[4];
+  const std::uint64_t carried = s.commands[4] + s.commands[7];
   if (exact_order)
     std::printf("  carried: %s (%u changed, %u new, %u unchanged put again to keep "
                 "NEW's order)\n",
@@ -90,6 +97,21 @@ void PrintSummary(const BuildSummary& s, bool exact_order) {
     std::printf("  carried: %s (the changed and new ones; the patched archive "
                 "puts them last)\n",
                 Plural(carried, "entry", "entries").c_str());
+  if (!s.deltas.empty()) {
+    std::uint64_t whole = 0, delta = 0;
+    for (const DeltaItem& d : s.deltas) {
+      whole += d.whole_deflated;
+      delta += d.delta;
+    }
+    std::printf("deltas: %s, %s deflated whole -> %s as deltas\n",
+                Plural(s.deltas.size(), "item", "items").c_str(),
+                patchlib::HumanBytes(whole).c_str(), patchlib::HumanBytes(delta).c_str());
+    for (const DeltaItem& d : s.deltas)
+      std::printf("  %s %s: %s, %s deflated -> %s delta\n", d.entry ? "entry" : "file ",
+                  tools::ShowText(d.name).c_str(), patchlib::HumanBytes(d.size).c_str(),
+                  patchlib::HumanBytes(d.whole_deflated).c_str(),
+                  patchlib::HumanBytes(d.delta).c_str());
+  }
   std::printf("compared %s (%s and %s of equal size)\n",
               patchlib::HumanBytes(s.compared_bytes).c_str(),
               Plural(s.files_compared, "file", "files").c_str(),
@@ -113,6 +135,7 @@ int Build(const BuildArguments& a) {
   options.exact_order = a.exact_order;
   options.jobs = a.jobs;
   options.manifest = !a.no_manifest;
+  options.delta = !a.no_delta;
   options.from_label = a.from_label;
   options.to_label = a.to_label;
   options.caption = a.caption;
@@ -229,7 +252,10 @@ void AddBuildCommand(tools::CommandLine& cli) {
               "player's Windows speaks Japanese, English otherwise (default ja)")
       .Flag("--no-manifest", &a->no_manifest,
             "write no version manifest: the payload exactly as before (no check "
-            "of the game's version, no labels or texts)")
+            "of the game's version, no labels or texts) and no deltas")
+      .Flag("--no-delta", &a->no_delta,
+            "carry every changed file and entry whole: the six original "
+            "commands only")
       .Flag("--follow-links", &a->follow_links,
             "pack what links in OLD and NEW point to (a link is an error "
             "otherwise); loops are refused");

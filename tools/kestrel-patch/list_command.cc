@@ -20,14 +20,16 @@ const char kTool[] = "kestrel-patch list";
 const char kDescription[] =
     "Decodes the payload (a raw zlib payload, or the overlay of an updater\n"
     "executable) and prints every command: opcode, kind, size, name (UTF-8).\n"
+    "A delta (patch, 6 and 7) shows the size it rebuilds, then the bytes it\n"
+    "carries and the size of the old content it needs.\n"
     "Names of file commands that the updater would resolve outside its game\n"
     "directory are flagged, with a warning on stderr. Exit status 1 when the\n"
     "payload is corrupt or truncated (after the commands decoded so far).";
 
 const char* Kind(std::uint32_t opcode) {
-  static const char* const kKinds[] = {"write",  "delete", "mkdir",
-                                       "clear",  "put",    "remove"};
-  return opcode < 6 ? kKinds[opcode] : "?";
+  static const char* const kKinds[] = {"write", "delete", "mkdir", "clear",
+                                       "put",   "remove", "patch", "patch"};
+  return opcode < updater::kOpcodeCount ? kKinds[opcode] : "?";
 }
 
 int List(const std::string& path) {
@@ -64,15 +66,20 @@ int List(const std::string& path) {
       reader,
       [&](const patchlib::DecodedCommand& c) {
         ++count;
-        const bool outside = c.opcode <= updater::kOpEmptyDirectoryTree &&
-                             !patchlib::ResolvesInsideGame(c.name);
+        const bool loose =
+            c.opcode <= updater::kOpEmptyDirectoryTree || c.opcode == updater::kOpPatchFile;
+        const bool outside = loose && !patchlib::ResolvesInsideGame(c.name);
         char size[24] = "-";
         if (c.has_size) {
           std::snprintf(size, sizeof size, "%" PRId64, c.size);
           if (c.size > 0) content += static_cast<std::uint64_t>(c.size);
         }
-        std::printf("%u %-6s %10s  %s%s\n", c.opcode, Kind(c.opcode), size,
-                    patchlib::Show(c.name).c_str(),
+        std::string delta;
+        if (c.is_delta)
+          delta = "   (delta of " + std::to_string(c.delta_bytes) + " bytes against " +
+                  std::to_string(c.reference_size) + " old bytes)";
+        std::printf("%u %-6s %10s  %s%s%s\n", c.opcode, Kind(c.opcode), size,
+                    patchlib::Show(c.name).c_str(), delta.c_str(),
                     outside ? "   <-- OUTSIDE the game directory" : "");
         if (outside) {
           ++warnings;

@@ -151,6 +151,23 @@ bool CommandWriter::RemoveEntry(const std::string& name) {
   return Named(updater::kOpRemoveEntry, name);
 }
 
+bool CommandWriter::Delta(updater::DeltaHead head, const std::string& frames) {
+  if (frames.size() > 0x7FFFFFFFu) return Fail("delta larger than 2 GiB - 1");
+  head.delta_size = static_cast<std::uint32_t>(frames.size());
+  unsigned char bytes[updater::kDeltaHeadSize];
+  updater::StoreDeltaHead(head, bytes);
+  return Put(bytes, sizeof bytes) &&
+         Put(frames.data(), static_cast<std::uint32_t>(frames.size()));
+}
+bool CommandWriter::PatchFile(const std::string& name, updater::DeltaHead head,
+                              const std::string& frames) {
+  return Named(updater::kOpPatchFile, name) && Delta(head, frames);
+}
+bool CommandWriter::PatchEntry(const std::string& name, updater::DeltaHead head,
+                               const std::string& frames) {
+  return Named(updater::kOpPatchEntry, name) && Delta(head, frames);
+}
+
 bool CommandWriter::Finish() {
   if (failed_) return false;
   if (z_->parallel) {

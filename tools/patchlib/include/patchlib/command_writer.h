@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "engine/delta_frames.h"
 #include "engine/patch_format.h"
 #include "foundation/kfile.h"
 
@@ -43,12 +44,16 @@ class CommandWriter {
   bool PutEntry(const std::string& name, zorl::KFile& content,
                 std::uint32_t size, const Progress& progress = {});
   bool RemoveEntry(const std::string& name);
+  // The delta commands: `head` (its delta_size is set from `frames`) and
+  // the frames EncodeDelta made.
+  bool PatchFile(const std::string& name, updater::DeltaHead head, const std::string& frames);
+  bool PatchEntry(const std::string& name, updater::DeltaHead head, const std::string& frames);
 
   // Ends the zlib stream and writes what is left. False on a write failure.
   bool Finish();
 
   const std::string& error() const { return error_; }
-  // Commands written, by opcode (0..5).
+  // Commands written, by opcode (0..7).
   std::uint64_t count(std::uint32_t opcode) const { return counts_[opcode]; }
   // Bytes of the command stream before and after compression.
   std::uint64_t raw_bytes() const { return raw_bytes_; }
@@ -59,6 +64,7 @@ class CommandWriter {
   bool Named(std::uint32_t opcode, const std::string& name);
   bool Content(zorl::KFile& content, std::uint32_t size,
                const Progress& progress);
+  bool Delta(updater::DeltaHead head, const std::string& frames);
   bool Put(const void* data, std::uint32_t size);
   bool Deflate(int flush);
   bool ParallelFailed();
