@@ -323,7 +323,6 @@ int Apply(const ApplyArguments& a) {
     return reason.status;
   }
   if (completed && a.dry_run) {
-    summary.Print();
     if (lookup != updater::ManifestLookup::kFound)
       std::printf("version: the patch carries no version manifest; nothing to compare\n");
     else if (!checked_version)
@@ -332,6 +331,7 @@ int Apply(const ApplyArguments& a) {
       std::printf("version: %s is the version this patch%s applies to (%" PRIu64
                   " items as it expects)\n",
                   tools::ShowName(game_dir).c_str(), for_labels.c_str(), version_items);
+    summary.Print();
     std::printf("dry run: nothing was changed\n");
   } else if (completed) {
     std::uint32_t entries = 0;

@@ -44,6 +44,8 @@ void UseManifestTexts(UpdateUi& ui, const Manifest& m) {
     ui.SetCaption(m.caption);
   else if (language != Language::kJapanese)
     ui.SetCaption(ui.Text(kWindowTitle));  // ASCII: the same in UTF-8
+  // The window starts with the Japanese status line of its template.
+  if (language != Language::kJapanese) ui.SetStatus(ui.Text(kStatusUpdating));
 }
 
 // What the run owns; clean-up is the same on every path.

@@ -92,7 +92,7 @@ std::string FoundItem::Describe() const {
 VersionReport CheckVersion(const Manifest& manifest, const char* game_dir,
                            ResourceArchive& archive, const std::function<void()>& tick) {
   VersionReport report;
-  std::vector<FoundItem> found;
+  std::vector<FoundItem>& found = report.found;
   found.reserve(manifest.records.size());
   bool all_before = true, all_after = true;
   for (const ManifestRecord& r : manifest.records) {

@@ -37,6 +37,7 @@ struct VersionReport {
   // folder where each fits one but not all the same one, those that are
   // not in their before state.
   std::vector<FoundItem> misfits;
+  std::vector<FoundItem> found;  // every item, in manifest order
   std::uint64_t items = 0;
   std::uint64_t hashed_bytes = 0;
 };
