@@ -103,6 +103,11 @@ TEST(ProducerWorkflow, SampleGameOldBecomesNewByteForByte) {
   EXPECT_NE(r.out.find("表示/表題.txt"), std::string::npos);
   EXPECT_NE(r.out.find("ソース/ソ01.dat"), std::string::npos);
 
+  // Every item whole (the six original commands), then with deltas.
+  BuildPackApply(s, " --no-delta");
+  tool_run::Result whole = Patch("list " + Quote(s / "update.exe"));
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(whole.out.find(" patch "), std::string::npos) << whole.out;
   // One deflate run, and the stream compressed in blocks on three threads:
   // the updater reads both.
   BuildPackApply(s, " --jobs 1", true);
@@ -111,7 +116,8 @@ TEST(ProducerWorkflow, SampleGameOldBecomesNewByteForByte) {
   // listing decodes the packed updater the same way as the raw payload.
   r = Patch("list " + Quote(s / "update.exe"));
   ASSERT_EQ(r.status, 0) << r.err;
-  for (const char* kind : {"0 write", "1 delete", "2 mkdir", "4 put", "5 remove"})
+  for (const char* kind : {"0 write", "1 delete", "2 mkdir", "4 put", "5 remove", "6 patch",
+                           "7 patch"})
     EXPECT_NE(r.out.find(kind), std::string::npos) << kind;
   EXPECT_NE(r.out.find("data/追加/新規ソ.txt"), std::string::npos);
   EXPECT_NE(r.out.find("mods/empty/deeper"), std::string::npos);
