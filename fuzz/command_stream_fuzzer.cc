@@ -68,9 +68,17 @@ bool SafeStream(const std::uint8_t* p, std::size_t size) {
     const std::uint32_t opcode = Le32(p + at);
     const std::uint32_t n = Le32(p + at + 4);
     at += 8;
-    if (opcode > 5 || n > 262 || size - at < n) return true;
-    if (opcode <= 3 && !SafeName(p + at, n)) return false;
+    if (opcode > 7 || n > 262 || size - at < n) return true;
+    if ((opcode <= 3 || opcode == 6) && !SafeName(p + at, n)) return false;
     at += n;
+    if (opcode == 6 || opcode == 7) {  // a delta: 28-byte head, then D bytes
+      if (size - at < 28) return true;
+      const std::uint32_t length = Le32(p + at + 24);
+      at += 28;
+      if (length > size - at) return true;
+      at += length;
+      continue;
+    }
     if (opcode == 0 || opcode == 4) {
       if (size - at < 4) return true;
       const std::uint32_t length = Le32(p + at);

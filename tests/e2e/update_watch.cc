@@ -117,8 +117,9 @@ WatchResult RunAndWatch(const WatchOptions& options) {
       if (!checked) {
         checked = true;
         CheckTemplate(options.exe, &result.template_problems, &tmpl);
-        CheckLiveDialog(found.dialog, tmpl, &result.template_problems);
+        CheckLiveDialog(found.dialog, tmpl, &result.template_problems, options.caption);
       }
+      result.dialog_caption = TextOf(found.dialog);
       position = static_cast<int>(SendTimed(GetDlgItem(found.dialog, kIdProgress), PBM_GETPOS, 0, 0));
       status = TextOf(GetDlgItem(found.dialog, kIdStatus));
       name = TextOf(GetDlgItem(found.dialog, kIdName));

@@ -103,13 +103,21 @@ TEST(ProducerWorkflow, SampleGameOldBecomesNewByteForByte) {
   EXPECT_NE(r.out.find("表示/表題.txt"), std::string::npos);
   EXPECT_NE(r.out.find("ソース/ソ01.dat"), std::string::npos);
 
-  BuildPackApply(s, "", true);
-  BuildPackApply(s);
+  // Every item whole (the six original commands), then with deltas.
+  BuildPackApply(s, " --no-delta");
+  tool_run::Result whole = Patch("list " + Quote(s / "update.exe"));
+  ASSERT_EQ(whole.status, 0) << whole.err;
+  EXPECT_EQ(whole.out.find(" patch "), std::string::npos) << whole.out;
+  // One deflate run, and the stream compressed in blocks on three threads:
+  // the updater reads both.
+  BuildPackApply(s, " --jobs 1", true);
+  BuildPackApply(s, " --jobs 3");
   // Every kind of loose-file and entry command was exercised, and the
   // listing decodes the packed updater the same way as the raw payload.
   r = Patch("list " + Quote(s / "update.exe"));
   ASSERT_EQ(r.status, 0) << r.err;
-  for (const char* kind : {"0 write", "1 delete", "2 mkdir", "4 put", "5 remove"})
+  for (const char* kind : {"0 write", "1 delete", "2 mkdir", "4 put", "5 remove", "6 patch",
+                           "7 patch"})
     EXPECT_NE(r.out.find(kind), std::string::npos) << kind;
   EXPECT_NE(r.out.find("data/追加/新規ソ.txt"), std::string::npos);
   EXPECT_NE(r.out.find("mods/empty/deeper"), std::string::npos);
@@ -139,7 +147,13 @@ TEST(ProducerWorkflow, ClearReorderAndFileDirectorySwap) {
   ASSERT_EQ(Archive("create " + Quote(s / "new/mareld.dat") + " " + Quote(s / "a-new") +
                     " --order " + Quote(s / "order.txt")).status, 0);
   BuildPackApply(s, " --clear cache", true);
+  // The commands: what list prints before the manifest (which records the
+  // cleared tree's files as well).
+  auto commands = [](const tool_run::Result& listed) {
+    return listed.out.substr(0, listed.out.find("\nmanifest: "));
+  };
   tool_run::Result r = Patch("list " + Quote(s / "patch.bin"));
+  r.out = commands(r);
   // The clear comes first; nothing in the cleared tree is deleted one by one.
   EXPECT_EQ(r.out.rfind("3 clear", 0), 0u) << r.out;
   EXPECT_EQ(r.out.find("gone.bin"), std::string::npos);
@@ -154,6 +168,7 @@ TEST(ProducerWorkflow, ClearReorderAndFileDirectorySwap) {
   // By default only the changed entry travels.
   BuildPackApply(s, " --clear cache");
   r = Patch("list " + Quote(s / "patch.bin"));
+  r.out = commands(r);
   EXPECT_NE(r.out.find("x2"), std::string::npos) << r.out;
   for (const char* same : {"x1", "x3", "x4"}) EXPECT_EQ(r.out.find(same), std::string::npos) << same;
 }

@@ -10,7 +10,9 @@
 #include <set>
 #include <string>
 
+#include "delta_payloads.h"
 #include "engine/messages.h"
+#include "engine/patch_format.h"
 #include "engine/update_run.h"
 #include "engine_fixture.h"
 #include "platform/fault.h"
@@ -26,33 +28,57 @@ struct Sample {
       {{"data/a.txt", "old-a"}, {"keep.bin", "keep"}, {"gone.txt", "bye"}});
   std::string exe = dir / "patch.exe";
 
-  Sample() {
+  // With `delta`, a file and an entry are patched by deltas that a
+  // manifest vouches for.
+  explicit Sample(bool delta = false) {
     fixture::WriteBytes(dir / "mareld.dat", old_archive);
     fixture::WriteBytes(dir / "old.txt", "old");
     fixture::WriteBytes(dir / "over.txt", "to be overwritten");
     std::filesystem::create_directories(dir / "tree/sub");
     fixture::WriteBytes(dir / "tree/sub/y.txt", "y");
-    fixture::WriteBytes(
-        exe, fixture::MakeUpdater(Commands()
-                                      .WriteFile("new/file.txt", "hello")
-                                      .WriteFile("over.txt", "overwritten")
-                                      .DeleteFile("old.txt")
-                                      .MakeDirectory("made/deep")
-                                      .EmptyTree("tree")
-                                      .PutEntry("DATA/A.TXT", "new-a")
-                                      .RemoveEntry("gone.txt")));
+    if (!delta) {
+      fixture::WriteBytes(
+          exe, fixture::MakeUpdater(Commands()
+                                        .WriteFile("new/file.txt", "hello")
+                                        .WriteFile("over.txt", "overwritten")
+                                        .DeleteFile("old.txt")
+                                        .MakeDirectory("made/deep")
+                                        .EmptyTree("tree")
+                                        .PutEntry("DATA/A.TXT", "new-a")
+                                        .RemoveEntry("gone.txt")));
+      return;
+    }
+    const Commands commands =
+        Commands()
+            .WriteFile("new/file.txt", "hello")
+            .Raw(fixture::DeltaCommand(updater::kOpPatchFile, "over.txt", "to be overwritten",
+                                       "to be overwritten, then patched"))
+            .DeleteFile("old.txt")
+            .MakeDirectory("made/deep")
+            .EmptyTree("tree")
+            .Raw(fixture::DeltaCommand(updater::kOpPatchEntry, "KEEP.BIN", "keep",
+                                       "keep, patched"))
+            .RemoveEntry("gone.txt");
+    updater::Manifest m;
+    m.inflated_size = commands.bytes().size();
+    using Record = updater::ManifestRecord;
+    m.records = {{Record::Kind::kLooseFile, "over.txt", fixture::FileState("to be overwritten"),
+                  fixture::FileState("to be overwritten, then patched")},
+                 {Record::Kind::kArchiveEntry, "keep.bin", fixture::FileState("keep"),
+                  fixture::FileState("keep, patched")}};
+    fixture::WriteBytes(exe, fixture::MakeUpdater(commands) + fixture::ManifestBytes(m));
   }
   bool Run(fixture::RecordingUi& ui) {
     return updater::RunUpdate(ui, exe.c_str(), dir.path().c_str());
   }
 };
 
-TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
+void SweepFaults(bool delta) {
   std::string new_archive;
   fixture::Snapshot new_tree;
   long operations = 0;
   {
-    Sample sample;
+    Sample sample(delta);
     fixture::RecordingUi ui;
     platform::DisarmFault();
     platform::ResetOperationCount();
@@ -62,8 +88,8 @@ TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
     new_tree = fixture::TakeSnapshot(sample.dir.path());
   }
   ASSERT_GT(operations, 20);
-  RecordProperty("file_operations", static_cast<int>(operations));
-  ASSERT_NE(new_archive, Sample().old_archive);
+  testing::Test::RecordProperty("file_operations", static_cast<int>(operations));
+  ASSERT_NE(new_archive, Sample(delta).old_archive);
 
   using namespace updater;
   const std::set<std::string> known = {
@@ -77,11 +103,13 @@ TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
       fixture::Format(kMsgCannotAddEntry, "*"),
       kMsgCannotWriteArchive,
       kMsgCannotSwapArchive,
+      // A manifest's item that cannot be read is not the version it needs.
+      fixture::Format(kMsgWrongVersion, "*"),
       kMsgCompleted};
   std::set<std::string> seen;
   long untouched = 0;
   for (long k = 1; k <= operations + 1; ++k) {
-    Sample sample;
+    Sample sample(delta);
     const fixture::Snapshot old_tree = fixture::TakeSnapshot(sample.dir.path(), true);
     fixture::RecordingUi ui;
     platform::ArmFault(k);
@@ -94,7 +122,7 @@ TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
     // Messages are compared with their "%s" argument blanked out.
     std::string message = ui.messages[0];
     for (const char* format : {kMsgCannotOpenArchive, kMsgCannotCreateFile,
-                               kMsgCannotDelete, kMsgCannotAddEntry}) {
+                               kMsgCannotDelete, kMsgCannotAddEntry, kMsgWrongVersion}) {
       const std::string f = format;
       const auto at = f.find("%s");
       const std::string head = f.substr(0, at), tail = f.substr(at + 2);
@@ -137,5 +165,11 @@ TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) {
   EXPECT_TRUE(seen.count(kMsgCannotWrite)) << "a chunk of a loose file that cannot be written";
   EXPECT_TRUE(seen.count(kMsgCompleted));
 }
+
+TEST(FaultSweep, EveryFailingFileOperationEndsCleanly) { SweepFaults(false); }
+
+// A file rebuilt into a temporary file and an entry rebuilt during the
+// archive's save: old or new, byte for byte, whatever fails.
+TEST(FaultSweep, EveryFailingFileOperationOfARunWithDeltasEndsCleanly) { SweepFaults(true); }
 
 }  // namespace

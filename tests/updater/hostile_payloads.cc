@@ -198,6 +198,25 @@ std::vector<HostileCase> HostilePayloads() {
       },
       "cannot delete GONE.TXT");
 
+  // Deltas: never without a manifest that proves their reference, and never
+  // against what an earlier command of the stream made.
+  const std::string frame = Le32(5) + Le32(5) + std::string(16, 'h') + Le32(8) + Le32(4) + "zstd";
+  add("patch a file without a manifest", NoSetup,
+      [frame](const HostileGame&) { return First().Raw(Le32(6) + Le32(7) + "old.txt" + frame); },
+      PathMessage(kMsgCannotCreateFile, "old.txt"), "cannot create old.txt");
+  add("patch an entry without a manifest", NoSetup,
+      [frame](const HostileGame&) { return First().Raw(Le32(7) + Le32(10) + "data/a.txt" + frame); },
+      [](const std::string& m, const HostileGame&) {
+        return m == Format(kMsgCannotAddEntry, "data/a.txt");
+      },
+      "cannot add data/a.txt");
+  add("patch the archive", NoSetup,
+      [frame](const HostileGame&) { return First().Raw(Le32(6) + Le32(10) + "mareld.dat" + frame); },
+      PathMessage(kMsgCannotCreateFile, "mareld.dat"), "cannot create mareld.dat");
+  add("patch a missing file", NoSetup,
+      [frame](const HostileGame&) { return First().Raw(Le32(6) + Le32(7) + "new.txt" + frame); },
+      PathMessage(kMsgCannotCreateFile, "new.txt"), "cannot create new.txt");
+
   // Streams that break after each kind of command, or inside its record.
   const std::vector<std::pair<const char*, Commands>> kinds = {
       {"write", Commands().WriteFile("first.txt", "1")},
@@ -213,7 +232,18 @@ std::vector<HostileCase> HostilePayloads() {
       {"a cut size", Le32(0) + Le32(1) + "a" + "\x05"},
       {"cut content", Le32(0) + Le32(1) + "a" + Le32(100) + "only ten.."},
       {"cut entry content", Le32(4) + Le32(1) + "e" + Le32(100) + "only ten.."},
-      {"an unknown opcode", Le32(6) + Le32(1) + "a"},
+      {"an unknown opcode", Le32(8) + Le32(1) + "a"},
+      {"a cut delta head", Le32(6) + Le32(1) + "a" + Le32(5) + Le32(5)},
+      {"a delta of zero bytes", Le32(6) + Le32(1) + "a" + Le32(0) + Le32(5) +
+                                    std::string(16, 'h') + Le32(0)},
+      {"a cut delta", Le32(7) + Le32(1) + "e" + Le32(5) + Le32(5) + std::string(16, 'h') +
+                          Le32(100) + Le32(96) + "only ten.."},
+      {"a delta frame past its byte count", Le32(6) + Le32(1) + "a" + Le32(5) + Le32(5) +
+                                                std::string(16, 'h') + Le32(8) + Le32(9) +
+                                                "12345678"},
+      {"delta bytes past its last frame", Le32(7) + Le32(1) + "e" + Le32(5) + Le32(5) +
+                                              std::string(16, 'h') + Le32(10) + Le32(2) +
+                                              "ab" + "cdef"},
   };
   for (const auto& kind : kinds)
     for (const auto& cut : cuts) {

@@ -11,6 +11,7 @@
 #include "console_text.h"
 #include "display_name.h"
 #include "engine/little_endian.h"
+#include "engine/patch_format.h"
 #include "engine/planned_files.h"
 #include "engine/resource_archive.h"
 #include "engine/update_run.h"
@@ -148,6 +149,8 @@ const char* ActionText(updater::PlannedAction action) {
     case PlannedAction::kPutNewEntry: return "put     new";
     case PlannedAction::kReplaceEntry: return "put     replace";
     case PlannedAction::kRemoveEntry: return "remove";
+    case PlannedAction::kPatchFile: return "patch   file";
+    case PlannedAction::kPatchEntry: return "patch   entry";
   }
   return "?";
 }
@@ -157,7 +160,8 @@ struct Summary {
   std::uint64_t commands = 0, created = 0, overwritten = 0, file_bytes = 0,
                 deleted = 0, made = 0, trees = 0, tree_files = 0,
                 entries_new = 0, entries_replaced = 0, entry_bytes = 0,
-                removed = 0;
+                removed = 0, patched_files = 0, patched_entries = 0, delta_bytes = 0,
+                patched_bytes = 0;
   void Add(const updater::PlannedCommand& p) {
     using updater::PlannedAction;
     ++commands;
@@ -172,6 +176,16 @@ struct Summary {
       case PlannedAction::kPutNewEntry: ++entries_new; entry_bytes += size; break;
       case PlannedAction::kReplaceEntry: ++entries_replaced; entry_bytes += size; break;
       case PlannedAction::kRemoveEntry: ++removed; break;
+      case PlannedAction::kPatchFile:
+        ++patched_files;
+        patched_bytes += size;
+        delta_bytes += p.delta;
+        break;
+      case PlannedAction::kPatchEntry:
+        ++patched_entries;
+        patched_bytes += size;
+        delta_bytes += p.delta;
+        break;
     }
   }
   // A line per kind of thing changed, so it reads on an 80-column terminal:
@@ -190,6 +204,11 @@ struct Summary {
     std::printf("  entries:      %" PRIu64 " added, %" PRIu64 " replaced (%" PRIu64
                 " bytes), %" PRIu64 " removed\n",
                 entries_new, entries_replaced, entry_bytes, removed);
+    if (patched_files + patched_entries > 0)
+      std::printf("  deltas:       %" PRIu64 " %s, %" PRIu64 " %s (%" PRIu64
+                  " bytes rebuilt from %" PRIu64 ")\n",
+                  patched_files, patched_files == 1 ? "file" : "files", patched_entries,
+                  patched_entries == 1 ? "entry" : "entries", patched_bytes, delta_bytes);
   }
 };
 
@@ -197,7 +216,8 @@ void PrintPlanned(const updater::PlannedCommand& p, bool outside) {
   char size[32] = "";
   if (p.action == updater::PlannedAction::kEmptyTree) {
     std::snprintf(size, sizeof size, "%" PRIu64 " files", p.files);
-  } else if (p.opcode == 0 || p.opcode == 4) {
+  } else if (p.opcode == 0 || p.opcode == 4 || p.opcode == updater::kOpPatchFile ||
+             p.opcode == updater::kOpPatchEntry) {
     std::snprintf(size, sizeof size, "%" PRId64, p.size > 0 ? p.size : 0);
   }
   std::printf("%-17s %12s  %s%s\n", ActionText(p.action), size,
@@ -245,7 +265,8 @@ int Apply(const ApplyArguments& a) {
                 platform::TerminalColumns());
   options.planned = [&](const updater::PlannedCommand& p) {
     ui.Planned(p);
-    const bool out = p.opcode <= 3 && !updater::PathIsInside(p.path, game_dir.c_str(), fold);
+    const bool out = (p.opcode <= 3 || p.opcode == updater::kOpPatchFile) &&
+                     !updater::PathIsInside(p.path, game_dir.c_str(), fold);
     if (out) outside.push_back(p.name);
     if (a.dry_run) {
       PrintPlanned(p, out);
@@ -323,7 +344,6 @@ int Apply(const ApplyArguments& a) {
     return reason.status;
   }
   if (completed && a.dry_run) {
-    summary.Print();
     if (lookup != updater::ManifestLookup::kFound)
       std::printf("version: the patch carries no version manifest; nothing to compare\n");
     else if (!checked_version)
@@ -332,6 +352,7 @@ int Apply(const ApplyArguments& a) {
       std::printf("version: %s is the version this patch%s applies to (%" PRIu64
                   " items as it expects)\n",
                   tools::ShowName(game_dir).c_str(), for_labels.c_str(), version_items);
+    summary.Print();
     std::printf("dry run: nothing was changed\n");
   } else if (completed) {
     std::uint32_t entries = 0;

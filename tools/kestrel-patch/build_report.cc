@@ -28,18 +28,20 @@ __attribute__((format(printf, 1, 2))) std::string Format(const char* format, ...
 
 std::vector<std::string> SummaryLines(const BuildSummary& s, bool exact_order) {
   static const char* const kKinds[] = {
-      "write file", "delete file", "make directory",
-      "empty tree", "put entry",   "remove entry"};
+      "write file", "delete file", "make directory", "empty tree",
+      "put entry",  "remove entry", "patch file",    "patch entry"};
+  static_assert(sizeof kKinds / sizeof kKinds[0] == updater::kOpcodeCount,
+                "a name for every command");
   std::vector<std::string> lines;
   lines.push_back("commands:");
-  for (int op = 0; op < 6; ++op)
-    lines.push_back(Format("  %d %-15s %" PRIu64, op, kKinds[op], s.commands[op]));
+  for (std::uint32_t op = 0; op < updater::kOpcodeCount; ++op)
+    lines.push_back(Format("  %u %-15s %" PRIu64, op, kKinds[op], s.commands[op]));
   const std::uint32_t in_new = s.entries_new + s.entries_changed + s.entries_unchanged;
   lines.push_back(Format("archive: %s in NEW (%u changed, %u new, %u unchanged), %u of OLD's "
                          "removed",
                          Plural(in_new, "entry", "entries").c_str(), s.entries_changed,
                          s.entries_new, s.entries_unchanged, s.entries_removed));
-  const std::uint64_t carried = s.commands[4];
+  const std::uint64_t carried = s.commands[4] + s.commands[7];
   if (exact_order)
     lines.push_back(Format("  carried: %s (%u changed, %u new, %u unchanged put again to keep "
                            "NEW's order)",
@@ -49,6 +51,22 @@ std::vector<std::string> SummaryLines(const BuildSummary& s, bool exact_order) {
     lines.push_back(Format("  carried: %s (the changed and new ones; the patched archive "
                            "puts them last)",
                            Plural(carried, "entry", "entries").c_str()));
+  if (!s.deltas.empty()) {
+    std::uint64_t whole = 0, delta = 0;
+    for (const DeltaItem& d : s.deltas) {
+      whole += d.whole_deflated;
+      delta += d.delta;
+    }
+    lines.push_back(Format("deltas: %s, %s deflated whole -> %s as deltas",
+                           Plural(s.deltas.size(), "item", "items").c_str(),
+                           patchlib::HumanBytes(whole).c_str(),
+                           patchlib::HumanBytes(delta).c_str()));
+    for (const DeltaItem& d : s.deltas)
+      lines.push_back(Format("  %s %s: %s, %s deflated -> %s delta", d.entry ? "entry" : "file ",
+                             patchlib::Show(d.name).c_str(), patchlib::HumanBytes(d.size).c_str(),
+                             patchlib::HumanBytes(d.whole_deflated).c_str(),
+                             patchlib::HumanBytes(d.delta).c_str()));
+  }
   lines.push_back(Format("compared %s (%s and %s of equal size)",
                          patchlib::HumanBytes(s.compared_bytes).c_str(),
                          Plural(s.files_compared, "file", "files").c_str(),

@@ -24,6 +24,8 @@ const char kTool[] = "kestrel-patch list";
 const char kDescription[] =
     "Decodes the payload (a raw zlib payload, or the overlay of an updater\n"
     "executable) and prints every command: opcode, kind, size, name (UTF-8).\n"
+    "A delta (patch, 6 and 7) shows the size it rebuilds, then the bytes it\n"
+    "carries and the size of the old content it needs.\n"
     "Names of file commands that the updater would resolve outside its game\n"
     "directory are flagged, with a warning on stderr. Then the version\n"
     "manifest after the stream, when there is one: labels, texts, the\n"
@@ -92,9 +94,9 @@ void PrintManifest(const updater::Manifest& m) {
 }
 
 const char* Kind(std::uint32_t opcode) {
-  static const char* const kKinds[] = {"write",  "delete", "mkdir",
-                                       "clear",  "put",    "remove"};
-  return opcode < 6 ? kKinds[opcode] : "?";
+  static const char* const kKinds[] = {"write", "delete", "mkdir", "clear",
+                                       "put",   "remove", "patch", "patch"};
+  return opcode < updater::kOpcodeCount ? kKinds[opcode] : "?";
 }
 
 int List(const ListArguments& a) {
@@ -148,8 +150,9 @@ int List(const ListArguments& a) {
       reader,
       [&](const patchlib::DecodedCommand& c) {
         ++count;
-        const bool outside = c.opcode <= updater::kOpEmptyDirectoryTree &&
-                             !patchlib::ResolvesInsideGame(c.name);
+        const bool loose =
+            c.opcode <= updater::kOpEmptyDirectoryTree || c.opcode == updater::kOpPatchFile;
+        const bool outside = loose && !patchlib::ResolvesInsideGame(c.name);
         char size[24] = "-";
         if (c.has_size) {
           std::snprintf(size, sizeof size, "%" PRId64, c.size);
@@ -159,11 +162,19 @@ int List(const ListArguments& a) {
           nlohmann::ordered_json item = {{"opcode", c.opcode}, {"kind", Kind(c.opcode)},
                                          {"name", tools::Utf8Name(c.name)}};
           if (c.has_size) item["size"] = c.size;
+          if (c.is_delta) {
+            item["delta_bytes"] = c.delta_bytes;
+            item["reference_size"] = c.reference_size;
+          }
           if (outside) item["outside"] = true;
           json->Add(item);
         } else {
-          std::printf("%u %-6s %10s  %s%s\n", c.opcode, Kind(c.opcode), size,
-                      patchlib::Show(c.name).c_str(),
+          std::string delta;
+          if (c.is_delta)
+            delta = "   (delta of " + std::to_string(c.delta_bytes) + " bytes against " +
+                    std::to_string(c.reference_size) + " old bytes)";
+          std::printf("%u %-6s %10s  %s%s%s\n", c.opcode, Kind(c.opcode), size,
+                      patchlib::Show(c.name).c_str(), delta.c_str(),
                       outside ? "   <-- OUTSIDE the game directory" : "");
         }
         if (outside) {

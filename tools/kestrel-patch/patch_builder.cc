@@ -1,7 +1,10 @@
 #include "patch_builder.h"
 
+#include <zlib.h>
+
 #include <algorithm>
 #include <map>
+#include <memory>
 #include <set>
 
 #include "engine/patch_format.h"
@@ -9,6 +12,7 @@
 #include "foundation/ktext.h"
 #include "patchlib/command_writer.h"
 #include "patchlib/console.h"
+#include "patchlib/delta_encoder.h"
 #include "patchlib/entry_name.h"
 #include "patchlib/game_tree.h"
 #include "patchlib/manifest_writer.h"
@@ -34,11 +38,44 @@ bool Under(const std::string& key, const std::string& dir_key) {
           key.compare(0, dir_key.size(), dir_key) == 0 && key[dir_key.size()] == '/');
 }
 
+// Reads a whole content of `size` bytes from its start.
+bool ReadWhole(zorl::KFile& content, std::uint32_t size, std::vector<unsigned char>* out) {
+  out->resize(size);
+  if (!content.Seek(zorl::KSEEK_BEGIN, 0)) return false;
+  std::uint32_t done = 0;
+  while (done < size) {
+    const std::int32_t got = content.Read(size - done, out->data() + done);
+    if (got <= 0) return false;
+    done += static_cast<std::uint32_t>(got);
+  }
+  return true;
+}
+
+// What `data` deflates to at level 9 on its own: what the item costs sent
+// whole (the payload's stream also deflates at 9).
+std::uint64_t DeflatedSize(const std::vector<unsigned char>& data) {
+  z_stream s{};
+  if (deflateInit(&s, 9) != Z_OK) return data.size();
+  std::vector<unsigned char> scratch(1u << 20);
+  s.next_in = const_cast<Bytef*>(data.data());
+  s.avail_in = static_cast<uInt>(data.size());
+  std::uint64_t total = 0;
+  int result;
+  do {
+    s.next_out = scratch.data();
+    s.avail_out = static_cast<uInt>(scratch.size());
+    result = deflate(&s, Z_FINISH);
+    total += scratch.size() - s.avail_out;
+  } while (result == Z_OK);
+  deflateEnd(&s);
+  return total;
+}
+
 class Builder {
  public:
   Builder(const BuildOptions& options, zorl::KFile& out, BuildSummary* summary,
           std::string* error)
-      : options_(options), out_(out), writer_(out, 9), summary_(summary), error_(error),
+      : options_(options), out_(out), writer_(out, 9, options.jobs), summary_(summary), error_(error),
         bar_("building") {}
 
   bool Run() {
@@ -275,8 +312,8 @@ class Builder {
         return Fail(Show(new_path) + ": cannot open the file");
       bool changed = true;
       auto it = old_.find(path);
-      if (it != old_.end() && !it->second.is_directory && !Cleared(path) &&
-          it->second.size == item.size) {
+      const bool has_old = it != old_.end() && !it->second.is_directory && !Cleared(path);
+      if (has_old && it->second.size == item.size) {
         const std::string old_path = patchlib::JoinPath(options_.old_dir, path);
         zorl::KFile old_content;
         if (!old_content.Open(zorl::KFILE_READ, old_path.c_str()))
@@ -293,6 +330,19 @@ class Builder {
         ++summary_->files_compared;
       }
       if (!changed) continue;
+      if (has_old) {
+        zorl::KFile old_content;
+        const std::string old_path = patchlib::JoinPath(options_.old_dir, path);
+        if (!old_content.Open(zorl::KFILE_READ, old_path.c_str()))
+          return Fail(Show(old_path) + ": cannot open the file");
+        bool sent = false;
+        if (!TryDelta(path, false, old_content, content, &sent)) return false;
+        if (sent) {
+          Progress(item.size);
+          TouchFile(path);
+          continue;
+        }
+      }
       if (!writer_.WriteFile(path, content, static_cast<std::uint32_t>(item.size),
                              [&](std::uint64_t n) { Progress(n); }))
         return WriterFailed(Show(new_path));
@@ -325,7 +375,53 @@ class Builder {
     return true;
   }
 
+  // Writes the item as a delta when that pays: a manifest, both contents
+  // within the limit, and a delta at most 90 % of the item deflated whole.
+  // `sent` says whether it went; false only on a failure (error set).
+  bool TryDelta(const std::string& name, bool entry, zorl::KFile& old_content,
+                zorl::KFile& new_content, bool* sent) {
+    *sent = false;
+    if (!options_.manifest || !options_.delta) return true;
+    const std::int32_t old_size = old_content.GetSize();
+    const std::int32_t new_size = new_content.GetSize();
+    if (old_size <= 0 || new_size <= 0 ||
+        static_cast<std::uint32_t>(old_size) > kMaxDeltaItemBytes ||
+        static_cast<std::uint32_t>(new_size) > kMaxDeltaItemBytes)
+      return true;
+    const std::string shown = entry ? "entry " + Show(name) : Show(name);
+    std::vector<unsigned char> reference, data;
+    if (!ReadWhole(old_content, static_cast<std::uint32_t>(old_size), &reference) ||
+        !ReadWhole(new_content, static_cast<std::uint32_t>(new_size), &data))
+      return Fail(shown + ": cannot read it to make a delta");
+    std::string frames;
+    if (!patchlib::EncodeDelta(reference.data(), static_cast<std::uint32_t>(old_size),
+                               data.data(), static_cast<std::uint32_t>(new_size),
+                               patchlib::kDeltaLevel, options_.jobs, &frames))
+      return Fail(shown + ": cannot make a delta (out of memory?)");
+    const std::uint64_t whole = DeflatedSize(data);
+    const std::uint64_t delta = updater::kDeltaHeadSize + frames.size();
+    if (delta * 10 > whole * 9) return true;
+    updater::DeltaHead head;
+    head.new_size = static_cast<std::uint32_t>(new_size);
+    head.reference_size = static_cast<std::uint32_t>(old_size);
+    head.reference_hash = updater::HashBytes(reference.data(), reference.size());
+    if (!(entry ? writer_.PatchEntry(name, head, frames) : writer_.PatchFile(name, head, frames)))
+      return WriterFailed(shown);
+    summary_->deltas.push_back({name, entry, static_cast<std::uint64_t>(new_size), whole, delta});
+    *sent = true;
+    return true;
+  }
+
   bool Put(const zorl::KRef<updater::ArchiveEntry>& entry) {
+    if (const zorl::KRef<updater::ArchiveEntry> old = old_archive_.Find(entry->name)) {
+      bool sent = false;
+      if (!TryDelta(entry->name, true, old->content, entry->content, &sent)) return false;
+      if (sent) {
+        Progress(static_cast<std::uint64_t>(entry->content.GetSize()));
+        touched_entries_.push_back(entry->name);
+        return true;
+      }
+    }
     if (!writer_.PutEntry(entry->name, entry->content,
                           static_cast<std::uint32_t>(entry->content.GetSize()),
                           [&](std::uint64_t n) { Progress(n); }))

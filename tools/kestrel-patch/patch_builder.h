@@ -4,8 +4,14 @@
 //
 // Command order: empty the --clear trees (3); delete loose files only in
 // OLD (1); create directories only in NEW (2); write loose files new or
-// changed (0); remove archive entries only in OLD (5); put archive entries
-// (4), in NEW's order.
+// changed (0, or 6 as a delta); remove archive entries only in OLD (5); put
+// archive entries (4, or 7 as a delta), in NEW's order.
+//
+// Deltas (only with a manifest, which proves their reference): a changed
+// file or entry whose old content is in OLD under the same name goes as a
+// zstd delta against that content when the delta is at most 90 % of the
+// item deflated whole. Items whose old or new content passes
+// kMaxDeltaItemBytes go whole: the build holds both in memory.
 //
 // Archive entries, by default: only the new and changed entries are put.
 // The game reads entries by name, so the patched archive holds exactly
@@ -23,10 +29,14 @@
 #include <vector>
 
 #include "engine/manifest.h"
+#include "engine/patch_format.h"
 #include "foundation/kfile.h"
 #include "patchlib/game_tree.h"
 
 namespace kpatch {
+
+// The largest old or new content made into a delta (256 MiB).
+constexpr std::uint32_t kMaxDeltaItemBytes = 256u << 20;
 
 struct BuildOptions {
   std::string old_dir;               // cp932
@@ -37,10 +47,16 @@ struct BuildOptions {
   std::vector<std::string> clear;
   patchlib::WalkOptions walk;        // how OLD and NEW are walked
   bool exact_order = false;          // rebuild NEW's entry order exactly
+  // Threads that compress the payload: 1 is one deflate run; more cut it
+  // into blocks compressed side by side (patchlib/parallel_deflate.h).
+  unsigned jobs = 1;
   // The version manifest after the zlib stream (engine/manifest.h): what
   // every touched file and entry holds before and after. Off: the payload
   // is written exactly as before manifests existed.
   bool manifest = true;
+  // Changed items may go as deltas (with a manifest only). Off: the six
+  // original commands only.
+  bool delta = true;
   // Stored in the manifest, UTF-8: version labels (may be empty), the
   // caption and completion text the updater shows (empty: its own), and
   // the language of its messages.
@@ -54,8 +70,18 @@ struct BuildOptions {
   std::function<void(const std::string& entry, const char* why)> carried;
 };
 
+// An item that went as a delta, with the bytes it would have taken whole.
+struct DeltaItem {
+  std::string name;  // the path or entry name as carried
+  bool entry = false;
+  std::uint64_t size = 0;           // the new content
+  std::uint64_t whole_deflated = 0;  // that content deflated alone
+  std::uint64_t delta = 0;           // the delta record's head and frames
+};
+
 struct BuildSummary {
-  std::uint64_t commands[6] = {};
+  std::uint64_t commands[updater::kOpcodeCount] = {};
+  std::vector<DeltaItem> deltas;
   std::uint64_t compared_bytes = 0;  // bytes of NEW compared with OLD
   std::uint64_t files_compared = 0;    // loose files of equal size compared
   std::uint64_t entries_compared = 0;  // entries of equal size compared

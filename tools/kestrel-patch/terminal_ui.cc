@@ -7,6 +7,8 @@
 
 #include "console_text.h"
 #include "display_name.h"
+#include "engine/delta_frames.h"
+#include "engine/patch_format.h"
 #include "engine/resource_archive.h"
 #include "interrupt.h"
 #include "patchlib/console.h"
@@ -50,8 +52,10 @@ void TerminalUi::Planned(const updater::PlannedCommand& c) {
   const std::uint64_t size = c.size > 0 ? static_cast<std::uint64_t>(c.size) : 0;
   std::uint64_t bytes = 8 + std::strlen(c.name);
   if (c.opcode == 0 || c.opcode == 4) bytes += 4 + size;
+  if (c.opcode == updater::kOpPatchFile || c.opcode == updater::kOpPatchEntry)
+    bytes += updater::kDeltaHeadSize + c.delta;
   starts_.push_back(total_);
-  kinds_.push_back(c.opcode < 6 ? c.opcode : 0);
+  kinds_.push_back(c.opcode < updater::kOpcodeCount ? c.opcode : 0);
   sizes_.push_back(size);
   total_ += bytes;
 }
@@ -164,16 +168,16 @@ bool TerminalUi::Interrupted() const { return tools::StopWasRequested(); }
 
 std::string TerminalUi::Summary(std::uint32_t archive_entries,
                                 std::uint64_t archive_bytes) const {
-  static const char* const kKinds[] = {"write", "delete", "mkdir",
-                                       "clear", "put",    "remove"};
-  std::uint64_t counts[6] = {};
+  static const char* const kKinds[] = {"write", "delete", "mkdir",       "clear",
+                                       "put",   "remove", "patch file", "patch entry"};
+  std::uint64_t counts[updater::kOpcodeCount] = {};
   std::uint64_t file_bytes = 0;
   for (std::size_t i = 0; i < kinds_.size(); ++i) {
     ++counts[kinds_[i]];
-    if (kinds_[i] == 0) file_bytes += sizes_[i];
+    if (kinds_[i] == 0 || kinds_[i] == updater::kOpPatchFile) file_bytes += sizes_[i];
   }
   std::string kinds;
-  for (int op = 0; op < 6; ++op)
+  for (std::uint32_t op = 0; op < updater::kOpcodeCount; ++op)
     if (counts[op])
       kinds += (kinds.empty() ? "" : ", ") + std::to_string(counts[op]) + " " + kKinds[op];
   const double seconds = (platform::MonotonicMillis() - started_ms_) / 1000.0;

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <memory>
 
+#include "engine/delta_frames.h"
 #include "engine/little_endian.h"
 #include "engine/patch_format.h"
 
@@ -149,6 +150,19 @@ bool DecodeCommands(InflateReader& reader,
                    : static_cast<std::int64_t>(size);
       const std::uint64_t skip = c.size > 0 ? static_cast<std::uint64_t>(c.size) : 0;
       if (!reader.Skip(skip)) return fail(c.offset, "truncated content");
+    } else if (c.opcode == updater::kOpPatchFile || c.opcode == updater::kOpPatchEntry) {
+      unsigned char bytes[updater::kDeltaHeadSize];
+      updater::DeltaHead head;
+      if (reader.Read(bytes, sizeof bytes) != sizeof bytes)
+        return fail(c.offset, "truncated delta head");
+      if (!updater::ParseDeltaHead(bytes, &head))
+        return fail(c.offset, "delta with a zero size");
+      c.has_size = true;
+      c.size = head.new_size;
+      c.is_delta = true;
+      c.reference_size = head.reference_size;
+      c.delta_bytes = head.delta_size;
+      if (!reader.Skip(head.delta_size)) return fail(c.offset, "truncated delta");
     }
     each(c);
   }

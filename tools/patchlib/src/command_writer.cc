@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/little_endian.h"
+#include "patchlib/parallel_deflate.h"
 
 namespace patchlib {
 namespace {
@@ -21,11 +22,26 @@ struct CommandWriter::Zlib {
   bool live = false;
   std::vector<unsigned char> out = std::vector<unsigned char>(kChunk);
   std::vector<unsigned char> in = std::vector<unsigned char>(kChunk);
+  std::unique_ptr<ParallelDeflate> parallel;  // with more than one thread
+  bool write_failed = false;                   // the parallel sink's
 };
 
-CommandWriter::CommandWriter(zorl::KFile& out, int level)
+CommandWriter::CommandWriter(zorl::KFile& out, int level, unsigned threads)
     : out_(out), z_(new Zlib) {
   std::memset(&z_->stream, 0, sizeof z_->stream);
+  if (threads > 1) {
+    z_->parallel = std::make_unique<ParallelDeflate>(
+        level, threads, [this](const unsigned char* data, std::size_t size) {
+          if (out_.Write(data, static_cast<std::uint32_t>(size)) !=
+              static_cast<std::int32_t>(size)) {
+            z_->write_failed = true;
+            return false;
+          }
+          compressed_bytes_ += size;
+          return true;
+        });
+    return;
+  }
   if (deflateInit2(&z_->stream, level, Z_DEFLATED, 15, 9,
                    Z_DEFAULT_STRATEGY) != Z_OK) {
     Fail("cannot start the compressor");
@@ -42,6 +58,11 @@ bool CommandWriter::Fail(const std::string& why) {
   if (!failed_) error_ = why;
   failed_ = true;
   return false;
+}
+
+bool CommandWriter::ParallelFailed() {
+  return Fail(z_->write_failed ? "cannot write the output file"
+                               : "compressor failed");
 }
 
 bool CommandWriter::Deflate(int flush) {
@@ -69,6 +90,9 @@ bool CommandWriter::Put(const void* data, std::uint32_t size) {
       const_cast<Bytef*>(static_cast<const Bytef*>(data));
   z_->stream.avail_in = size;
   raw_bytes_ += size;
+  if (z_->parallel) {
+    return z_->parallel->Write(data, size) || ParallelFailed();
+  }
   return Deflate(Z_NO_FLUSH);
 }
 
@@ -127,8 +151,30 @@ bool CommandWriter::RemoveEntry(const std::string& name) {
   return Named(updater::kOpRemoveEntry, name);
 }
 
+bool CommandWriter::Delta(updater::DeltaHead head, const std::string& frames) {
+  if (frames.size() > 0x7FFFFFFFu) return Fail("delta larger than 2 GiB - 1");
+  head.delta_size = static_cast<std::uint32_t>(frames.size());
+  unsigned char bytes[updater::kDeltaHeadSize];
+  updater::StoreDeltaHead(head, bytes);
+  return Put(bytes, sizeof bytes) &&
+         Put(frames.data(), static_cast<std::uint32_t>(frames.size()));
+}
+bool CommandWriter::PatchFile(const std::string& name, updater::DeltaHead head,
+                              const std::string& frames) {
+  return Named(updater::kOpPatchFile, name) && Delta(head, frames);
+}
+bool CommandWriter::PatchEntry(const std::string& name, updater::DeltaHead head,
+                               const std::string& frames) {
+  return Named(updater::kOpPatchEntry, name) && Delta(head, frames);
+}
+
 bool CommandWriter::Finish() {
   if (failed_) return false;
+  if (z_->parallel) {
+    if (!z_->parallel->Finish()) return ParallelFailed();
+    failed_ = true;  // nothing more may be written
+    return true;
+  }
   z_->stream.next_in = nullptr;
   z_->stream.avail_in = 0;
   if (!Deflate(Z_FINISH)) return false;

@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "engine/delta_frames.h"
 #include "engine/little_endian.h"
 #include "engine/messages.h"
 #include "engine/patch_format.h"
@@ -123,11 +124,37 @@ class Checker {
     return value;
   }
   void Plan(std::uint32_t opcode, PlannedAction action, std::int64_t size = 0,
-            std::uint64_t files = 0) {
+            std::uint64_t files = 0, std::uint64_t delta = 0) {
     if (!each_) return;
-    each_(PlannedCommand{opcode, action, name_,
-                         opcode <= kOpEmptyDirectoryTree ? path_ : "", size,
-                         files});
+    const bool loose = opcode <= kOpEmptyDirectoryTree || opcode == kOpPatchFile;
+    each_(PlannedCommand{opcode, action, name_, loose ? path_ : "", size, files, delta});
+  }
+  // A delta's head and the framing of its frames (counts that fill its
+  // byte count exactly), which are skipped. The frames' own bytes are for
+  // the run to decode.
+  DeltaHead Delta() {
+    unsigned char bytes[kDeltaHeadSize];
+    DeltaHead head;
+    if (!cursor_->Read(bytes, kDeltaHeadSize) || !ParseDeltaHead(bytes, &head) ||
+        head.delta_size > cursor_->Left())
+      c_.ui.Error(kMsgCannotRead);
+    std::uint32_t left = head.delta_size;
+    for (std::uint32_t k = DeltaFrameCount(head.new_size); k > 0; --k) {
+      std::uint32_t frame;
+      if (left < 4 || !cursor_->ReadU32(&frame) || frame == 0 || frame > left - 4)
+        c_.ui.Error(kMsgCannotRead);
+      cursor_->Skip(frame);
+      left -= 4 + frame;
+    }
+    if (left != 0) c_.ui.Error(kMsgCannotRead);
+    return head;
+  }
+  // The manifest's record of the item must say it is, before the run,
+  // exactly the delta's reference. No manifest: no delta is trusted.
+  bool RecordedReference(const ManifestRecord* record, const DeltaHead& head) const {
+    return record && record->before.kind == ItemState::Kind::kFile &&
+           record->before.size == head.reference_size &&
+           record->before.hash == head.reference_hash;
   }
 
   void Record(std::uint32_t opcode) {
@@ -184,6 +211,31 @@ class Checker {
         if (!EntryExists()) c_.ui.Error(kMsgCannotDelete, name_);
         entries_[Key()] = false;
         return Plan(opcode, PlannedAction::kRemoveEntry);
+      }
+      case kOpPatchFile: {
+        ReadName();
+        Resolve(kMsgCannotCreateFile);
+        const DeltaHead head = Delta();
+        // The reference is the file as it is now: never what an earlier
+        // command of the stream made or removed.
+        if (!files_.Untouched(path_) || files_.Kind(path_) != platform::PathKind::kFile ||
+            disk_.WriteReaches(path_) ||
+            !RecordedReference(c_.proof ? c_.proof->FindFile(name_) : nullptr, head))
+          c_.ui.Error(kMsgCannotCreateFile, path_);
+        files_.WroteFile(path_);
+        return Plan(opcode, PlannedAction::kPatchFile, head.new_size, 0, head.delta_size);
+      }
+      case kOpPatchEntry: {
+        ReadName();
+        const DeltaHead head = Delta();
+        const bool untouched = entries_.find(Key()) == entries_.end();
+        const zorl::KRef<ArchiveEntry> old = untouched ? c_.archive.Find(name_)
+                                                       : zorl::KRef<ArchiveEntry>();
+        if (!old || old->content.GetSize() != static_cast<std::int64_t>(head.reference_size) ||
+            !RecordedReference(c_.proof ? c_.proof->FindEntry(name_) : nullptr, head))
+          c_.ui.Error(kMsgCannotAddEntry, name_);
+        entries_[Key()] = true;
+        return Plan(opcode, PlannedAction::kPatchEntry, head.new_size, 0, head.delta_size);
       }
       default:
         c_.ui.Error(kMsgCannotRead);

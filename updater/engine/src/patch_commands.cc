@@ -4,11 +4,14 @@
 #include <memory>
 #include <string>
 
+#include "engine/delta_entry.h"
+#include "engine/delta_frames.h"
 #include "engine/directory_tree.h"
 #include "engine/file_steps.h"
 #include "engine/messages.h"
 #include "engine/patch_format.h"
 #include "engine/path_resolve.h"
+#include "engine/temporary_file.h"
 #include "foundation/kpath.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
@@ -167,6 +170,86 @@ struct Command {
       c.ui.Error(kMsgCannotRead);
   }
 
+  // Reads a delta's head; its frames must be in the payload.
+  DeltaHead ReadDelta() {
+    unsigned char bytes[kDeltaHeadSize];
+    DeltaHead head;
+    if (c.payload.Read(kDeltaHeadSize, bytes) != static_cast<std::int32_t>(kDeltaHeadSize) ||
+        !ParseDeltaHead(bytes, &head))
+      c.ui.Error(kMsgCannotRead);
+    RequireContent(head.delta_size);
+    return head;
+  }
+  // Moves the payload past a delta's frames, wherever the decoder stopped.
+  void SkipFrames(std::int32_t frames_at, const DeltaHead& head) {
+    if (!c.payload.Seek(zorl::KSEEK_BEGIN, frames_at) ||
+        !c.payload.Seek(zorl::KSEEK_CURRENT, static_cast<std::int32_t>(head.delta_size)))
+      c.ui.Error(kMsgCannotRead);
+  }
+
+  // The new content is rebuilt into a temporary file beside the old one,
+  // which stays untouched until the rebuild is whole and proven; then the
+  // old file goes into the journal (as for opcode 0) and the new one takes
+  // its name.
+  void PatchFile() {
+    ReadNameAndResolve(kMsgCannotCreateFile);
+    const DeltaHead head = ReadDelta();
+    const std::int32_t frames_at = c.payload.Tell();
+    c.ui.Pump();
+    if (WriteReaches(path)) c.ui.Error(kMsgCannotCreateFile, path);
+    zorl::KFile old;
+    if (platform::GetPathKind(path) != platform::PathKind::kFile ||
+        !old.Open(zorl::KFILE_READ, path))
+      c.ui.Error(kMsgCannotCreateFile, path);
+    TemporaryFile fresh;
+    if (!fresh.Create(c.game_dir, c.journal)) c.ui.Error(kMsgCannotCreateFile, path);
+    ContentHasher hasher;
+    std::uint32_t done = 0;
+    const DeltaResult result = RebuildFromDelta(
+        head, old, c.payload,
+        [&](const unsigned char* data, std::uint32_t n) {
+          if (c.proof) hasher.Update(data, n);
+          if (fresh.stream.Write(data, n) != static_cast<std::int32_t>(n))
+            c.ui.Error(kMsgCannotWrite);
+          done += n;
+          c.pacer.Report(done, head.new_size);
+        },
+        [this] { c.ui.Pump(); });
+    old.Close();
+    if (result == DeltaResult::kWrongReference) c.ui.Error(kMsgCannotCreateFile, path);
+    if (result != DeltaResult::kRebuilt) c.ui.Error(kMsgCannotRead);
+    SkipFrames(frames_at, head);
+    if (c.proof && !c.proof->LooseFileWritten(name, hasher.bytes(), hasher.Digest()))
+      c.ui.Error(kMsgCannotWriteArchive);
+    if (!fresh.stream.Flush()) c.ui.Error(kMsgCannotWrite);
+    fresh.stream.Close();
+    if (c.journal) {
+      if (!c.journal->MoveAside(path) || !c.journal->WillCreateFile(path) ||
+          !platform::RenameFile(fresh.name, path))
+        c.ui.Error(kMsgCannotCreateFile, path);
+    } else if (!platform::ReplaceFile(fresh.name, path)) {
+      c.ui.Error(kMsgCannotCreateFile, path);
+    }
+    fresh.Keep();
+  }
+
+  // The entry keeps its old content as the reference and is rebuilt from
+  // the delta while the archive is saved; like opcode 4 it moves to the
+  // end of the order.
+  void PatchEntry() {
+    ReadName();
+    c.ui.Pump();
+    const DeltaHead head = ReadDelta();
+    const zorl::KRef<ArchiveEntry> old = c.archive.Find(name);
+    if (!old || old->builder) c.ui.Error(kMsgCannotAddEntry, name);
+    auto entry = std::make_shared<DeltaEntry>(head, old->content, c.payload);
+    if (!entry->opened()) c.ui.Error(kMsgCannotAddEntry, name);
+    c.archive.Remove(name);
+    if (!c.archive.AddBuilt(name, entry)) c.ui.Error(kMsgCannotAddEntry, name);
+    if (!c.payload.Seek(zorl::KSEEK_CURRENT, static_cast<std::int32_t>(head.delta_size)))
+      c.ui.Error(kMsgCannotRead);
+  }
+
   void RemoveEntry() {
     ReadName();
     if (!c.archive.Remove(name)) c.ui.Error(kMsgCannotDelete, name);
@@ -190,6 +273,10 @@ void RunPatchCommand(std::uint32_t opcode, UpdateContext& context) {
       return command.PutEntry();
     case kOpRemoveEntry:
       return command.RemoveEntry();
+    case kOpPatchFile:
+      return command.PatchFile();
+    case kOpPatchEntry:
+      return command.PatchEntry();
     default:
       context.ui.Error(kMsgCannotRead);
   }

@@ -192,7 +192,8 @@ zorl::KRef<ArchiveEntry> ResourceArchive::Find(const zorl::KRef<char>& name) {
 
 bool ResourceArchive::AddLocked(const char* name, const zorl::KFile& content,
                                 std::int32_t length,
-                                const zorl::KRef<char>& shared_text) {
+                                const zorl::KRef<char>& shared_text,
+                                std::shared_ptr<EntryBuilder> builder) {
   char key[zorl::kNameBufferSize];
   zorl::MakeNameKey(key, name);
   if (index_.count(key)) return false;
@@ -208,7 +209,10 @@ bool ResourceArchive::AddLocked(const char* name, const zorl::KFile& content,
   entry->name = entry->name_text.Get();
   entry->name_length = static_cast<std::uint32_t>(key_length);
   entry->hash = ArchiveNameHash(key);
-  if (!entry->content.OpenView(content, 0, length)) return false;
+  if (builder)
+    entry->builder = std::move(builder);
+  else if (!entry->content.OpenView(content, 0, length))
+    return false;
   // The key views the entry's own text, not the caller's buffer.
   const std::string_view stored(entry->name, key_length);
   const auto slot = index_.emplace(stored, EntryPosition()).first;
@@ -233,6 +237,13 @@ bool ResourceArchive::Add(const zorl::KRef<char>& name,
   zorl::KLockGuard guard(lock_);
   if (!open_) return false;
   return AddLocked(zorl::TextOf(name), content, -1);
+}
+
+bool ResourceArchive::AddBuilt(const zorl::KRef<char>& name,
+                               std::shared_ptr<EntryBuilder> builder) {
+  zorl::KLockGuard guard(lock_);
+  if (!open_ || !builder) return false;
+  return AddLocked(zorl::TextOf(name), zorl::KFile(), -1, {}, std::move(builder));
 }
 
 void ResourceArchive::Unchain(ArchiveEntry* entry) {
@@ -286,7 +297,7 @@ bool ResourceArchive::OpenEntry(const zorl::KRef<char>& name,
   char key[zorl::kNameBufferSize];
   zorl::MakeNameKey(key, name);
   zorl::KRef<ArchiveEntry> entry = FindLocked(key);
-  return entry && out.OpenView(entry->content, 0, -1);
+  return entry && !entry->builder && out.OpenView(entry->content, 0, -1);
 }
 
 zorl::KRef<ArchiveEntry> ResourceArchive::EntryAt(std::uint32_t index) {
@@ -355,11 +366,15 @@ bool ResourceArchive::SaveContents(zorl::KFile& out,
   std::uint64_t total = 0;
   for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p)) {
     ArchiveEntry& e = *entries_.At(p);
+    directory_size += 12 + e.name_length;
+    if (e.builder) {
+      total += e.builder->Size();
+      continue;
+    }
     const bool old = e.content.SetThrowMode(false);
     const std::int32_t size = e.content.GetSize();
     e.content.SetThrowMode(old);
     if (size < 0) throw zorl::KExceptFile();
-    directory_size += 12 + e.name_length;
     total += static_cast<std::uint32_t>(size);
   }
   if (directory_size + total > 0xFFFFFFFFu) return false;  // offsets are u32
@@ -383,7 +398,8 @@ bool ResourceArchive::SaveContents(zorl::KFile& out,
   std::uint64_t offset = directory_size;
   for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p)) {
     ArchiveEntry& e = *entries_.At(p);
-    const std::uint32_t size = static_cast<std::uint32_t>(e.content.GetSize());
+    const std::uint32_t size = e.builder ? e.builder->Size()
+                                         : static_cast<std::uint32_t>(e.content.GetSize());
     unsigned char record[4];
     StoreLe32(record, e.name_length);
     put(record, 4);
@@ -417,6 +433,30 @@ bool ResourceArchive::SaveContents(zorl::KFile& out,
     ArchiveEntry& e = *entries_.At(p);
     if (progress) progress(written, total_bytes);
     if (content) content(e, nullptr, 0);
+    if (e.builder) {
+      // Made piece by piece into the same buffer; exactly the size the
+      // directory already promised, or the save fails.
+      std::uint64_t made = 0;
+      const std::uint32_t promised = e.builder->Size();
+      const bool built = e.builder->Build([&](const unsigned char* data, std::uint32_t n) {
+        made += n;
+        if (made > promised) throw zorl::KExceptFile();
+        while (n > 0) {
+          const std::uint32_t space = kCopyChunk - used;
+          const std::uint32_t piece = n < space ? n : space;
+          std::memcpy(buffer.get() + used, data, piece);
+          if (content) content(e, buffer.get() + used, piece);
+          used += piece;
+          data += piece;
+          n -= piece;
+          if (used == kCopyChunk) write_buffer();
+          written += piece;
+          if (progress) progress(written, total_bytes);
+        }
+      });
+      if (!built || made != promised) throw zorl::KExceptFile();
+      continue;
+    }
     const bool old = e.content.SetThrowMode(true);
     try {
       if (!e.content.Seek(zorl::KSEEK_BEGIN, 0)) throw zorl::KExceptFile();

@@ -27,6 +27,16 @@ WriteProof::WriteProof(const Manifest& manifest) {
   }
 }
 
+const ManifestRecord* WriteProof::FindFile(const char* name) const {
+  const auto it = files_.find(name);
+  return it == files_.end() ? nullptr : it->second;
+}
+
+const ManifestRecord* WriteProof::FindEntry(const char* name) const {
+  const auto it = entries_.find(Key(name));
+  return it == entries_.end() ? nullptr : it->second;
+}
+
 bool WriteProof::Fail(const std::string& name) {
   if (failed_.empty()) failed_ = name;
   return false;

@@ -49,15 +49,19 @@ class InflateReader {
 struct DecodedCommand {
   std::uint32_t opcode = 0;
   std::string name;           // cp932, as stored
-  bool has_size = false;      // opcodes 0 and 4
-  std::int64_t size = 0;      // opcode 0: signed; opcode 4: unsigned
+  bool has_size = false;      // opcodes 0, 4, 6 and 7
+  // Opcode 0: signed; opcode 4: unsigned; opcodes 6, 7: the new size.
+  std::int64_t size = 0;
+  bool is_delta = false;             // opcodes 6 and 7
+  std::uint32_t reference_size = 0;  // the old content a delta needs
+  std::uint64_t delta_bytes = 0;     // the delta's frames
   std::uint64_t offset = 0;   // of the opcode in the inflated stream
 };
 
 // Walks every command, calling `each` for it (content skipped). True when
 // the stream ended cleanly after a whole command; false with `error` set
 // (naming the offset) on an unknown opcode, a bad name length, truncated
-// data or a zlib error.
+// data, a delta head with a zero size, or a zlib error.
 bool DecodeCommands(InflateReader& reader,
                     const std::function<void(const DecodedCommand&)>& each,
                     std::string* error);

@@ -7,7 +7,10 @@
 // earlier write creates, an earlier delete or emptied tree removes), every
 // resolved path (and, for opcode 3, every file's path in the tree) fitting
 // 263 bytes, and no loose-file command reaching a file the run must not
-// touch. Contents are skipped, never read.
+// touch. A delta (opcodes 6, 7) needs a manifest whose "before" state of
+// the item is the delta's reference, an item that exists now and that no
+// earlier command changed, and frames that fill exactly its byte count.
+// Contents are skipped, never read.
 #ifndef ENGINE_COMMAND_CHECK_H_
 #define ENGINE_COMMAND_CHECK_H_
 
@@ -30,15 +33,20 @@ enum class PlannedAction {
   kPutNewEntry,      // opcode 4, no entry of that name
   kReplaceEntry,     // opcode 4, an entry of that name is replaced
   kRemoveEntry,      // opcode 5
+  kPatchFile,        // opcode 6
+  kPatchEntry,       // opcode 7
 };
 
 struct PlannedCommand {
   std::uint32_t opcode;
   PlannedAction action;
   const char* name;     // as read (cp932)
-  const char* path;     // resolved (opcodes 0 to 3), else ""
-  std::int64_t size;    // content bytes (opcodes 0 and 4; 0 or less: none)
+  const char* path;     // resolved (opcodes 0 to 3 and 6), else ""
+  // Content bytes (opcodes 0 and 4; 0 or less: none); the new size for a
+  // delta (6, 7), whose bytes carried are in `delta`.
+  std::int64_t size;
   std::uint64_t files;  // opcode 3: files and links the emptying deletes
+  std::uint64_t delta = 0;  // opcodes 6, 7: bytes of the delta's frames
 };
 
 // Checks the command stream from the payload's position to its end and

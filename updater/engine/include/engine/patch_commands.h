@@ -1,4 +1,4 @@
-// The six patch commands (see patch_format.h for their records).
+// The patch commands (see patch_format.h for their records).
 #ifndef ENGINE_PATCH_COMMANDS_H_
 #define ENGINE_PATCH_COMMANDS_H_
 
@@ -46,12 +46,19 @@ struct UpdateContext {
 //   path (of the file, the tree or a file in it)
 //   does not fit; an entry is missing              "file (%s) cannot be deleted"
 //   an entry cannot be added                       "file (%s) cannot be written"
+//   a patched file is missing, protected, or not
+//   the delta's reference                          "file (%s) cannot be created"
+//   a delta that does not decode to its size       "cannot read"
+//   a patched entry is missing or itself rebuilt   "file (%s) cannot be written"
 // "%s" is the path (whole, also when it does not fit) or the entry name.
 // With a journal, a file about to be overwritten or deleted is moved into
 // it instead, and created files and directories are recorded first; a
 // change that cannot be recorded fails with the command's message. A link
 // in a file's place is moved aside like a file: its target is never
-// written.
+// written. A patched file is rebuilt into a temporary file first and takes
+// the old file's name only once whole; a patched entry is rebuilt (and
+// its reference proven) while the archive is saved, so a wrong or damaged
+// delta there fails the rebuild.
 void RunPatchCommand(std::uint32_t opcode, UpdateContext& context);
 
 }  // namespace updater

@@ -21,6 +21,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -40,6 +41,18 @@ constexpr unsigned kArchiveBuckets = 256;
 inline constexpr char kArchiveFileName[] = "mareld.dat";
 inline constexpr char kBackupFileName[] = "mareld.bak";
 
+// The content of an entry that exists only while the archive is saved (an
+// entry rebuilt from a delta against the old archive): its size is known
+// before, its bytes are made on the way out.
+class EntryBuilder {
+ public:
+  virtual ~EntryBuilder() = default;
+  virtual std::uint32_t Size() const = 0;
+  // Hands out the content in order through `put` (which may throw). False
+  // when it cannot be made whole; the save then fails.
+  virtual bool Build(const std::function<void(const unsigned char*, std::uint32_t)>& put) = 0;
+};
+
 // One directory entry. An archive holds tens of thousands of them, so the
 // name is counted text of its exact size instead of a fixed 264 bytes.
 struct ArchiveEntry {
@@ -53,6 +66,8 @@ struct ArchiveEntry {
   std::uint32_t name_length = 0;
   std::uint32_t hash = 0;        // bucket 0..255
   zorl::KFile content;           // view onto the entry's bytes
+  // Set for an entry made while saved; `content` is then closed.
+  std::shared_ptr<EntryBuilder> builder;
   ArchiveEntry* next = nullptr;  // next entry of the same bucket
 };
 
@@ -92,6 +107,10 @@ class ResourceArchive {
   // (inheriting its limit). False when not open, when the name exists, or
   // when the view cannot be opened.
   bool Add(const zorl::KRef<char>& name, const zorl::KFile& content);
+  // Appends an entry whose content `builder` makes during Save. False when
+  // not open, when the name exists, or without a builder. OpenEntry does
+  // not open such an entry.
+  bool AddBuilt(const zorl::KRef<char>& name, std::shared_ptr<EntryBuilder> builder);
   // Removes the entry (its view closes). False when not open or missing.
   bool Remove(const zorl::KRef<char>& name);
   // Points an existing entry at a new view of `content`, keeping its place
@@ -119,7 +138,8 @@ class ResourceArchive {
   // file: it is not truncated). `progress` gets (bytes written, total
   // content bytes) before each entry and after each chunk, ending with
   // (total, total). False when not open, when an entry's content is short
-  // or unreadable, when a write fails, or when the contents would pass the
+  // or unreadable (a builder that fails or makes another size than it
+  // said included), when a write fails, or when the contents would pass the
   // 32-bit offset range; KExceptFile is thrown again instead when `out`'s
   // throw switch was on. `out`'s throw switch is always restored.
   // `content`, when given, sees every entry's bytes as they are written:
@@ -134,7 +154,8 @@ class ResourceArchive {
   // text instead of a new buffer.
   bool AddLocked(const char* name, const zorl::KFile& content,
                  std::int32_t length,
-                 const zorl::KRef<char>& shared_text = {});
+                 const zorl::KRef<char>& shared_text = {},
+                 std::shared_ptr<EntryBuilder> builder = {});
   zorl::KRef<ArchiveEntry> FindLocked(const char* key);
   void Unchain(ArchiveEntry* entry);
   bool LoadRecords(zorl::KFile& stream, bool entry_mode,

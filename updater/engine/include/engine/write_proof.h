@@ -19,6 +19,11 @@ class WriteProof {
   // Keeps the records of `manifest` (which must outlive the proof).
   explicit WriteProof(const Manifest& manifest);
 
+  // The record of a loose file (by the name its command carries) or of an
+  // entry (by name, compared as entry names are); null when none.
+  const ManifestRecord* FindFile(const char* name) const;
+  const ManifestRecord* FindEntry(const char* name) const;
+
   // A loose file the run has just written whole, by the name its command
   // carries. True when no record names it or it is what the record says.
   bool LooseFileWritten(const char* name, std::uint64_t size, const ContentHash& hash);
