@@ -25,6 +25,8 @@ bool ReplaceFileUnnoted(const char* from, const char* to);
 bool MakeDirectoryUnnoted(const char* path);
 bool RemoveEmptyDirectoryUnnoted(const char* path);
 bool MakeTempFileUnnoted(const char* dir, const char* prefix, char* out);
+bool CreateTempFileUnnoted(const char* dir, const char* prefix, char* out,
+                           FileHandle* file);
 bool MakeTempDirectoryUnnoted(const char* dir, const char* prefix, char* out);
 
 // The system's text for the error of the call that just failed (errno,
