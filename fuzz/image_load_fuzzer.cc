@@ -1,6 +1,11 @@
 // The image loader on arbitrary bytes (BMP, PNG, KCI, JPEG readers in
-// turn), on a memory stream. Whatever loads must agree with the probe and
-// survive a PNG, KCI and BMP round trip.
+// turn), on a memory stream. Whatever loads must agree with the probe,
+// keep the pixel limit and survive a PNG, KCI and BMP round trip.
+//
+// The mutator keeps the chunk CRCs of PNG and KCI inputs valid, so that
+// mutations reach the decoder instead of stopping at libpng's CRC check.
+#include <zlib.h>
+
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -9,11 +14,14 @@
 #include "image/kconvert.h"
 #include "image/kimagefile.h"
 
+extern "C" std::size_t LLVMFuzzerMutate(std::uint8_t* data, std::size_t size,
+                                        std::size_t max_size);
+
 namespace {
 
-// Pictures above this many pixels are skipped: their allocation alone,
-// legitimate for such a header, would exceed the fuzzer's memory limit,
-// and decoding them would take more than its time limit.
+// The loader's pixel limit here: pictures beyond it are the library's to
+// refuse (a larger one, legitimate for its header, would exceed the
+// fuzzer's memory limit and take more than its time limit to decode).
 constexpr std::uint64_t kMaxPixels = 1u << 22;
 // Round trips only for small pictures (zlib level 9 is slow).
 constexpr std::uint64_t kMaxRoundTripPixels = 1u << 14;
@@ -55,11 +63,63 @@ void RoundTrip(const zorl::KImage& image) {
   }
 }
 
+const std::uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A, 0x0A};
+const std::uint8_t kKciPlain[8] = {0x4B, 0x43, 0x49, 0x88, 0x99, 0xAA, 0xBB, 0xCC};
+const std::uint8_t kKciScrambled[8] = {0x4B, 0x43, 0x49, 0xCC, 0xBB, 0xAA, 0x99, 0x88};
+
+std::uint32_t Be32(const std::uint8_t* p) {
+  return (std::uint32_t{p[0]} << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
+}
+
+// Scrambled KCI stores byte i of the file XORed with i mod 256 (past the
+// signature); XOR again to undo it.
+void Scramble(std::uint8_t* data, std::size_t size) {
+  for (std::size_t i = 8; i < size; ++i)
+    data[i] = static_cast<std::uint8_t>(data[i] ^ (i & 0xFF));
+}
+
+// Rewrites the CRC of every whole chunk after the 8-byte signature.
+void FixChunkCrcs(std::uint8_t* data, std::size_t size) {
+  std::size_t at = 8;
+  while (at + 12 <= size) {
+    const std::uint32_t length = Be32(data + at);
+    if (length > size - at - 12) break;
+    const std::uint32_t crc =
+        static_cast<std::uint32_t>(crc32(0, data + at + 4, length + 4));
+    std::uint8_t* out = data + at + 8 + length;
+    out[0] = static_cast<std::uint8_t>(crc >> 24);
+    out[1] = static_cast<std::uint8_t>(crc >> 16);
+    out[2] = static_cast<std::uint8_t>(crc >> 8);
+    out[3] = static_cast<std::uint8_t>(crc);
+    at += std::size_t{length} + 12;
+  }
+}
+
 }  // namespace
+
+extern "C" std::size_t LLVMFuzzerCustomMutator(std::uint8_t* data,
+                                               std::size_t size,
+                                               std::size_t max_size,
+                                               unsigned int) {
+  // Mutate a scrambled KCI in its plain form, then scramble it back.
+  const bool scrambled = size >= 8 && std::memcmp(data, kKciScrambled, 8) == 0;
+  if (scrambled) Scramble(data, size);
+  size = LLVMFuzzerMutate(data, size, max_size);
+  if (size >= 8 && (std::memcmp(data, kPngSignature, 8) == 0 ||
+                    std::memcmp(data, kKciPlain, 8) == 0 || scrambled)) {
+    FixChunkCrcs(data, size);
+  }
+  if (scrambled && size >= 8) {
+    std::memcpy(data, kKciScrambled, 8);
+    Scramble(data, size);
+  }
+  return size;
+}
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
                                       std::size_t size) {
   if (size == 0 || size > (1u << 20)) return 0;
+  zorl::KimgSetMaxPixels(kMaxPixels);
   zorl::KFile stream;
   if (!stream.OpenMemory("fuzz.img", static_cast<std::uint32_t>(size),
                          zorl::KMEM_READ | zorl::KMEM_WRITE))
@@ -69,7 +129,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
   std::uint32_t width = 0, height = 0, bits = 0;
   zorl::KImageFileType probed;
   const bool known = zorl::KimgReadInfo(stream, &width, &height, &bits, &probed);
-  if (known && std::uint64_t{width} * height > kMaxPixels) return 0;
 
   zorl::KImage image;
   zorl::KImageFileType type;
@@ -77,9 +136,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data,
     if (!image.IsEmpty()) __builtin_trap();  // a failed load leaves nothing
     return 0;
   }
-  // What a reader loads, its probe recognises, at the same size.
+  // What a reader loads, its probe recognises, at the same size, within
+  // the limit.
   if (!known || probed != type || width != image.Width() ||
-      height != image.Height())
+      height != image.Height() || std::uint64_t{width} * height > kMaxPixels)
     __builtin_trap();
   if (std::uint64_t{width} * height <= kMaxRoundTripPixels) RoundTrip(image);
   return 0;

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "foundation/kexcept.h"
+#include "platform/filesystem.h"
 
 namespace zorl {
 
@@ -50,6 +51,21 @@ bool KFile::Open(std::uint32_t mode, const KRef<char>& path) {
     Close();
     return false;
   }
+  position_ = 0;
+  base_ = 0;
+  limit_ = kNoLimit;
+  SetName(path);
+  lock_.Reset(1);
+  return true;
+}
+
+bool KFile::OpenNewTemp(const KRef<char>& dir, const char* prefix) {
+  if (IsOpen()) return false;
+  char path[platform::kMaxPath];
+  platform::FileHandle file = platform::kInvalidFile;
+  if (!platform::CreateTempFile(TextOf(dir), prefix, path, &file)) return false;
+  handle_.Reset(1);
+  *handle_ = file;
   position_ = 0;
   base_ = 0;
   limit_ = kNoLimit;

@@ -145,6 +145,12 @@ bool MakeTempFile(const char* dir, const char* prefix, char* out) {
   return Noted(ok, !ok, "create a temporary file in", dir);
 }
 
+bool CreateTempFile(const char* dir, const char* prefix, char* out,
+                    FileHandle* file) {
+  const bool ok = internal::CreateTempFileUnnoted(dir, prefix, out, file);
+  return Noted(ok, !ok, "create a temporary file in", dir);
+}
+
 bool MakeTempDirectory(const char* dir, const char* prefix, char* out) {
   const bool ok = internal::MakeTempDirectoryUnnoted(dir, prefix, out);
   return Noted(ok, !ok, "create a temporary directory in", dir);

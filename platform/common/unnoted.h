@@ -27,6 +27,8 @@ bool FlushDirectoryUnnoted(const char* path);
 bool SetReadOnlyUnnoted(const char* path, bool read_only);
 bool RemoveEmptyDirectoryUnnoted(const char* path);
 bool MakeTempFileUnnoted(const char* dir, const char* prefix, char* out);
+bool CreateTempFileUnnoted(const char* dir, const char* prefix, char* out,
+                           FileHandle* file);
 bool MakeTempDirectoryUnnoted(const char* dir, const char* prefix, char* out);
 
 // The system's text for the error of the call that just failed (errno,

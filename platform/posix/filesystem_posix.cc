@@ -251,9 +251,12 @@ bool internal::MakeTempDirectoryUnnoted(const char* dir, const char* prefix, cha
   return true;
 }
 
-bool internal::MakeTempFileUnnoted(const char* dir, const char* prefix, char* out) {
+namespace {
+
+// Creates "<dir>/<prefix><hex>.tmp" exclusively, never through a link, and
+// returns its descriptor (open for reading and writing) or -1.
+int CreateTempNamed(const char* dir, const char* prefix, char* out) {
   out[0] = '\0';
-  if (internal::ShouldFail()) return false;
   std::string base(dir ? dir : "");
   if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '/';
   std::string pre(prefix ? prefix : "");
@@ -266,19 +269,40 @@ bool internal::MakeTempFileUnnoted(const char* dir, const char* prefix, char* ou
     char hex[8];
     std::snprintf(hex, sizeof hex, "%X", n);
     std::string name = base + pre + hex + ".tmp";
-    if (name.size() >= kMaxPath) return false;
+    if (name.size() >= kMaxPath) return -1;
     std::string native;
-    if (!NativePath(name.c_str(), &native)) return false;
-    int fd = ::open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
-                    0666);
+    if (!NativePath(name.c_str(), &native)) return -1;
+    int fd = ::open(native.c_str(),
+                    O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd >= 0) {
-      ::close(fd);
       std::memcpy(out, name.c_str(), name.size() + 1);
-      return true;
+      return fd;
     }
-    if (errno != EEXIST) return false;
+    if (errno != EEXIST) return -1;
   }
-  return false;
+  return -1;
+}
+
+}  // namespace
+
+bool internal::MakeTempFileUnnoted(const char* dir, const char* prefix, char* out) {
+  out[0] = '\0';
+  if (internal::ShouldFail()) return false;
+  const int fd = CreateTempNamed(dir, prefix, out);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
+bool internal::CreateTempFileUnnoted(const char* dir, const char* prefix,
+                                     char* out, FileHandle* file) {
+  out[0] = '\0';
+  *file = kInvalidFile;
+  if (internal::ShouldFail()) return false;
+  const int fd = CreateTempNamed(dir, prefix, out);
+  if (fd < 0) return false;
+  *file = fd;
+  return true;
 }
 
 }  // namespace platform

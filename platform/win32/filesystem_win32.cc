@@ -207,6 +207,43 @@ bool internal::MakeTempDirectoryUnnoted(const char* dir, const char* prefix, cha
   return false;
 }
 
+bool internal::CreateTempFileUnnoted(const char* dir, const char* prefix,
+                                     char* out, FileHandle* file) {
+  out[0] = '\0';
+  *file = kInvalidFile;
+  if (internal::ShouldFail()) return false;
+  std::string base(dir ? dir : "");
+  if (!base.empty() && base.back() != '/' && base.back() != '\\') base += '\\';
+  std::string pre(prefix ? prefix : "");
+  if (pre.size() > 3) pre.resize(3);
+  // Names as GetTempFileName makes them, but created here with the handle
+  // kept: CREATE_NEW never takes an existing name, a link included.
+  unsigned int start = 0;
+  if (rand_s(&start) != 0) start = GetTickCount();
+  for (unsigned i = 0; i < 0x10000; ++i) {
+    const unsigned n = (start + i) & 0xFFFF;
+    if (n == 0) continue;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "%X", n);
+    const std::string name = base + pre + hex + ".tmp";
+    if (name.size() >= kMaxPath) return false;
+    std::wstring wide;
+    if (!WidenName(name.c_str(), &wide)) return false;
+    HANDLE h = CreateFileW(wide.c_str(), GENERIC_READ | GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h != INVALID_HANDLE_VALUE) {
+      std::memcpy(out, name.c_str(), name.size() + 1);
+      *file = reinterpret_cast<FileHandle>(h);
+      return true;
+    }
+    const DWORD error = GetLastError();
+    if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+      return false;
+  }
+  return false;
+}
+
 bool internal::MakeTempFileUnnoted(const char* dir, const char* prefix, char* out) {
   out[0] = '\0';
   if (internal::ShouldFail()) return false;

@@ -324,6 +324,42 @@ TEST(FileSystemTest, IdentityIsTheFileWhateverTheName) {
   }
 }
 
+// The handle CreateTempFile hands over is the file under the name it
+// wrote: bytes written through it are what the name reads.
+TEST(FileSystemTest, CreatedTempFilesComeOpen) {
+  TempDir dir("fs");
+  char a[kMaxPath], b[kMaxPath];
+  FileHandle fa = kInvalidFile, fb = kInvalidFile;
+  ASSERT_TRUE(CreateTempFile(dir.path().c_str(), "kst", a, &fa));
+  ASSERT_TRUE(CreateTempFile(dir.path().c_str(), "kst", b, &fb));
+  EXPECT_STRNE(a, b);
+  ASSERT_NE(fa, kInvalidFile);
+  ASSERT_NE(fb, kInvalidFile);
+  EXPECT_EQ(FileSize(fa), 0);
+  ASSERT_EQ(FileWriteAt(fa, 0, "first", 5), 5);
+  ASSERT_EQ(FileWriteAt(fb, 0, "second", 6), 6);
+  char back[5] = {};
+  EXPECT_EQ(FileReadAt(fa, 0, back, 5), 5);
+  EXPECT_EQ(std::string(back, 5), "first");
+  EXPECT_TRUE(FileClose(fa));
+  EXPECT_TRUE(FileClose(fb));
+  std::string bytes;
+  ASSERT_TRUE(ReadFileBytes(a, &bytes));
+  EXPECT_EQ(bytes, "first");
+  ASSERT_TRUE(ReadFileBytes(b, &bytes));
+  EXPECT_EQ(bytes, "second");
+  for (const std::string& name : ListDirectory(dir.path())) {
+    EXPECT_EQ(name.substr(0, 3), "kst") << name;
+    std::string ext = name.substr(name.size() - 4);
+    for (char& c : ext) c = static_cast<char>(tolower(c));
+    EXPECT_EQ(ext, ".tmp") << name;
+  }
+  FileHandle none = 0;
+  EXPECT_FALSE(CreateTempFile((dir / "missing").c_str(), "kst", a, &none));
+  EXPECT_STREQ(a, "");
+  EXPECT_EQ(none, kInvalidFile);
+}
+
 TEST(FileSystemTest, TempFilesAreUniqueAndEmpty) {
   TempDir dir("fs");
   char a[kMaxPath], b[kMaxPath];

@@ -39,8 +39,9 @@ const char kDescription[] =
     "Each output is written to a temporary file beside it and renamed when\n"
     "complete: a conversion that fails leaves no output file, and an existing\n"
     "file is replaced only by a complete one. With -d, outputs are named\n"
-    "after their inputs (DIR/NAME.FMT), DIR is made when missing, and a\n"
-    "progress bar shows on a terminal.";
+    "after their inputs (DIR/NAME.FMT), DIR is made when missing, an output\n"
+    "path longer than 263 bytes is refused (never cut), and a progress bar\n"
+    "shows on a terminal.";
 
 struct ConvertOptions {
   std::vector<std::string> paths;

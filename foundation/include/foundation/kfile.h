@@ -63,6 +63,11 @@ class KFile {
   // Opens a file. False (never throws) when this stream is open already or
   // the file cannot be opened; the stream is then closed.
   bool Open(std::uint32_t mode, const KRef<char>& path);
+  // Creates a new, empty file "<dir>/<prefix><hex>.tmp" and opens it for
+  // reading and writing in one step (platform::CreateTempFile: exclusive,
+  // never through a link, never reopened by name); the name is its path.
+  // False (never throws) when this stream is open or no file can be made.
+  bool OpenNewTemp(const KRef<char>& dir, const char* prefix);
   // Opens a block of `size` uninitialised bytes with KMEM_* access. A
   // missing name (empty value) reads "(In Memory)". False when open or
   // size is 0.

@@ -81,8 +81,10 @@ const char* KImageFileTypeName(KImageFileType type);
 // set to the reader that succeeded (kNone on failure).
 bool KimgLoad(KFile& stream, KImage& image, KImageFileType* type = nullptr);
 
-// Reads a file's size and bits per pixel without decoding it, trying the
-// BMP, PNG/KCI and JPEG probes in that order (plug-ins are not asked).
+// Reads a file's size and bits per pixel from its header alone, trying the
+// BMP, PNG/KCI and JPEG probes in that order (plug-ins are not asked; no
+// JPEG scan is read). The size is reported as the header gives it, also
+// beyond KimgMaxPixels.
 // BMP: the header's bits per pixel; PNG/KCI: 32 with alpha or a
 // transparency chunk, else 24; JPEG: 24. False when no probe recognises
 // the data; the outputs are then 0.

@@ -103,6 +103,15 @@ void FindClose(FindHandle search);
 // (kMaxPath bytes). Returns false, leaving `out` empty, on failure.
 bool MakeTempFile(const char* dir, const char* prefix, char* out);
 
+// Creates a new, empty file named as MakeTempFile names it, opened for
+// reading and writing by the same call and handed over in `file`: created
+// exclusively (never an existing file, never through a link) and never
+// opened a second time by name, so nothing can come between making it and
+// writing it. Writes the name into `out` (kMaxPath bytes). False, leaving
+// `out` empty and `file` kInvalidFile, on failure.
+bool CreateTempFile(const char* dir, const char* prefix, char* out,
+                    FileHandle* file);
+
 // Creates a new, empty directory "<dir>/<prefix><random>" that no one else
 // can have made (the creation fails rather than reuse an existing name, and
 // the name is not predictable), and writes its path into `out` (kMaxPath

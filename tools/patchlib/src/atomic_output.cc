@@ -25,18 +25,12 @@ AtomicOutput::~AtomicOutput() { Abandon(); }
 
 bool AtomicOutput::Open(const std::string& path) {
   Abandon();
-  char temp[platform::kMaxPath];
   // "kst": a name no game or updater file uses, so a stale one is ours.
-  if (!platform::MakeTempFile(DirectoryOf(path).c_str(), "kst", temp))
-    return false;
-  temp_ = temp;
+  // Made and opened in one step and kept open: nothing can put a link or
+  // another file under the name between the two.
+  if (!file_.OpenNewTemp(DirectoryOf(path).c_str(), "kst")) return false;
+  temp_ = file_.GetName();
   target_ = path;
-  if (!file_.Open(zorl::KFILE_READ | zorl::KFILE_WRITE | zorl::KFILE_CREATE |
-                      zorl::KFILE_NEW,
-                  temp_.c_str())) {
-    Abandon();
-    return false;
-  }
   return true;
 }
 
