@@ -126,15 +126,6 @@ Command& Command::Choice(const char* flags, const char* value_name,
   return *this;
 }
 
-Command& Command::Count(const char* flags, const char* value_name,
-                        unsigned* value, unsigned min, unsigned max,
-                        const char* help) {
-  app_->add_option(flags, *value, help)
-      ->type_name(value_name)
-      ->check(CLI::Range(min, max).description(""));
-  return *this;
-}
-
 Command& Command::Footer(const std::string& text) {
   app_->footer(text);
   return *this;

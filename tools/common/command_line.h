@@ -80,10 +80,6 @@ class Command {
   Command& Choice(const char* flags, const char* value_name,
                   std::string* value, const std::vector<std::string>& choices,
                   const char* help);
-  // An option with a whole number from `min` to `max` ("--jobs N"); a value
-  // outside them, or no number, is a wrong command line.
-  Command& Count(const char* flags, const char* value_name, unsigned* value,
-                 unsigned min, unsigned max, const char* help);
   // Text printed at the end of the help (after the options).
   Command& Footer(const std::string& text);
 

@@ -63,7 +63,7 @@ struct BuildArguments {
   bool verify = false;
   bool follow_links = false;
   bool exact_order = false;
-  unsigned jobs = patchlib::DefaultCompressionThreads();
+  std::uint64_t jobs = patchlib::DefaultCompressionThreads();
   bool no_manifest = false;
   bool no_delta = false;
   std::string from_label, to_label, caption, completion_text;
@@ -84,7 +84,8 @@ int Build(const BuildArguments& a) {
   options.clear = a.clear;
   options.walk.follow_links = a.follow_links;
   options.exact_order = a.exact_order;
-  options.jobs = a.jobs;
+  // More threads than blocks in flight buy nothing: a generous cap.
+  options.jobs = static_cast<unsigned>(a.jobs < 256 ? a.jobs : 256);
   options.manifest = !a.no_manifest;
   options.delta = !a.no_delta;
   options.from_label = a.from_label;
@@ -174,8 +175,8 @@ void AddBuildCommand(tools::CommandLine& cli) {
             "rebuild NEW's archive in NEW's entry order (byte for byte when it "
             "is canonical), carrying every entry from the first change of "
             "order or content on")
-      .Count("-j,--jobs", "N", &a->jobs, 1, 256,
-             "compress on N threads (default: one per core)")
+      .Number("-j,--jobs", "N", &a->jobs,
+              "compress on N threads (default: one per core; at most 256 are used)")
       .TextOption("--from-label", "LABEL", &a->from_label,
                   "the version the patch applies to, as players know it (\"1.02\")")
       .TextOption("--to-label", "LABEL", &a->to_label,
