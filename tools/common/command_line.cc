@@ -103,7 +103,7 @@ Command& Command::Number(const char* flags, const char* value_name,
                          std::uint64_t* value, const char* help, bool* given) {
   CLI::Option* option = app_->add_option(flags, *value, help)
                             ->type_name(value_name)
-                            ->check(CLI::Range(std::uint64_t{1}, ~std::uint64_t{0}));
+                            ->check(CLI::Range(std::uint64_t{1}, ~std::uint64_t{0}).description(""));
   if (given) option->each([given](const std::string&) { *given = true; });
   return *this;
 }
