@@ -83,11 +83,22 @@ TEST(JournalRecord, ReadsBackWhatWasWrittenAndDropsOnlyACutTail) {
     ASSERT_EQ(updater::DecodeJournal(zeroed, &read), updater::JournalReadResult::kWhole) << last;
     EXPECT_EQ(read.size(), last);
   }
-  std::string torn = file;
-  torn[file.size() - 3] ^= 0x40;
+  // Torn: a long last record whose sectors from the one at 1024 on were
+  // never written. Garbage at its end instead is damage.
+  std::string longer = file;
+  JournalRecord last = records[1];
+  last.path = "/g/" + std::string(1100 - longer.size(), 'p');
+  longer += updater::EncodeJournalRecord(last);
+  ASSERT_GT(longer.size(), 1100u);
+  ASSERT_EQ(updater::DecodeJournal(longer, &read), updater::JournalReadResult::kWhole);
+  EXPECT_EQ(read.size(), records.size() + 1);
+  std::string torn = longer.substr(0, 1024) + std::string(longer.size() - 1024, '\0');
   ASSERT_EQ(updater::DecodeJournal(torn, &read), updater::JournalReadResult::kWhole);
-  EXPECT_EQ(read.size(), records.size() - 1);
-  std::string inner = file;
+  EXPECT_EQ(read.size(), records.size());
+  std::string garbage = longer;
+  garbage.replace(garbage.size() - 3, 3, "xyz");
+  EXPECT_EQ(updater::DecodeJournal(garbage, &read), updater::JournalReadResult::kDamaged);
+  std::string inner = longer;
   inner[ends[5] - 3] ^= 0x40;
   EXPECT_EQ(updater::DecodeJournal(inner, &read), updater::JournalReadResult::kDamaged);
   EXPECT_EQ(updater::DecodeJournal(std::string(8, '\0'), &read),
@@ -412,6 +423,47 @@ TEST(UndoJournal, ReadOnlyFilesAreUpdatedAndPutBack) {
   EXPECT_FALSE(fixture::Exists(dir / "gone.txt"));
   EXPECT_FALSE(fixture::Exists(dir / "tree/sub/y.txt"));
   EXPECT_EQ(updater::RecoverJournal(d.c_str()).result, Recovery::Result::kNothing);
+}
+
+// A run that fails and cannot undo everything says so, naming the
+// journal it leaves; the next run, once the cause is gone, recovers and
+// completes.
+TEST(UndoJournal, AFailedRunWhoseUndoCannotFinishSaysSo) {
+  // A stray file appears in the folder the run made (a thumbnail cache,
+  // say) while the next command is shown.
+  class StrayUi : public fixture::RecordingUi {
+   public:
+    explicit StrayUi(std::string stray) : stray_(std::move(stray)) {}
+    void ShowName(const char* name) override {
+      RecordingUi::ShowName(name);
+      if (std::string(name) == "keep") fixture::WriteBytes(stray_, "x");
+    }
+
+   private:
+    std::string stray_;
+  };
+  Folder f;
+  fixture::WriteBytes(f.dir / "mareld.dat", fixture::MakeArchive({{"x", "1"}}));
+  const std::string exe = f.dir / "u.exe";
+  fixture::WriteBytes(exe, fixture::MakeUpdater(Commands()
+                                                    .WriteFile("a.txt", "new a")
+                                                    .WriteFile("made/n.txt", "n")
+                                                    .WriteFile("keep", "a directory")));
+  StrayUi ui(f.dir / "made/desktop.ini");
+  EXPECT_FALSE(updater::RunUpdate(ui, exe.c_str(), f.d.c_str()));
+  EXPECT_EQ(ui.messages,
+            (std::vector<std::string>{
+                fixture::Format(updater::kMsgCannotCreateFile, f.dir / "keep"),
+                fixture::Format(updater::kMsgCannotOpenArchive, f.dir / "qxundo/journal")}));
+  EXPECT_EQ(fixture::ReadBytes(f.dir / "a.txt"), "old a") << "put back all the same";
+
+  std::filesystem::remove(f.dir / "made/desktop.ini");
+  fixture::WriteBytes(exe, fixture::MakeUpdater(Commands().WriteFile("a.txt", "third")));
+  fixture::RecordingUi second;
+  EXPECT_TRUE(updater::RunUpdate(second, exe.c_str(), f.d.c_str()));
+  EXPECT_EQ(fixture::ReadBytes(f.dir / "a.txt"), "third");
+  EXPECT_FALSE(fixture::Exists(f.dir / "made"));
+  EXPECT_FALSE(fixture::Exists(f.dir / "qxundo"));
 }
 
 }  // namespace

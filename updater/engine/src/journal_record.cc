@@ -70,6 +70,16 @@ bool DecodePayload(const char* data, std::size_t size, JournalRecord* r) {
   return true;
 }
 
+// Whether the file from a sector boundary after `record` on is zeros,
+// the rest of the record and nothing else following: a tear.
+bool TornAtTheEnd(const std::string& bytes, std::size_t record) {
+  constexpr std::size_t kSector = 512;
+  const std::size_t last = bytes.find_last_not_of('\0');
+  if (last == std::string::npos || last < record) return false;
+  const std::size_t zeros_from = (last / kSector + 1) * kSector;
+  return zeros_from < bytes.size();
+}
+
 }  // namespace
 
 std::string EncodeJournalRecord(const JournalRecord& r) {
@@ -123,10 +133,11 @@ JournalReadResult DecodeJournal(const std::string& bytes,
     const char* payload = bytes.data() + at + kHeader;
     JournalRecord record;
     if (Crc(payload, length) != crc || !DecodePayload(payload, length, &record)) {
-      // The last record, torn by a power cut before its flush ended: it
-      // never protected a change. Anywhere else a bad record is damage.
-      return left - kHeader == length ? JournalReadResult::kWhole
-                                      : JournalReadResult::kDamaged;
+      // The last record, torn by a power cut before its flush ended (its
+      // sectors from one on never written, zeros): it never protected a
+      // change. Anything else is damage.
+      return TornAtTheEnd(bytes, at) ? JournalReadResult::kWhole
+                                     : JournalReadResult::kDamaged;
     }
     records->push_back(std::move(record));
     at += kHeader + length;
