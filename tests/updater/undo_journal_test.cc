@@ -466,4 +466,37 @@ TEST(UndoJournal, AFailedRunWhoseUndoCannotFinishSaysSo) {
   EXPECT_FALSE(fixture::Exists(f.dir / "qxundo"));
 }
 
+// A rename made as a link and an unlink (file systems without a one-step
+// rename that never replaces), killed between the two: both names reach
+// the file. Recovery leaves it under its old name only.
+TEST(UndoJournal, ARenameCutBetweenItsLinkAndUnlinkLeavesNoSecondName) {
+  Folder f;
+  const std::string archive = f.dir / "mareld.dat", backup = f.dir / "mareld.bak",
+                    a = f.dir / "a.txt";
+  std::filesystem::remove(backup);
+  const fixture::Snapshot before = fixture::TakeSnapshot(f.d, true);
+  {
+    UndoJournal j;
+    ASSERT_TRUE(j.Create(f.d.c_str()));
+    ASSERT_TRUE(j.WillRename(archive.c_str(), backup.c_str()));
+    std::filesystem::create_hard_link(archive, backup);
+    j.Close();
+  }
+  EXPECT_EQ(updater::RecoverJournal(f.d.c_str()).result, Recovery::Result::kUndone);
+  fixture::Snapshot after = fixture::TakeSnapshot(f.d, true);
+  EXPECT_TRUE(after == before) << fixture::Diff(before, after);
+
+  {  // the same for a file moved into the journal
+    UndoJournal j;
+    ASSERT_TRUE(j.Create(f.d.c_str()));
+    ASSERT_TRUE(j.ReplaceWithNew(a.c_str()));
+    ASSERT_TRUE(platform::RenameFile((f.dir / "qxundo/1").c_str(), a.c_str()));
+    std::filesystem::create_hard_link(a, f.dir / "qxundo/1");
+    j.Close();
+  }
+  EXPECT_EQ(updater::RecoverJournal(f.d.c_str()).result, Recovery::Result::kUndone);
+  after = fixture::TakeSnapshot(f.d, true);
+  EXPECT_TRUE(after == before) << fixture::Diff(before, after);
+}
+
 }  // namespace
