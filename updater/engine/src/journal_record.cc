@@ -136,8 +136,9 @@ JournalReadResult DecodeJournal(const std::string& bytes,
       // The last record, torn by a power cut before its flush ended (its
       // sectors from one on never written, zeros): it never protected a
       // change. Anything else is damage.
-      return TornAtTheEnd(bytes, at) ? JournalReadResult::kWhole
-                                     : JournalReadResult::kDamaged;
+      return left - kHeader == length && TornAtTheEnd(bytes, at)
+                 ? JournalReadResult::kWhole
+                 : JournalReadResult::kDamaged;
     }
     records->push_back(std::move(record));
     at += kHeader + length;

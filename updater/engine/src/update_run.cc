@@ -156,6 +156,10 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
   // are deleted while the interface keeps answering; a quit meanwhile
   // ends the run once they are gone, without the completion message.
   if (journalled) {
+    // The payload's temporary file is done with; closed, the journal's
+    // removal can delete it (Windows refuses to delete an open file).
+    s.payload.Close();
+    if (s.payload_name[0] && RemoveTemporaryFile(s.payload_name)) s.payload_name[0] = '\0';
     bool quit = false;
     UndoJournal& journal = s.journal;
     ui.WaitPumping([&journal] { return journal.Discard(); }, &quit);
