@@ -328,7 +328,17 @@ TEST(UpdaterGui, AFailedRunLeavesTheFolderAsItWas) {
 // overwrites, deletes and empties them, twice in a row with two patches,
 // and leaves no journal after either. (Wine takes a file without write
 // permission as read-only: renaming it works, deleting it is refused.)
+// Clears the read-only attribute of everything under `dir`, so that a
+// folder an earlier run left can be removed.
+void ClearReadOnly(const fs::path& dir) {
+  std::error_code ignored;
+  if (!fs::exists(dir, ignored)) return;
+  for (const auto& entry : fs::recursive_directory_iterator(dir, ignored))
+    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST(UpdaterGui, ReadOnlyFilesAreUpdatedTwiceInARowLeavingNoJournal) {
+  ClearReadOnly(fs::absolute(fs::path("runs") / "read-only"));
   Game game("read-only");
   WriteAll(game.dir / "over.txt", "before the update");
   WriteAll(game.dir / "old.txt", "old");
