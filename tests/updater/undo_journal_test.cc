@@ -101,6 +101,29 @@ TEST(JournalRecord, ReadsBackWhatWasWrittenAndDropsOnlyACutTail) {
   std::string inner = longer;
   inner[ends[5] - 3] ^= 0x40;
   EXPECT_EQ(updater::DecodeJournal(inner, &read), updater::JournalReadResult::kDamaged);
+  // Torn inside a group: the records after the torn one are zeros too.
+  std::string group = longer + updater::EncodeJournalRecord(records[2]);
+  group = group.substr(0, 1024) + std::string(group.size() - 1024, '\0');
+  ASSERT_EQ(updater::DecodeJournal(group, &read), updater::JournalReadResult::kWhole);
+  EXPECT_EQ(read.size(), records.size());
+  // Torn inside a record's header.
+  std::size_t header_at = 0;
+  for (std::size_t end : ends)
+    if (end < 1024) header_at = end;
+  std::string padded = file.substr(0, header_at);
+  JournalRecord filler = records[1];
+  filler.path = "/g/" + std::string(1024 - 6 - header_at - 12 - 1 - 4 - 2 - 3 - 2 - 16, 'f');
+  padded += updater::EncodeJournalRecord(filler);
+  ASSERT_EQ(padded.size(), 1018u);
+  padded += updater::EncodeJournalRecord(records[0]);
+  padded = padded.substr(0, 1024) + std::string(padded.size() - 1024, '\0');
+  ASSERT_EQ(updater::DecodeJournal(padded, &read), updater::JournalReadResult::kWhole);
+  EXPECT_EQ(read.back().path, filler.path);
+  std::string early = longer;
+  early[updater::kJournalMagicSize + 14] ^= 0x40;
+  early = early.substr(0, 1024) + std::string(early.size() - 1024, '\0');
+  EXPECT_EQ(updater::DecodeJournal(early, &read), updater::JournalReadResult::kDamaged)
+      << "a bad record before the torn sector is damage";
   EXPECT_EQ(updater::DecodeJournal(std::string(8, '\0'), &read),
             updater::JournalReadResult::kWhole)
       << "a journal whose magic was never flushed";
