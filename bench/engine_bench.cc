@@ -15,7 +15,7 @@
 //   engine_bench tree DIR COUNT BYTES       COUNT files DIR/f00000.bin... of
 //                                           BYTES in total (other bytes than
 //                                           stream-files writes)
-//   engine_bench apply PATCH GAME journal|no-journal
+//   engine_bench apply PATCH GAME journal|no-journal (prints seconds and flushes)
 //                                           a whole update run, with or
 //                                           without its undo journal
 //   engine_bench check STREAM GAME          the check before the first change
@@ -41,6 +41,7 @@
 #include "engine/resource_archive.h"
 #include "engine/update_run.h"
 #include "foundation/kfile.h"
+#include "platform/fault.h"
 
 namespace {
 
@@ -237,8 +238,9 @@ int Apply(const char* patch, const char* game, const std::string& mode) {
   updater::RunOptions options;
   options.journal = mode == "journal";
   const double start = Now();
+  const long flushes = platform::FlushCount();
   const bool completed = updater::RunUpdate(ui, patch, game, options);
-  std::printf("%.3f\n", Now() - start);
+  std::printf("%.3f %ld\n", Now() - start, platform::FlushCount() - flushes);
   return completed ? 0 : 1;
 }
 

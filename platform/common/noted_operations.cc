@@ -1,5 +1,6 @@
 // The recorded operations of the seam: each calls its platform's
 // implementation and notes a failure (last_failure.h).
+#include <atomic>
 #include <deque>
 #include <mutex>
 
@@ -18,6 +19,7 @@ constexpr std::size_t kKept = 16;
 std::mutex g_lock;
 std::deque<FailedOperation> g_recent;  // oldest first
 bool g_may_pass = false;  // of the newest
+std::atomic<long> g_flushes{0};
 
 void Note(const char* operation, const char* path, const char* target = nullptr) {
   // The system's error first: nothing else may run before it is read.
@@ -50,6 +52,8 @@ std::vector<FailedOperation> RecentFailures() {
   std::lock_guard<std::mutex> guard(g_lock);
   return std::vector<FailedOperation>(g_recent.begin(), g_recent.end());
 }
+
+long FlushCount() { return g_flushes.load(); }
 
 bool LastFailureMayPass() {
   std::lock_guard<std::mutex> guard(g_lock);
@@ -92,6 +96,7 @@ bool FileTruncate(FileHandle file, std::uint64_t size) {
 
 bool FileFlush(FileHandle file) {
   internal::BeforeFlush(file);
+  ++g_flushes;
   const bool ok = internal::FileFlushUnnoted(file);
   if (ok) internal::AfterFlush(file);
   return Noted(ok, !ok, "flush", "");
@@ -123,6 +128,7 @@ bool MakeDirectory(const char* path) {
 
 bool FlushDirectory(const char* path) {
   internal::BeforeDirectoryFlush();
+  ++g_flushes;
   const bool ok = internal::FlushDirectoryUnnoted(path);
   if (ok) internal::AfterDirectoryFlush(path);
   return Noted(ok, !ok, "flush the directory", path);

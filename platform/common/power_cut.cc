@@ -134,7 +134,13 @@ void LoseData(const DirtyFile& f) {
   if (g_model.data == LostData::kZeroed && now.size() > bytes.size()) {
     bytes.resize(now.size(), '\0');
   } else if (g_model.data == LostData::kTorn && now.size() > bytes.size()) {
-    bytes = now.substr(0, bytes.size() + (now.size() - bytes.size()) / 2);
+    // The new size, and the new bytes up to the sector boundary nearest
+    // halfway; the sectors after it never written.
+    constexpr std::size_t kSector = 512;
+    std::size_t kept = (bytes.size() + (now.size() - bytes.size()) / 2) / kSector * kSector;
+    if (kept < bytes.size()) kept = bytes.size();
+    bytes = now.substr(0, kept);
+    bytes.resize(now.size(), '\0');
   }
   internal::FileTruncateUnnoted(file, 0);
   if (!bytes.empty())

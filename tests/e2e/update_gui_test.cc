@@ -327,6 +327,58 @@ TEST(UpdaterGui, AFailedRunLeavesTheFolderAsItWas) {
   EXPECT_TRUE(times == Times(game.dir)) << "with every file's time";
 }
 
+// A game copied from a disc: every file read-only. The real updater
+// overwrites, deletes and empties them, twice in a row with two patches,
+// and leaves no journal after either. (Wine takes a file without write
+// permission as read-only: renaming it works, deleting it is refused.)
+// Clears the read-only attribute of everything under `dir`, so that a
+// folder an earlier run left can be removed.
+void ClearReadOnly(const fs::path& dir) {
+  std::error_code ignored;
+  if (!fs::exists(dir, ignored)) return;
+  for (const auto& entry : fs::recursive_directory_iterator(dir, ignored))
+    SetFileAttributesW(entry.path().c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+TEST(UpdaterGui, ReadOnlyFilesAreUpdatedTwiceInARowLeavingNoJournal) {
+  ClearReadOnly(fs::absolute(fs::path("runs") / "read-only"));
+  Game game("read-only");
+  WriteAll(game.dir / "over.txt", "before the update");
+  WriteAll(game.dir / "old.txt", "old");
+  WriteAll(game.dir / "later.txt", "deleted by the second patch");
+  WriteAll(game.dir / "tree" / "x.txt", "x");
+  WriteAll(game.dir / "tree" / "sub" / "y.txt", "y");
+  for (const char* name : {"mareld.dat", "over.txt", "old.txt", "later.txt", "tree/x.txt",
+                           "tree/sub/y.txt"}) {
+    const fs::path path = game.dir / name;
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY)) << name;
+  }
+  EXPECT_FALSE(DeleteFileW((game.dir / "old.txt").c_str())) << "a read-only file stays";
+  EXPECT_EQ(static_cast<DWORD>(ERROR_ACCESS_DENIED), GetLastError());
+
+  game.PutUpdater(Commands()
+                      .WriteFile("over.txt", "first")
+                      .DeleteFile("old.txt")
+                      .EmptyTree("tree")
+                      .PutEntry("b", "new"));
+  ExpectCompletion(game.Run());
+  EXPECT_FALSE(HasTemporaryFiles(game.dir)) << "no journal after the first patch";
+  EXPECT_EQ("first", ReadAll(game.dir / "over.txt"));
+  EXPECT_FALSE(fs::exists(game.dir / "old.txt"));
+  EXPECT_FALSE(fs::exists(game.dir / "tree" / "x.txt"));
+  EXPECT_FALSE(fs::exists(game.dir / "tree" / "sub" / "y.txt"));
+
+  game.PutUpdater(Commands()
+                      .WriteFile("over.txt", "second")
+                      .DeleteFile("later.txt")
+                      .PutEntry("c", "newer"));
+  ExpectCompletion(game.Run());
+  EXPECT_FALSE(HasTemporaryFiles(game.dir)) << "no journal after the second patch";
+  EXPECT_EQ("second", ReadAll(game.dir / "over.txt"));
+  EXPECT_FALSE(fs::exists(game.dir / "later.txt"));
+  EXPECT_FALSE(fs::exists(game.dir / "mareld.bak"));
+}
+
 TEST(UpdaterGui, AnEmptyPayloadCompletesAndRebuildsTheArchive) {
   Game game("empty-payload");
   // Names as a foreign tool may store them (capitals): the rebuild lowers and packs them.

@@ -459,6 +459,44 @@ TEST(FileSystemTest, TheLastFailedOperationIsRemembered) {
   EXPECT_FALSE(GetLastFailure(&failed));
 }
 
+// The read-only attribute: kept by a rename, and (as Windows does, and
+// as the host simulates) refusing deletion until it is cleared. Directory
+// flushes, and which failures may pass by themselves.
+TEST(FileSystemTest, ReadOnlyAttributeDirectoryFlushAndPassingFailures) {
+  TempDir dir("attr");
+  ASSERT_TRUE(WriteFileBytes(dir / "a", "a"));
+  const std::string a = dir / "a", b = dir / "b";
+  EXPECT_FALSE(IsReadOnly(a.c_str()));
+  ASSERT_TRUE(SetReadOnly(a.c_str(), true));
+  EXPECT_TRUE(IsReadOnly(a.c_str()));
+  ASSERT_TRUE(RenameFile(a.c_str(), b.c_str())) << "a read-only file moves";
+  EXPECT_TRUE(IsReadOnly(b.c_str())) << "and keeps the attribute";
+  SimulateReadOnlyDeletes(true);
+  EXPECT_FALSE(RemoveFile(b.c_str()));
+  EXPECT_TRUE(SetReadOnly(b.c_str(), false));
+  EXPECT_FALSE(IsReadOnly(b.c_str()));
+  EXPECT_TRUE(RemoveFile(b.c_str()));
+  SimulateReadOnlyDeletes(false);
+  EXPECT_FALSE(IsReadOnly(b.c_str())) << "missing";
+  EXPECT_FALSE(SetReadOnly(b.c_str(), true)) << "missing";
+  EXPECT_FALSE(SetReadOnly(dir.path().c_str(), true)) << "the attribute is a file's";
+
+  ASSERT_TRUE(WriteFileBytes(dir / "f", "f"));
+  EXPECT_TRUE(FlushDirectory(dir.path().c_str()));
+  EXPECT_FALSE(FlushDirectory((dir / "missing").c_str()));
+  EXPECT_FALSE(FlushDirectory((dir / "f").c_str())) << "a file is no directory";
+
+  ArmPassingFault(1);
+  EXPECT_FALSE(RenameFile((dir / "f").c_str(), (dir / "g").c_str()));
+  EXPECT_TRUE(LastFailureMayPass());
+  ArmFault(1);
+  EXPECT_FALSE(RenameFile((dir / "f").c_str(), (dir / "g").c_str()));
+  EXPECT_FALSE(LastFailureMayPass());
+  DisarmFault();
+  EXPECT_FALSE(RenameFile((dir / "missing").c_str(), (dir / "g").c_str()));
+  EXPECT_FALSE(LastFailureMayPass()) << "a missing file does not come back by waiting";
+}
+
 TEST(FileTest, PositionalTransfersAndSize) {
   TempDir dir("file");
   std::string path = dir / "f";

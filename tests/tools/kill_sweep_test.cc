@@ -15,11 +15,15 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine_fixture.h"
+#include "platform/file.h"
+#include "platform/filesystem.h"
+#include "platform/power_cut.h"
 
 namespace {
 
@@ -168,6 +172,54 @@ TEST(KillSweep, RecoverOrTheNextApplyLeavesOldOrNewAndNothingElse) {
     EXPECT_TRUE(tree == new_tree) << "operation " << k << ": status " << apply.status << "\n"
                                   << fixture::Diff(new_tree, tree) << apply.out;
     std::filesystem::remove_all(game);
+  }
+}
+
+// The model itself: in a child process, data and names not flushed are
+// lost at the cut, flushed ones stay; with names kept only data is lost.
+TEST(PowerCutModel, LosesExactlyWhatWasNotFlushed) {
+  for (const bool names_kept : {false, true}) {
+    SCOPED_TRACE(names_kept ? "names kept" : "names lost");
+    fixture::TempDir root;
+    const std::string dir = root / "d", held = root / "held";
+    std::filesystem::create_directories(dir);
+    std::filesystem::create_directories(held);
+    fixture::WriteBytes(dir + "/old", "old");
+    fixture::WriteBytes(dir + "/gone", "gone");
+    fixture::WriteBytes(dir + "/moved", "moved");
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+      platform::StartPowerCutModel(held.c_str(), platform::LostData::kDropped, names_kept);
+      auto write = [](const std::string& path, const char* bytes, bool flush) {
+        const platform::FileHandle f = platform::FileOpen(
+            path.c_str(), platform::kFileWrite | platform::kFileCreate | platform::kFileNew);
+        platform::FileWriteAt(f, 0, bytes, static_cast<std::uint32_t>(std::strlen(bytes)));
+        if (flush) platform::FileFlush(f);
+        platform::FileClose(f);
+      };
+      write(dir + "/durable", "durable", true);  // data and name flushed
+      platform::FlushDirectory(dir.c_str());
+      write(dir + "/old", "rewritten", false);   // data not flushed
+      write(dir + "/fresh", "fresh", true);      // name not flushed
+      platform::RemoveFile((dir + "/gone").c_str());
+      platform::RenameFile((dir + "/moved").c_str(), (dir + "/renamed").c_str());
+      platform::PowerCutNow();
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(fixture::ReadBytes(dir + "/durable"), "durable");
+    EXPECT_EQ(fixture::ReadBytes(dir + "/old"), "old");
+    if (names_kept) {
+      EXPECT_EQ(fixture::ReadBytes(dir + "/fresh"), "fresh") << "its data was flushed";
+      EXPECT_FALSE(fixture::Exists(dir + "/gone"));
+      EXPECT_EQ(fixture::ReadBytes(dir + "/renamed"), "moved");
+    } else {
+      EXPECT_FALSE(fixture::Exists(dir + "/fresh"));
+      EXPECT_EQ(fixture::ReadBytes(dir + "/gone"), "gone") << "the deletion taken back";
+      EXPECT_EQ(fixture::ReadBytes(dir + "/moved"), "moved") << "the rename taken back";
+      EXPECT_FALSE(fixture::Exists(dir + "/renamed"));
+    }
   }
 }
 

@@ -83,13 +83,47 @@ TEST(JournalRecord, ReadsBackWhatWasWrittenAndDropsOnlyACutTail) {
     ASSERT_EQ(updater::DecodeJournal(zeroed, &read), updater::JournalReadResult::kWhole) << last;
     EXPECT_EQ(read.size(), last);
   }
-  std::string torn = file;
-  torn[file.size() - 3] ^= 0x40;
+  // Torn: a long last record whose sectors from the one at 1024 on were
+  // never written. Garbage at its end instead is damage.
+  std::string longer = file;
+  JournalRecord last = records[1];
+  last.path = "/g/" + std::string(1100 - longer.size(), 'p');
+  longer += updater::EncodeJournalRecord(last);
+  ASSERT_GT(longer.size(), 1100u);
+  ASSERT_EQ(updater::DecodeJournal(longer, &read), updater::JournalReadResult::kWhole);
+  EXPECT_EQ(read.size(), records.size() + 1);
+  std::string torn = longer.substr(0, 1024) + std::string(longer.size() - 1024, '\0');
   ASSERT_EQ(updater::DecodeJournal(torn, &read), updater::JournalReadResult::kWhole);
-  EXPECT_EQ(read.size(), records.size() - 1);
-  std::string inner = file;
+  EXPECT_EQ(read.size(), records.size());
+  std::string garbage = longer;
+  garbage.replace(garbage.size() - 3, 3, "xyz");
+  EXPECT_EQ(updater::DecodeJournal(garbage, &read), updater::JournalReadResult::kDamaged);
+  std::string inner = longer;
   inner[ends[5] - 3] ^= 0x40;
   EXPECT_EQ(updater::DecodeJournal(inner, &read), updater::JournalReadResult::kDamaged);
+  // Torn inside a group: the records after the torn one are zeros too.
+  std::string group = longer + updater::EncodeJournalRecord(records[2]);
+  group = group.substr(0, 1024) + std::string(group.size() - 1024, '\0');
+  ASSERT_EQ(updater::DecodeJournal(group, &read), updater::JournalReadResult::kWhole);
+  EXPECT_EQ(read.size(), records.size());
+  // Torn inside a record's header.
+  std::size_t header_at = 0;
+  for (std::size_t end : ends)
+    if (end < 1024) header_at = end;
+  std::string padded = file.substr(0, header_at);
+  JournalRecord filler = records[1];
+  filler.path = "/g/" + std::string(1024 - 6 - header_at - 12 - 1 - 4 - 2 - 3 - 2 - 16, 'f');
+  padded += updater::EncodeJournalRecord(filler);
+  ASSERT_EQ(padded.size(), 1018u);
+  padded += updater::EncodeJournalRecord(records[0]);
+  padded = padded.substr(0, 1024) + std::string(padded.size() - 1024, '\0');
+  ASSERT_EQ(updater::DecodeJournal(padded, &read), updater::JournalReadResult::kWhole);
+  EXPECT_EQ(read.back().path, filler.path);
+  std::string early = longer;
+  early[updater::kJournalMagicSize + 14] ^= 0x40;
+  early = early.substr(0, 1024) + std::string(early.size() - 1024, '\0');
+  EXPECT_EQ(updater::DecodeJournal(early, &read), updater::JournalReadResult::kDamaged)
+      << "a bad record before the torn sector is damage";
   EXPECT_EQ(updater::DecodeJournal(std::string(8, '\0'), &read),
             updater::JournalReadResult::kWhole)
       << "a journal whose magic was never flushed";
@@ -412,6 +446,80 @@ TEST(UndoJournal, ReadOnlyFilesAreUpdatedAndPutBack) {
   EXPECT_FALSE(fixture::Exists(dir / "gone.txt"));
   EXPECT_FALSE(fixture::Exists(dir / "tree/sub/y.txt"));
   EXPECT_EQ(updater::RecoverJournal(d.c_str()).result, Recovery::Result::kNothing);
+}
+
+// A run that fails and cannot undo everything says so, naming the
+// journal it leaves; the next run, once the cause is gone, recovers and
+// completes.
+TEST(UndoJournal, AFailedRunWhoseUndoCannotFinishSaysSo) {
+  // A stray file appears in the folder the run made (a thumbnail cache,
+  // say) while the next command is shown.
+  class StrayUi : public fixture::RecordingUi {
+   public:
+    explicit StrayUi(std::string stray) : stray_(std::move(stray)) {}
+    void ShowName(const char* name) override {
+      RecordingUi::ShowName(name);
+      if (std::string(name) == "keep") fixture::WriteBytes(stray_, "x");
+    }
+
+   private:
+    std::string stray_;
+  };
+  Folder f;
+  fixture::WriteBytes(f.dir / "mareld.dat", fixture::MakeArchive({{"x", "1"}}));
+  const std::string exe = f.dir / "u.exe";
+  fixture::WriteBytes(exe, fixture::MakeUpdater(Commands()
+                                                    .WriteFile("a.txt", "new a")
+                                                    .WriteFile("made/n.txt", "n")
+                                                    .WriteFile("keep", "a directory")));
+  StrayUi ui(f.dir / "made/desktop.ini");
+  EXPECT_FALSE(updater::RunUpdate(ui, exe.c_str(), f.d.c_str()));
+  EXPECT_EQ(ui.messages,
+            (std::vector<std::string>{
+                fixture::Format(updater::kMsgCannotCreateFile, f.dir / "keep"),
+                fixture::Format(updater::kMsgCannotOpenArchive, f.dir / "qxundo/journal")}));
+  EXPECT_EQ(fixture::ReadBytes(f.dir / "a.txt"), "old a") << "put back all the same";
+
+  std::filesystem::remove(f.dir / "made/desktop.ini");
+  fixture::WriteBytes(exe, fixture::MakeUpdater(Commands().WriteFile("a.txt", "third")));
+  fixture::RecordingUi second;
+  EXPECT_TRUE(updater::RunUpdate(second, exe.c_str(), f.d.c_str()));
+  EXPECT_EQ(fixture::ReadBytes(f.dir / "a.txt"), "third");
+  EXPECT_FALSE(fixture::Exists(f.dir / "made"));
+  EXPECT_FALSE(fixture::Exists(f.dir / "qxundo"));
+}
+
+// A rename made as a link and an unlink (file systems without a one-step
+// rename that never replaces), killed between the two: both names reach
+// the file. Recovery leaves it under its old name only.
+TEST(UndoJournal, ARenameCutBetweenItsLinkAndUnlinkLeavesNoSecondName) {
+  Folder f;
+  const std::string archive = f.dir / "mareld.dat", backup = f.dir / "mareld.bak",
+                    a = f.dir / "a.txt";
+  std::filesystem::remove(backup);
+  const fixture::Snapshot before = fixture::TakeSnapshot(f.d, true);
+  {
+    UndoJournal j;
+    ASSERT_TRUE(j.Create(f.d.c_str()));
+    ASSERT_TRUE(j.WillRename(archive.c_str(), backup.c_str()));
+    std::filesystem::create_hard_link(archive, backup);
+    j.Close();
+  }
+  EXPECT_EQ(updater::RecoverJournal(f.d.c_str()).result, Recovery::Result::kUndone);
+  fixture::Snapshot after = fixture::TakeSnapshot(f.d, true);
+  EXPECT_TRUE(after == before) << fixture::Diff(before, after);
+
+  {  // the same for a file moved into the journal
+    UndoJournal j;
+    ASSERT_TRUE(j.Create(f.d.c_str()));
+    ASSERT_TRUE(j.ReplaceWithNew(a.c_str()));
+    ASSERT_TRUE(platform::RenameFile((f.dir / "qxundo/1").c_str(), a.c_str()));
+    std::filesystem::create_hard_link(a, f.dir / "qxundo/1");
+    j.Close();
+  }
+  EXPECT_EQ(updater::RecoverJournal(f.d.c_str()).result, Recovery::Result::kUndone);
+  after = fixture::TakeSnapshot(f.d, true);
+  EXPECT_TRUE(after == before) << fixture::Diff(before, after);
 }
 
 }  // namespace

@@ -23,7 +23,8 @@ namespace platform {
 enum class LostData {
   kDropped,  // the file is as at its last flush
   kZeroed,   // the old bytes, then zeros up to the size the writes gave
-  kTorn,     // the writes reached the disk only up to half their length
+  kTorn,     // the new size, the writes on the disk up to a sector
+             // boundary about halfway, zeros after it
 };
 
 // Starts the model. `held_dir`: an existing empty folder on the game's

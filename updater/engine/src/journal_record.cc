@@ -70,6 +70,17 @@ bool DecodePayload(const char* data, std::size_t size, JournalRecord* r) {
   return true;
 }
 
+// Whether the record at [`start`, `end`) is torn: the file is zeros from
+// a sector boundary inside it to its end (the group's later records too),
+// as when its sectors from that one on were never written.
+bool Torn(const std::string& bytes, std::size_t start, std::size_t end) {
+  constexpr std::size_t kSector = 512;
+  const std::size_t last = bytes.find_last_not_of('\0');
+  if (last == std::string::npos || last < start) return true;
+  const std::size_t zeros_from = (last / kSector + 1) * kSector;
+  return zeros_from < end;
+}
+
 }  // namespace
 
 std::string EncodeJournalRecord(const JournalRecord& r) {
@@ -117,16 +128,19 @@ JournalReadResult DecodeJournal(const std::string& bytes,
     head.Get(&crc, 4);
     // A length that is not its own record's (its complement disagrees)
     // must not pass for a record cut short.
+    // (A header torn at a sector boundary inside it is a tear too.)
     if (length == 0 || length > kLargestPayload || (length ^ complement) != 0xFFFFFFFFu)
-      return JournalReadResult::kDamaged;
+      return Torn(bytes, at, at + kHeader) ? JournalReadResult::kWhole
+                                           : JournalReadResult::kDamaged;
     if (left - kHeader < length) return JournalReadResult::kWhole;  // cut short
     const char* payload = bytes.data() + at + kHeader;
     JournalRecord record;
     if (Crc(payload, length) != crc || !DecodePayload(payload, length, &record)) {
-      // The last record, torn by a power cut before its flush ended: it
-      // never protected a change. Anywhere else a bad record is damage.
-      return left - kHeader == length ? JournalReadResult::kWhole
-                                      : JournalReadResult::kDamaged;
+      // Torn by a power cut before its group's flush ended: it and the
+      // records after it never protected a change. Anything else is
+      // damage.
+      return Torn(bytes, at, at + kHeader + length) ? JournalReadResult::kWhole
+                                                    : JournalReadResult::kDamaged;
     }
     records->push_back(std::move(record));
     at += kHeader + length;

@@ -1,5 +1,8 @@
 #include "engine/update_run.h"
 
+#include <cstdio>
+#include <string>
+
 #include "engine/archive_rebuild.h"
 #include "engine/command_check.h"
 #include "engine/journal_recovery.h"
@@ -58,7 +61,9 @@ struct RunState {
   Manifest manifest;
   std::unique_ptr<WriteProof> proof;
 
-  void CleanUp() {
+  // With `ui`, undoing keeps the interface answering and a failure to
+  // finish is told: the journal stays, and the message names it.
+  void CleanUp(UpdateUi* ui) {
     archive.Close();
     if (payload_name[0]) {
       payload.Close();
@@ -68,12 +73,27 @@ struct RunState {
     // A run that ends before its commit puts the game folder back as it
     // was; after the commit only the journal's leftovers go. What cannot be
     // undone now stays journalled for the next run.
-    if (journal.IsOpen()) {
-      if (journal.IsCommitted())
-        journal.Discard();
-      else
-        journal.Undo();
+    if (!journal.IsOpen()) return;
+    UndoJournal& j = journal;
+    const std::string record_path = j.RecordPath();
+    const auto finish = [&j] { return j.IsCommitted() ? j.Discard() : j.Undo(); };
+    bool finished = false;
+    if (!ui) {
+      finished = finish();
+    } else {
+      try {
+        bool quit = false;  // the undo finishes first; the run ends anyway
+        finished = ui->WaitPumping(finish, &quit);
+      } catch (...) {
+        // Another exception from the interface: the undo has ended, and
+        // the exception that ends the run is already on its way.
+        return;
+      }
     }
+    if (finished || !ui) return;
+    char text[2048];
+    std::snprintf(text, sizeof text, kMsgCannotOpenArchive, record_path.c_str());
+    ui->ShowMessage(text, MessageKind::kError);
   }
 };
 
@@ -204,6 +224,10 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
   // are deleted while the interface keeps answering; a quit meanwhile
   // ends the run once they are gone, without the completion message.
   if (journalled) {
+    // The payload's temporary file is done with; closed, the journal's
+    // removal can delete it (Windows refuses to delete an open file).
+    s.payload.Close();
+    if (s.payload_name[0] && RemoveTemporaryFile(s.payload_name)) s.payload_name[0] = '\0';
     bool quit = false;
     UndoJournal& journal = s.journal;
     ui.WaitPumping([&journal] { return journal.Discard(); }, &quit);
@@ -227,16 +251,16 @@ bool RunUpdate(UpdateUi& ui, const char* payload_exe, const char* game_dir,
     completed = true;
   } catch (int signal) {
     if (signal != kFailureSignal) {
-      state.CleanUp();
+      state.CleanUp(nullptr);
       throw;
     }
     if (state.proof && !state.proof->failed().empty() && options.proof_failed)
       options.proof_failed(state.proof->failed());
   } catch (...) {
-    state.CleanUp();
+    state.CleanUp(nullptr);
     throw;
   }
-  state.CleanUp();
+  state.CleanUp(&ui);
   return completed;
 }
 

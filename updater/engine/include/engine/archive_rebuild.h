@@ -25,7 +25,10 @@ namespace updater {
 // With a journal (context.journal) the new file is recorded in it, a
 // stale backup is moved into it, the renames are recorded before they are
 // made, and the journal is marked committed once "mareld.dat" is the new
-// archive.
+// archive; the backup then stays for the journal's removal to delete, once
+// the commit is on the disk. Renames and deletions a moment's hold by
+// another program refuses are tried again (file_steps.h); a read-only
+// backup is deleted all the same.
 void RebuildArchive(UpdateContext& context);
 
 // Deletes a temporary file, trying once more if the first attempt fails

@@ -9,8 +9,8 @@
 // Because every record is on the disk before its change begins, what a
 // kill or a power cut can spoil is only the end of the file, written but
 // not yet flushed, and it stands for changes that never began: a record
-// cut short, a tail of zeros, or a last record whose checksum fails is
-// dropped. Any other fault (a bad magic, a bad record followed by more, a
+// cut short, a tail of zeros, or a torn record (the file zeros from a
+// sector boundary inside it to the end) and what follows it are dropped. Any other fault (a bad magic, a bad record followed by more, a
 // record that makes no sense) means the file cannot be read whole.
 #ifndef ENGINE_JOURNAL_RECORD_H_
 #define ENGINE_JOURNAL_RECORD_H_

@@ -62,7 +62,11 @@ struct RunOptions {
 // message (through ui.Error) and ends the run; a quit from ui.Pump ends it
 // silently. Clean-up is the same on every path (archive closed, temporary
 // file deleted, and every change undone: the game folder is as it was),
-// also when another exception passes through. Returns true only on
+// also when another exception passes through. The undo runs while the
+// interface keeps answering (ui.WaitPumping); one that cannot finish (a
+// file held, a stray file in a folder the run made) leaves the journal for
+// the next run and is told with a second message, "file (%s) cannot be
+// opened" naming its record file. Returns true only on
 // completion (for a dry run: when the check passed). A journal that cannot
 // be read whole or is in use by another run is left alone, and one that
 // cannot be undone or finished entirely stays: the run then stops with the
