@@ -17,6 +17,8 @@
 #include "engine/manifest.h"
 #include "engine/path_resolve.h"
 #include "engine/update_run.h"
+#include "delta_payloads.h"
+#include "engine/patch_format.h"
 #include "engine_fixture.h"
 #include "gtest/gtest.h"
 #include "patchlib/manifest_writer.h"
@@ -235,7 +237,7 @@ const std::vector<FailureCase>& FailureCases() {
          g.PutUpdater(Commands().PutEntry("x", "y"));
        },
        L"ファイル(%s)が開けません", [](const Game& g) { return g.Resolved("mareld.dat"); }},
-      {"unknown-opcode", [](Game& g) { g.PutUpdater(Commands().WriteFile("a.txt", "a").Raw(fixture::Le32(6))); },
+      {"unknown-opcode", [](Game& g) { g.PutUpdater(Commands().WriteFile("a.txt", "a").Raw(fixture::Le32(8))); },
        L"ファイルが読み込めません", nullptr},
       {"short-opcode", [](Game& g) { g.PutUpdater(Commands().Raw("\x01\x00")); },
        L"ファイルが読み込めません", nullptr},
@@ -562,4 +564,36 @@ TEST(UpdaterGuiTexts, TheVersionCheckInTheMakersWordsAndLanguage) {
     EXPECT_TRUE(other == Tree(game.dir)) << "a refused run changed the folder";
     EXPECT_FALSE(HasTemporaryFiles(game.dir));
   }
+}
+
+// The packed updater rebuilds a loose file and an entry from deltas against
+// their old contents, as the manifest records them: the folder ends as the
+// engine makes it, with nothing temporary left.
+TEST(UpdaterGuiTexts, DeltasPatchALooseFileAndAnEntry) {
+  Game game("deltas");
+  std::string old_exe(300000, '\0');
+  for (std::size_t i = 0; i < old_exe.size(); ++i)
+    old_exe[i] = static_cast<char>((i * 2654435761u) >> 13);
+  std::string new_exe = old_exe.substr(0, 100000) + "a new function" + old_exe.substr(100000);
+  new_exe[250000] ^= 0x5A;
+  const std::string old_entry(5000, 'k');
+  const std::string new_entry = std::string(2500, 'k') + "patched" + std::string(2500, 'k');
+  WriteAll(game.dir / "game.exe", old_exe);
+  Commands c;
+  c.Raw(fixture::DeltaCommand(updater::kOpPatchFile, "game.exe", old_exe, new_exe))
+      .Raw(fixture::DeltaCommand(updater::kOpPatchEntry, "KEEP.BIN", old_entry, new_entry));
+  updater::Manifest m;
+  m.inflated_size = c.bytes().size();
+  m.records = {{updater::ManifestRecord::Kind::kLooseFile, "game.exe",
+                fixture::FileState(old_exe), fixture::FileState(new_exe)},
+               {updater::ManifestRecord::Kind::kArchiveEntry, "keep.bin",
+                fixture::FileState(old_entry), fixture::FileState(new_entry)}};
+  game.PutUpdater(fixture::Deflate(c.bytes()) + fixture::ManifestBytes(m));
+  const auto expected = Expected(game, "deltas");
+  e2e::WatchResult r = game.Run();
+  ExpectCompletion(r);
+  EXPECT_TRUE(new_exe == ReadAll(game.dir / "game.exe"));
+  EXPECT_TRUE(expected == Tree(game.dir)) << "the folder differs from the engine's result";
+  EXPECT_NE(std::string::npos, ReadAll(game.dir / "mareld.dat").find(new_entry));
+  EXPECT_FALSE(HasTemporaryFiles(game.dir));
 }

@@ -119,7 +119,9 @@ WatchResult RunAndWatch(const WatchOptions& options) {
         CheckTemplate(options.exe, &result.template_problems, &tmpl);
         CheckLiveDialog(found.dialog, tmpl, &result.template_problems, options.caption);
       }
-      result.dialog_caption = TextOf(found.dialog);
+      // (A dialog being destroyed answers with no text.)
+      const std::wstring caption = TextOf(found.dialog);
+      if (!caption.empty()) result.dialog_caption = caption;
       position = static_cast<int>(SendTimed(GetDlgItem(found.dialog, kIdProgress), PBM_GETPOS, 0, 0));
       status = TextOf(GetDlgItem(found.dialog, kIdStatus));
       name = TextOf(GetDlgItem(found.dialog, kIdName));

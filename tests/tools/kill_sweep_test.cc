@@ -20,6 +20,8 @@
 #include <string>
 #include <vector>
 
+#include "delta_payloads.h"
+#include "engine/patch_format.h"
 #include "engine_fixture.h"
 #include "platform/file.h"
 #include "platform/filesystem.h"
@@ -63,29 +65,47 @@ Exit Spawn(const std::vector<std::string>& argv) {
   return e;
 }
 
-// The sample: every kind of change, a stale backup, an archive to swap.
+// The sample: every kind of change (a file and an entry patched by deltas
+// that the manifest vouches for among them), a stale backup, an archive to
+// swap.
 void MakeOld(const std::string& dir) {
+  const std::string keep(3000, 'k');
+  const std::string patched = std::string(1000, 'k') + "patched" + std::string(2000, 'k');
   std::filesystem::create_directories(dir + "/tree/sub");
   fixture::WriteBytes(dir + "/mareld.dat",
                       fixture::MakeArchive({{"data/a.txt", "old-a"},
-                                            {"keep.bin", std::string(3000, 'k')},
+                                            {"keep.bin", keep},
                                             {"gone.txt", "bye"}}));
   fixture::WriteBytes(dir + "/mareld.bak", "a stale backup");
   fixture::WriteBytes(dir + "/old.txt", "old");
   fixture::WriteBytes(dir + "/over.txt", "to be overwritten");
+  fixture::WriteBytes(dir + "/delta.txt", "to be patched by a delta");
   fixture::WriteBytes(dir + "/tree/x", "x");
   fixture::WriteBytes(dir + "/tree/sub/y", "y");
+  const Commands commands =
+      Commands()
+          .WriteFile("new/deep/file.txt", "hello")
+          .WriteFile("over.txt", "overwritten")
+          .Raw(fixture::DeltaCommand(updater::kOpPatchFile, "delta.txt",
+                                     "to be patched by a delta", "patched by a delta, as it was to be"))
+          .DeleteFile("old.txt")
+          .MakeDirectory("made/deep")
+          .EmptyTree("tree")
+          .WriteFile("tree/again.txt", "again")
+          .PutEntry("DATA/A.TXT", "new-a")
+          .PutEntry("big.bin", std::string(200000, 'b'))
+          .Raw(fixture::DeltaCommand(updater::kOpPatchEntry, "keep.bin", keep, patched))
+          .RemoveEntry("gone.txt");
+  updater::Manifest m;
+  m.inflated_size = commands.bytes().size();
+  using Record = updater::ManifestRecord;
+  m.records = {{Record::Kind::kLooseFile, "delta.txt",
+                fixture::FileState("to be patched by a delta"),
+                fixture::FileState("patched by a delta, as it was to be")},
+               {Record::Kind::kArchiveEntry, "keep.bin", fixture::FileState(keep),
+                fixture::FileState(patched)}};
   fixture::WriteBytes(dir + "/patch.exe",
-                      fixture::MakeUpdater(Commands()
-                                               .WriteFile("new/deep/file.txt", "hello")
-                                               .WriteFile("over.txt", "overwritten")
-                                               .DeleteFile("old.txt")
-                                               .MakeDirectory("made/deep")
-                                               .EmptyTree("tree")
-                                               .WriteFile("tree/again.txt", "again")
-                                               .PutEntry("DATA/A.TXT", "new-a")
-                                               .PutEntry("big.bin", std::string(200000, 'b'))
-                                               .RemoveEntry("gone.txt")));
+                      fixture::MakeUpdater(commands) + fixture::ManifestBytes(m));
 }
 
 bool LongSweeps() {
