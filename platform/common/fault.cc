@@ -1,5 +1,9 @@
 #include "platform/fault.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <set>
+
 #include "platform/process.h"
 #include "unnoted.h"
 
@@ -12,14 +16,51 @@ long g_failing = 0;    // operations still to fail once the countdown ends
 long g_kill_countdown = 0;  // > 0: armed
 long g_counted = 0;
 bool g_fired = false;
+FailureKind g_kind = FailureKind::kOther;
+bool g_refuse_directories = false;
+std::int64_t g_free_space = -1;
+std::set<std::string> g_in_use;  // lowered ASCII letters
+
+std::string Lowered(const std::string& path) {
+  std::string out = path;
+  for (char& c : out)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return out;
+}
 }  // namespace
 
-void ArmFault(long k, long count) {
+void ArmFault(long k, long count, FailureKind kind) {
   const bool armed = k > 0 && count > 0;
   g_countdown = armed ? k : 0;
   g_failing = armed ? count : 0;
   g_counted = 0;
   g_fired = false;
+  g_kind = kind;
+}
+
+void RefuseDirectoryCreation(bool on) { g_refuse_directories = on; }
+
+void ReportFreeSpace(std::int64_t bytes) { g_free_space = bytes < 0 ? -1 : bytes; }
+
+void ReportInUse(const std::string& path) {
+  if (path.empty()) {
+    g_in_use.clear();
+  } else {
+    g_in_use.insert(Lowered(path));
+  }
+}
+
+void ArmFaultsFromEnvironment() {
+  char value[1024];
+  if (!GetEnvironment("KESTREL_TEST_FAULTS", value, sizeof value)) return;
+  ClearEnvironment("KESTREL_TEST_FAULTS");
+  for (char* word = std::strtok(value, ";"); word; word = std::strtok(nullptr, ";")) {
+    if (std::strcmp(word, "refuse-directories") == 0) {
+      RefuseDirectoryCreation(true);
+    } else if (std::strncmp(word, "free-space=", 11) == 0) {
+      ReportFreeSpace(std::strtoll(word + 11, nullptr, 10));
+    }
+  }
 }
 
 void ArmKill(long k) {
@@ -31,6 +72,9 @@ void DisarmFault() {
   g_countdown = 0;
   g_failing = 0;
   g_kill_countdown = 0;
+  g_refuse_directories = false;
+  g_free_space = -1;
+  g_in_use.clear();
 }
 
 long CountedOperations() { return g_counted; }
@@ -41,6 +85,7 @@ namespace internal {
 namespace {
 // Whether this thread's last counted operation was failed on purpose.
 thread_local bool t_injected = false;
+thread_local FailureKind t_injected_kind = FailureKind::kOther;
 }  // namespace
 
 bool ShouldFail() {
@@ -55,12 +100,28 @@ bool ShouldFail() {
     if (--g_failing == 0) g_countdown = 0;
     g_fired = true;
     t_injected = true;
+    t_injected_kind = g_kind;
     return true;
   }
   return false;
 }
 
 bool LastWasInjected() { return t_injected; }
+FailureKind InjectedKind() { return t_injected_kind; }
+
+bool DirectoriesRefused() {
+  if (!g_refuse_directories) return false;
+  t_injected = true;
+  t_injected_kind = FailureKind::kAccessDenied;
+  g_fired = true;
+  return true;
+}
+
+std::int64_t ReportedFreeSpace() { return g_free_space; }
+
+bool ReportedInUse(const char* path) {
+  return !g_in_use.empty() && g_in_use.count(Lowered(path)) > 0;
+}
 }  // namespace internal
 
 }  // namespace platform

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/last_failure.h"
 
 namespace platform {
 namespace internal {
@@ -31,8 +32,13 @@ bool MakeTempDirectoryUnnoted(const char* dir, const char* prefix, char* out);
 // GetLastError), read before anything else runs.
 std::string SystemErrorText();
 
-// Whether the last counted operation was failed by fault injection.
+// What the error of the call that just failed means (see FailureKind).
+FailureKind SystemErrorKind();
+
+// Whether the last counted operation was failed by fault injection, and
+// as what.
 bool LastWasInjected();
+FailureKind InjectedKind();
 
 }  // namespace internal
 }  // namespace platform

@@ -67,7 +67,7 @@ bool internal::ReplaceFileUnnoted(const char* from, const char* to) {
 }
 
 bool internal::MakeDirectoryUnnoted(const char* path) {
-  if (internal::ShouldFail()) return false;
+  if (internal::ShouldFail() || internal::DirectoriesRefused()) return false;
   std::wstring wide;
   return WidenName(path, &wide) && CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
 }

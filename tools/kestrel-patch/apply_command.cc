@@ -12,6 +12,8 @@
 #include "engine/little_endian.h"
 #include "engine/planned_files.h"
 #include "engine/resource_archive.h"
+#include "engine/run_log.h"
+#include "engine/run_status.h"
 #include "engine/update_run.h"
 #include "foundation/kpath.h"
 #include "foundation/ktext.h"
@@ -55,6 +57,11 @@ const char kDescription[] =
     "completion message on stdout, then a summary line (commands by kind,\n"
     "bytes written, the archive's entries and size, the time taken). Under an\n"
     "error message a second line says in English what went wrong and where.\n"
+    "Before the first change it also makes sure no other program holds a\n"
+    "file the run will replace, delete or rename (the game still running:\n"
+    "the files and the programs are listed, status 5), that GAME's disk\n"
+    "has room for the run (both figures are shown) and that GAME is\n"
+    "writable; apply never asks for administrator rights.\n"
     "Ctrl-C stops the run and cleans up. A run that fails or is stopped\n"
     "leaves GAME exactly as it was: every change is kept in an undo journal\n"
     "(the folder qxundo in GAME) until the update completes. A journal left\n"
@@ -219,9 +226,42 @@ int Apply(const ApplyArguments& a) {
     throw updater::kFailureSignal;
   };
 
+  // A file another program holds: every one of them, and who holds them.
+  updater::FilesInUse in_use;
+  options.in_use = [&in_use](const updater::FilesInUse& found) { in_use = found; };
+  // apply never asks for administrator rights: it says so and stops.
+  options.folder_refused = [&game_dir] {
+    std::fprintf(stderr,
+                 "kestrel-patch apply: %s is not writable: its undo journal (qxundo) cannot be "
+                 "created there (access denied); nothing was changed. Run it as a user who may "
+                 "write the folder (an administrator for a folder under Program Files)\n",
+                 tools::ShowName(game_dir).c_str());
+    return true;
+  };
+  updater::RunStatus status = updater::RunStatus::kFailed;
+  options.status = &status;
+
   platform::ForgetLastFailure();
   const bool completed =
       updater::RunUpdate(ui, patch.c_str(), game_dir.c_str(), options);
+  if (!completed && status == updater::RunStatus::kFolderRefused) return kExitFailure;
+  if (!completed && status == updater::RunStatus::kFilesInUse) {
+    std::fprintf(stderr, "kestrel-patch apply: files in use by another program; nothing was "
+                         "changed. Close %s, then run apply again.\n",
+                 in_use.programs.empty() ? "the program (probably the game)" : "it");
+    for (const std::string& program : in_use.programs)
+      std::fprintf(stderr, "  program: %s\n", tools::ToConsole(program).c_str());
+    for (const std::string& file : in_use.files)
+      std::fprintf(stderr, "  file:    %s\n", tools::ShowName(file).c_str());
+    return updater::kExitFilesInUse;
+  }
+  if (!completed && status == updater::RunStatus::kNoSpace) {
+    std::fprintf(stderr, "kestrel-patch apply: not enough free disk space in %s (%s); nothing "
+                         "was changed\n",
+                 tools::ShowName(game_dir).c_str(),
+                 updater::EnglishMessage(ui.error_message()).c_str());
+    return kExitFailure;
+  }
   if (!completed && ui.Interrupted()) {
     std::fprintf(stderr, "kestrel-patch apply: interrupted\n");
   } else if (!completed && !ui.error_message().empty()) {
@@ -258,10 +298,12 @@ void AddApplyCommand(tools::CommandLine& cli) {
       .Flag("-v,--verbose", &a->verbose,
             "print each file or entry name and status line as the run reaches it")
       .Footer("exit status: 0 the update completed (with --dry-run: the check "
-              "passed); 1 it failed, was refused or was stopped; 2 wrong command "
+              "passed); 1 it failed, was refused or was stopped (also: GAME is not "
+              "writable, or its disk has too little free space); 2 wrong command "
               "line; 3 PATCH is not an updater (no file, not a Windows executable, "
               "no payload after its image) or GAME is not a game folder (no "
-              "directory, no mareld.dat, or one that is not an archive).");
+              "directory, no mareld.dat, or one that is not an archive); 5 another "
+              "program (the game) holds a file the update must change.");
 }
 
 }  // namespace kpatch

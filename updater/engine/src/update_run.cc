@@ -1,7 +1,13 @@
 #include "engine/update_run.h"
 
+#include <cstdio>
+#include <string>
+#include <vector>
+
 #include "engine/archive_rebuild.h"
 #include "engine/command_check.h"
+#include "engine/directory_tree.h"
+#include "engine/files_in_use.h"
 #include "engine/journal_recovery.h"
 #include "engine/loose_files.h"
 #include "engine/messages.h"
@@ -11,11 +17,14 @@
 #include "engine/payload.h"
 #include "engine/progress.h"
 #include "engine/protected_files.h"
+#include "engine/space_check.h"
 #include "engine/undo_journal.h"
 #include "engine/resource_archive.h"
 #include "foundation/kfile.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
+#include "platform/files_in_use.h"
+#include "platform/last_failure.h"
 
 namespace updater {
 namespace {
@@ -27,6 +36,7 @@ struct RunState {
   ResourceArchive archive;
   ProtectedFiles protect;
   UndoJournal journal;
+  RunStatus status = RunStatus::kFailed;
 
   void CleanUp() {
     archive.Close();
@@ -45,6 +55,59 @@ struct RunState {
         journal.Undo();
     }
   }
+};
+
+// Whether what just failed was refused for lack of rights.
+bool RefusedForRights() {
+  for (const platform::FailedOperation& failed : platform::RecentFailures())
+    if (failed.kind == platform::FailureKind::kAccessDenied) return true;
+  return false;
+}
+
+void WaitForFiles(UpdateUi& ui, RunState& s, const std::vector<std::string>& paths,
+                  const RunOptions& options) {
+  if (WaitUntilFilesAreFree(ui, paths, options.in_use)) return;
+  s.status = RunStatus::kFilesInUse;
+  throw kFailureSignal;
+}
+
+void CheckSpace(UpdateUi& ui, RunState& s, const char* game_dir, std::uint64_t need) {
+  std::uint64_t free_bytes = 0;
+  if (EnoughSpace(game_dir, need, &free_bytes)) return;
+  s.status = RunStatus::kNoSpace;
+  ui.Error(kMsgNoSpace, SpaceDetail(need, free_bytes).c_str());
+}
+
+// Between the run and the front end's interface: a failure that met a
+// file another program holds (the game started mid-run) is told as that,
+// with the same text the check before the first change shows.
+class RunUi : public UpdateUi {
+ public:
+  RunUi(UpdateUi& ui, RunState& s) : ui_(ui), s_(s) {}
+  void ShowName(const char* name) override { ui_.ShowName(name); }
+  void SetStatus(const char* text) override { ui_.SetStatus(text); }
+  void SetProgress(int position) override { ui_.SetProgress(position); }
+  void Pump() override { ui_.Pump(); }
+  bool AskRetry(const char* text) override { return ui_.AskRetry(text); }
+  void ShowMessage(const char* text, MessageKind kind) override {
+    if (kind == MessageKind::kError && s_.status == RunStatus::kFailed) {
+      for (const platform::FailedOperation& failed : platform::RecentFailures()) {
+        if (failed.kind != platform::FailureKind::kInUse || failed.path.empty()) continue;
+        FilesInUse found;
+        found.files.push_back(failed.path);
+        found.programs = platform::ProgramsUsing(found.files);
+        char held[2048];
+        std::snprintf(held, sizeof held, kMsgFilesInUse, InUseDetail(found).c_str());
+        s_.status = RunStatus::kFilesInUse;
+        return ui_.ShowMessage(held, MessageKind::kWarning);
+      }
+    }
+    ui_.ShowMessage(text, kind);
+  }
+
+ private:
+  UpdateUi& ui_;
+  RunState& s_;
 };
 
 void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
@@ -67,9 +130,21 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
       // Left as it is: a run must not work on a half-updated folder.
       ui.Error(kMsgCannotOpenArchive, recovery.record_path.c_str());
   }
+  // The game still running holds mareld.dat: asked before anything is
+  // written, so the folder stays exactly as it was while the player
+  // closes it.
+  char archive_path[zorl::kNameBufferSize];
+  const bool archive_resolved = ResolvePath(game_dir, kArchiveFileName, archive_path);
+  if (archive_resolved && !options.dry_run) WaitForFiles(ui, s, {archive_path}, options);
   const bool journalled = options.journal && !options.dry_run;
   if (journalled) {
-    if (!s.journal.Create(game_dir)) ui.Error(kMsgCannotOpen);
+    if (!s.journal.Create(game_dir)) {
+      if (RefusedForRights() && options.folder_refused && options.folder_refused()) {
+        s.status = RunStatus::kFolderRefused;
+        throw kFailureSignal;
+      }
+      ui.Error(kMsgCannotOpen);
+    }
     s.protect.AddFolder(s.journal.Folder(), kJournalFolderName,
                         s.journal.FolderIdentity());
   }
@@ -85,6 +160,9 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
       s.journal.CreateTemporary(game_dir, s.payload_name);
     else
       platform::MakeTempFile(game_dir, "qx", s.payload_name);
+    std::uint64_t inflated = 0;
+    if (!options.dry_run && ManifestInflatedSize(source, &inflated))
+      CheckSpace(ui, s, game_dir, inflated);
     bool too_large = false;
     if (!s.payload.Open(zorl::KFILE_READ | zorl::KFILE_WRITE |
                             zorl::KFILE_CREATE | zorl::KFILE_NEW,
@@ -100,8 +178,7 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
       ui.Error(kMsgCannotOpen);
   }  // the executable is released here
 
-  char archive_path[zorl::kNameBufferSize];
-  if (!ResolvePath(game_dir, kArchiveFileName, archive_path))
+  if (!archive_resolved)
     ui.Error(kMsgCannotOpenArchive,
              ResolvedPath(game_dir, kArchiveFileName).c_str());
   if (!s.archive.Load(archive_path,
@@ -116,9 +193,31 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
   UpdateContext context{ui, pacer, s.payload, s.archive, game_dir, &s.protect,
                         journalled ? &s.journal : nullptr};
   DiskLooseFiles disk(&s.protect);
-  CheckCommands(context, disk, options.planned);
+  // What the commands will replace, delete or rename, and the room they
+  // need, as the check passes them.
+  std::vector<std::string> changed{archive_path};
+  std::vector<std::string> trees;
+  SpaceNeed need(s.archive);
+  CheckCommands(context, disk, [&](const PlannedCommand& p) {
+    if (p.action == PlannedAction::kOverwriteFile || p.action == PlannedAction::kDeleteFile)
+      changed.push_back(p.path);
+    if (p.action == PlannedAction::kEmptyTree) trees.push_back(p.path);
+    need.Add(p);
+    if (options.planned) options.planned(p);
+  });
   if (options.checked) options.checked();
   if (options.dry_run) return;
+  for (const std::string& tree : trees) {
+    std::string ignored;
+    WalkTree(tree.c_str(), [&pacer] { pacer.Tick(); },
+             [&changed](const TreeFile& file) {
+               if (!file.is_link) changed.push_back(file.path);
+               return true;
+             },
+             &ignored);
+  }
+  WaitForFiles(ui, s, changed, options);
+  CheckSpace(ui, s, game_dir, need.Bytes());
   for (;;) {
     ui.Pump();
     const std::int32_t position = s.payload.Tell();
@@ -149,21 +248,31 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
 bool RunUpdate(UpdateUi& ui, const char* payload_exe, const char* game_dir,
                const RunOptions& options) {
   RunState state;
-  ProgressPacer pacer(ui);
+  RunUi run_ui(ui, state);
+  ProgressPacer pacer(run_ui);
   bool completed = false;
+  // Failures are looked at from here on (a sharing violation mid-run).
+  platform::ForgetLastFailure();
+  auto report = [&state, &options] {
+    if (options.status) *options.status = state.status;
+  };
   try {
-    Run(ui, pacer, state, payload_exe, game_dir, options);
+    Run(run_ui, pacer, state, payload_exe, game_dir, options);
     completed = true;
+    state.status = RunStatus::kCompleted;
   } catch (int signal) {
     if (signal != kFailureSignal) {
       state.CleanUp();
+      report();
       throw;
     }
   } catch (...) {
     state.CleanUp();
+    report();
     throw;
   }
   state.CleanUp();
+  report();
   return completed;
 }
 

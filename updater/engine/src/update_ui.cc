@@ -18,6 +18,11 @@ void UpdateUi::Error(const char* format, ...) {
   throw kFailureSignal;
 }
 
+bool UpdateUi::AskRetry(const char* text) {
+  ShowMessage(text, MessageKind::kWarning);
+  return false;
+}
+
 namespace {
 
 struct BlockingOperation {
