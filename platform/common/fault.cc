@@ -19,6 +19,8 @@ bool g_fired = false;
 FailureKind g_kind = FailureKind::kOther;
 bool g_refuse_directories = false;
 std::int64_t g_free_space = -1;
+bool g_decline_elevation = false;
+bool g_not_elevated = false;
 std::set<std::string> g_in_use;  // lowered ASCII letters
 
 std::string Lowered(const std::string& path) {
@@ -40,6 +42,10 @@ void ArmFault(long k, long count, FailureKind kind) {
 
 void RefuseDirectoryCreation(bool on) { g_refuse_directories = on; }
 
+void DeclineElevation(bool on) { g_decline_elevation = on; }
+
+void ReportNotElevated(bool on) { g_not_elevated = on; }
+
 void ReportFreeSpace(std::int64_t bytes) { g_free_space = bytes < 0 ? -1 : bytes; }
 
 void ReportInUse(const std::string& path) {
@@ -51,7 +57,7 @@ void ReportInUse(const std::string& path) {
 }
 
 void ArmFaultsFromEnvironment() {
-  char value[1024];
+  char value[4096];
   if (!GetEnvironment("KESTREL_TEST_FAULTS", value, sizeof value)) return;
   ClearEnvironment("KESTREL_TEST_FAULTS");
   for (char* word = std::strtok(value, ";"); word; word = std::strtok(nullptr, ";")) {
@@ -59,6 +65,12 @@ void ArmFaultsFromEnvironment() {
       RefuseDirectoryCreation(true);
     } else if (std::strncmp(word, "free-space=", 11) == 0) {
       ReportFreeSpace(std::strtoll(word + 11, nullptr, 10));
+    } else if (std::strcmp(word, "decline-elevation") == 0) {
+      DeclineElevation(true);
+    } else if (std::strcmp(word, "not-elevated") == 0) {
+      ReportNotElevated(true);
+    } else if (std::strncmp(word, "in-use=", 7) == 0) {
+      ReportInUse(word + 7);
     }
   }
 }
@@ -74,6 +86,8 @@ void DisarmFault() {
   g_kill_countdown = 0;
   g_refuse_directories = false;
   g_free_space = -1;
+  g_decline_elevation = false;
+  g_not_elevated = false;
   g_in_use.clear();
 }
 
@@ -118,6 +132,8 @@ bool DirectoriesRefused() {
 }
 
 std::int64_t ReportedFreeSpace() { return g_free_space; }
+bool ElevationDeclined() { return g_decline_elevation; }
+bool NotElevatedReported() { return g_not_elevated; }
 
 bool ReportedInUse(const char* path) {
   return !g_in_use.empty() && g_in_use.count(Lowered(path)) > 0;

@@ -6,7 +6,7 @@
 
 namespace platform {
 
-bool GetFreeSpace(const char* dir, std::uint64_t* bytes) {
+bool FreeDiskSpace(const char* dir, std::uint64_t* bytes) {
   const std::int64_t reported = internal::ReportedFreeSpace();
   if (reported >= 0) {
     *bytes = static_cast<std::uint64_t>(reported);

@@ -4,11 +4,13 @@
 #include <shellapi.h>
 
 #include "platform/elevation.h"
+#include "platform/fault.h"
 #include "wide.h"
 
 namespace platform {
 
 bool IsElevated() {
+  if (internal::NotElevatedReported()) return false;
   HANDLE token = nullptr;
   if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
   TOKEN_ELEVATION elevation = {};
@@ -21,6 +23,7 @@ bool IsElevated() {
 
 ElevatedRun RunElevated(const char* exe, const char* arguments, int* exit_code) {
   *exit_code = -1;
+  if (internal::ElevationDeclined()) return ElevatedRun::kDeclined;
   // The shell may hand the verb to extensions that want COM on this thread.
   const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   const std::wstring file = Widen(exe), parameters = Widen(arguments);

@@ -62,8 +62,14 @@ void UpdateDialog::Pump() {
 }
 
 void UpdateDialog::ShowMessage(const char* text, MessageKind kind) {
-  MessageBox(text, kWindowTitle, kind == MessageKind::kError ? MB_ICONHAND | MB_OK
-                                                             : MB_ICONINFORMATION);
+  unsigned type = MB_ICONINFORMATION;
+  if (kind == MessageKind::kError) type = MB_ICONHAND | MB_OK;
+  if (kind == MessageKind::kWarning) type = MB_ICONWARNING | MB_OK;
+  MessageBox(text, kWindowTitle, type);
+}
+
+bool UpdateDialog::AskRetry(const char* text) {
+  return MessageBox(text, kWindowTitle, MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
 }
 
 }  // namespace updater

@@ -39,8 +39,11 @@ class UpdateDialog : public QWF::Dialog, public UpdateUi {
   void SetProgress(int position) override;
   // Services the queue; throws the failure signal when it meets WM_QUIT.
   void Pump() override;
-  // A box owned by the dialog: type 0x10 for errors, 0x40 for information.
+  // A box owned by the dialog: type 0x10 for errors, 0x40 for information, 0x30 for
+  // warnings.
   void ShowMessage(const char* text, MessageKind kind) override;
+  // A box owned by the dialog, MB_RETRYCANCEL | MB_ICONWARNING: true for Retry.
+  bool AskRetry(const char* text) override;
 
  private:
   using ThemeProcedure = long(__stdcall*)(void* window, unsigned long flags);

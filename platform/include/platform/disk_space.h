@@ -10,7 +10,7 @@ namespace platform {
 // (cp932): GetDiskFreeSpaceExW's figure for the caller on Windows,
 // statvfs's blocks available to unprivileged users on POSIX. False when
 // it cannot be told. ReportFreeSpace (fault.h) replaces the figure.
-bool GetFreeSpace(const char* dir, std::uint64_t* bytes);
+bool FreeDiskSpace(const char* dir, std::uint64_t* bytes);
 
 }  // namespace platform
 

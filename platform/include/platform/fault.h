@@ -24,6 +24,11 @@ void RefuseDirectoryCreation(bool on);
 // - the free space of every volume is reported as `bytes` (a negative
 //   value: the real figure again);
 void ReportFreeSpace(std::int64_t bytes);
+// - the user declines every prompt for administrator rights (RunElevated);
+void DeclineElevation(bool on);
+// - the process runs without administrator rights (IsElevated is false;
+//   Wine runs every program with them);
+void ReportNotElevated(bool on);
 // - `path` (as spelt, letters compared regardless of case) is reported
 //   held by another program by ProbeInUse (files_in_use.h); "" forgets
 //   every such path.
@@ -34,6 +39,9 @@ void ReportInUse(const std::string& path);
 // it. For black-box tests of a real executable; words separated by ";":
 //   refuse-directories     RefuseDirectoryCreation(true)
 //   free-space=N           ReportFreeSpace(N)
+//   decline-elevation      DeclineElevation(true)
+//   not-elevated           ReportNotElevated(true)
+//   in-use=PATH            ReportInUse(PATH)
 // Unknown words are ignored.
 void ArmFaultsFromEnvironment();
 
@@ -61,6 +69,10 @@ bool ShouldFail();
 bool DirectoriesRefused();
 // The free space to report, or -1 for the real one.
 std::int64_t ReportedFreeSpace();
+// Whether prompts for administrator rights are declined.
+bool ElevationDeclined();
+// Whether the process is to be seen as running without administrator rights.
+bool NotElevatedReported();
 // Whether `path` is reported held (ReportInUse).
 bool ReportedInUse(const char* path);
 }  // namespace internal

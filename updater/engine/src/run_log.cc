@@ -74,11 +74,15 @@ std::string EnglishMessage(const std::string& cp932) {
 
 RunLog::~RunLog() { Close(); }
 
-bool RunLog::Open(const char* path) {
+bool RunLog::Open(const char* path, bool append) {
   Close();
   file_ = platform::FileOpen(path, platform::kFileWrite | platform::kFileCreate |
-                                       platform::kFileNew);
+                                       (append ? 0u : unsigned{platform::kFileNew}));
   end_ = 0;
+  if (append && IsOpen()) {
+    const std::int64_t size = platform::FileSize(file_);
+    end_ = size > 0 ? static_cast<std::uint64_t>(size) : 0;
+  }
   return IsOpen();
 }
 

@@ -55,7 +55,7 @@ std::uint64_t Megabytes(std::uint64_t bytes) {
 
 bool EnoughSpace(const char* dir, std::uint64_t need, std::uint64_t* free_bytes) {
   std::uint64_t available = 0;
-  if (!platform::GetFreeSpace(dir, &available)) return true;  // the run finds out itself
+  if (!platform::FreeDiskSpace(dir, &available)) return true;  // the run finds out itself
   *free_bytes = available;
   return available >= need;
 }

@@ -195,7 +195,9 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
   DiskLooseFiles disk(&s.protect);
   // What the commands will replace, delete or rename, and the room they
   // need, as the check passes them.
-  std::vector<std::string> changed{archive_path};
+  // mareld.dat is not among them: the run holds it open itself now, and it
+  // was found free before anything began.
+  std::vector<std::string> changed;
   std::vector<std::string> trees;
   SpaceNeed need(s.archive);
   CheckCommands(context, disk, [&](const PlannedCommand& p) {

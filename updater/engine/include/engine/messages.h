@@ -74,14 +74,14 @@ inline constexpr char kSpaceFiguresEnglish[] = "needed %s MB, free %s MB";
 // 不明なスイッチです: %s
 //
 // 使い方: kestrel-update.exe [/S] [/log=ファイル名]
-//   /S, /silent    ウィンドウを出さずにアップデートします
-//   /log=ファイル名  実行の記録 (UTF-8) を書き出します
+// /S, /silent: ウィンドウを出さずにアップデートします
+// /log=ファイル名: 実行の記録 (UTF-8) をファイルに書き出します
 inline constexpr char kMsgUsage[] =
-    "\x95s\x96\xbe\x82\xc8\x83X\x83" "C\x83" "b\x83`\x82\xc5\x82\xb7: %s\n\n\x8eg\x82\xa2\x95\xfb: kestrel-update.exe [/S] [/log=\x83t\x83@\x83" "C\x83\x8b\x96\xbc]\n  /S, /silent    \x83" "E\x83" "B\x83\x93\x83h\x83" "E\x82\xf0\x8fo\x82\xb3\x82\xb8\x82\xc9\x83" "A\x83" "b\x83v\x83" "f\x81[\x83g\x82\xb5\x82\xdc\x82\xb7\n  /log=\x83t\x83@\x83" "C\x83\x8b\x96\xbc  \x8e\xc0\x8ds\x82\xcc\x8bL\x98^ (UTF-8) \x82\xf0\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb7";
+    "\x95s\x96\xbe\x82\xc8\x83X\x83" "C\x83" "b\x83`\x82\xc5\x82\xb7: %s\n\n\x8eg\x82\xa2\x95\xfb: kestrel-update.exe [/S] [/log=\x83t\x83@\x83" "C\x83\x8b\x96\xbc]\n/S, /silent: \x83" "E\x83" "B\x83\x93\x83h\x83" "E\x82\xf0\x8fo\x82\xb3\x82\xb8\x82\xc9\x83" "A\x83" "b\x83v\x83" "f\x81[\x83g\x82\xb5\x82\xdc\x82\xb7\n/log=\x83t\x83@\x83" "C\x83\x8b\x96\xbc: \x8e\xc0\x8ds\x82\xcc\x8bL\x98^ (UTF-8) \x82\xf0\x83t\x83@\x83" "C\x83\x8b\x82\xc9\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb7";
 inline constexpr char kMsgUsageEnglish[] =
     "Unknown switch: %s\n\nUsage: kestrel-update.exe [/S] [/log=FILE]\n"
-    "  /S, /silent    update without any window\n"
-    "  /log=FILE      write a log of the run (UTF-8) to FILE";
+    "/S, /silent: update without any window\n"
+    "/log=FILE: write a log of the run (UTF-8) to FILE";
 
 }  // namespace updater
 

@@ -25,8 +25,10 @@ class RunLog {
   RunLog(const RunLog&) = delete;
   RunLog& operator=(const RunLog&) = delete;
 
-  // Creates `path` (cp932), or empties it. False when it cannot.
-  bool Open(const char* path);
+  // Creates `path` (cp932), or empties it; with `append`, what it holds
+  // stays and lines follow it (a relaunched updater's log continues its
+  // parent's). False when it cannot.
+  bool Open(const char* path, bool append = false);
   bool IsOpen() const { return file_ != platform::kInvalidFile; }
   // Writes one line (UTF-8, the line end added). Nothing when not open;
   // each line reaches the file at once, so a killed run leaves its log.
