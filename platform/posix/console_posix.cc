@@ -13,4 +13,11 @@ bool ArgumentToCp932(const char* argument, std::string* out) {
   return ok;
 }
 
+bool ArgumentToUtf8(const char* argument, std::string* out) {
+  // The terminal's arguments are UTF-8 already; whoever stores the text
+  // checks that it is.
+  *out = argument;
+  return true;
+}
+
 }  // namespace platform

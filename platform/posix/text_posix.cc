@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdlib>
 
 namespace platform {
 namespace {
@@ -62,6 +63,14 @@ std::string Cp932ToUtf8(const std::string& cp932, bool* ok) {
 
 std::string Utf8ToCp932(const std::string& utf8, bool* ok) {
   return Convert("CP932", "UTF-8", utf8, "?", false, ok);
+}
+
+bool UserLanguageIsJapanese() {
+  for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+    const char* value = std::getenv(name);
+    if (value && *value) return value[0] == 'j' && value[1] == 'a';
+  }
+  return false;
 }
 
 }  // namespace platform

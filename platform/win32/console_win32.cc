@@ -45,4 +45,8 @@ bool ArgumentToCp932(const char* argument, std::string* out) {
   return Recode(argument, CP_ACP, 932, out);
 }
 
+bool ArgumentToUtf8(const char* argument, std::string* out) {
+  return Recode(argument, CP_ACP, CP_UTF8, out);
+}
+
 }  // namespace platform

@@ -84,4 +84,8 @@ std::string Utf8ToCp932(const std::string& utf8, bool* ok) {
   return out;
 }
 
+bool UserLanguageIsJapanese() {
+  return PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
+}
+
 }  // namespace platform

@@ -26,8 +26,10 @@ void CheckTemplate(const std::wstring& exe, std::vector<std::string>* problems,
 // classes, the bar's range; and each item's place and style against a hidden twin made here
 // from the same template (`tmpl`), since the controls adjust their styles as they are made.
 // Its icon cannot be asked from outside (Wine answers WM_GETICON only within the process).
+// `caption`, when not empty, is a title the maker chose: the dialog may show it instead of
+// the template's.
 void CheckLiveDialog(HWND dialog, const std::vector<BYTE>& tmpl,
-                     std::vector<std::string>* problems);
+                     std::vector<std::string>* problems, const std::wstring& caption = L"");
 
 }  // namespace e2e
 

@@ -14,10 +14,13 @@
 #include <string>
 #include <vector>
 
+#include "engine/content_hash.h"
+#include "engine/manifest.h"
 #include "engine/path_resolve.h"
 #include "engine/update_run.h"
 #include "engine_fixture.h"
 #include "gtest/gtest.h"
+#include "patchlib/manifest_writer.h"
 #include "platform/text.h"
 #include "update_watch.h"
 
@@ -638,3 +641,126 @@ TEST(UpdaterPlayer, TheLogOfAFailedRunSaysWhatFailedAndWhy) {
 }
 
 }  // namespace
+
+namespace {
+
+updater::ItemState Held(const std::string& content) {
+  updater::ItemState s;
+  s.kind = updater::ItemState::Kind::kFile;
+  s.size = content.size();
+  s.hash = updater::HashBytes(content.data(), content.size());
+  return s;
+}
+
+// A payload that replaces the entry data/a.txt ("old-a" -> "new-a") and writes
+// readme.txt, with its manifest in `language`, the maker's texts when given.
+std::string VersionedPayload(updater::MessageLanguage language, const std::string& caption,
+                             const std::string& completion) {
+  Commands c;
+  c.WriteFile("readme.txt", "1.03").PutEntry("data/a.txt", "new-a");
+  updater::Manifest m;
+  m.inflated_size = c.bytes().size();
+  m.language = language;
+  m.caption = caption;
+  m.completion = completion;
+  m.records = {{updater::ManifestRecord::Kind::kLooseFile, "readme.txt", Held("1.02"),
+                Held("1.03")},
+               {updater::ManifestRecord::Kind::kArchiveEntry, "data/a.txt", Held("old-a"),
+                Held("new-a")}};
+  std::string manifest, error;
+  EXPECT_TRUE(patchlib::EncodeManifest(m, &manifest, &error)) << error;
+  return fixture::Deflate(c.bytes()) + manifest;
+}
+
+std::wstring FromUtf8(const std::string& utf8) {
+  int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  std::wstring out(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &out[0], size);
+  return out;
+}
+
+}  // namespace
+
+// The same updater three times: on the version it was made for (completes), on the folder it
+// made (already applied, nothing changed), on another version (refused, nothing changed); in
+// each language the maker can choose, with and without the maker's texts. Also run under a
+// Western code page, where "auto" must pick English and every text still read back whole.
+TEST(UpdaterGuiTexts, TheVersionCheckInTheMakersWordsAndLanguage) {
+  const bool japanese_ui = PRIMARYLANGID(GetUserDefaultUILanguage()) == LANG_JAPANESE;
+  std::printf("code page %u, UI language %04x\n", GetACP(), GetUserDefaultUILanguage());
+  if (GetACP() == 1252) EXPECT_FALSE(japanese_ui) << "auto would not be tried in English";
+  // é and ✓ have no cp932 form: only the wide API shows them.
+  const std::string caption = "Caf\xc3\xa9 Quest \xe2\x80\x94 \xe3\x82\xa2\xe3\x83\x83\xe3\x83\x97";
+  const std::string completion = "Caf\xc3\xa9 Quest 1.03 \xe2\x9c\x93 \xe5\xae\x8c\xe4\xba\x86";
+  struct Case {
+    const char* label;
+    updater::MessageLanguage language;
+    bool makers_texts;
+    bool english;
+  } cases[] = {
+      {"ja-makers", updater::MessageLanguage::kJapanese, true, false},
+      {"en-own", updater::MessageLanguage::kEnglish, false, true},
+      {"en-makers", updater::MessageLanguage::kEnglish, true, true},
+      {"auto-own", updater::MessageLanguage::kAuto, false, !japanese_ui},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    const std::wstring title = c.makers_texts ? FromUtf8(caption)
+                               : c.english    ? L"Kestrel Updater"
+                                              : kTitle;
+    Game game(std::string("version-") + c.label);
+    WriteAll(game.dir / "readme.txt", "1.02");
+    WriteAll(game.dir / "mareld.dat",
+             fixture::MakeArchive({{"data/a.txt", "old-a"}, {"keep.bin", "k"}}));
+    game.PutUpdater(VersionedPayload(c.language, c.makers_texts ? caption : "",
+                                     c.makers_texts ? completion : ""));
+    e2e::WatchOptions options;
+    options.caption = title;
+    options.box_screenshot = L"version-" + FromUtf8(c.label) + L"-complete.bmp";
+
+    e2e::WatchResult done = game.Run(options);
+    ExpectCleanDialog(done);
+    ASSERT_EQ(1u, done.boxes.size());
+    EXPECT_EQ(title, done.boxes[0].caption);
+    EXPECT_EQ(title, done.dialog_caption);
+    EXPECT_EQ(c.makers_texts ? FromUtf8(completion)
+              : c.english    ? L"The update from the Q18 version to the press version is complete."
+                             : kCompleted,
+              done.boxes[0].text);
+    EXPECT_EQ(e2e::BoxIcon::kInformation, done.boxes[0].icon);
+    EXPECT_EQ(c.english ? L"Rebuilding the resource file" : kRebuilding, done.boxes[0].status);
+    EXPECT_EQ("1.03", ReadAll(game.dir / "readme.txt"));
+
+    const auto updated = Tree(game.dir);
+    options.box_screenshot = L"version-" + FromUtf8(c.label) + L"-applied.bmp";
+    e2e::WatchResult again = game.Run(options);
+    ExpectCleanDialog(again);
+    ASSERT_EQ(1u, again.boxes.size());
+    EXPECT_EQ(title, again.boxes[0].caption);
+    EXPECT_EQ(c.english ? L"This update has already been applied."
+                        : L"このアップデートは既に適用されています。",
+              again.boxes[0].text);
+    EXPECT_EQ(e2e::BoxIcon::kInformation, again.boxes[0].icon);
+    EXPECT_TRUE(again.boxes[0].owned_by_dialog);
+    EXPECT_TRUE(updated == Tree(game.dir)) << "a second run changed the folder";
+
+    WriteAll(game.dir / "readme.txt", "1.01");
+    WriteAll(game.dir / "mareld.dat",
+             fixture::MakeArchive({{"data/a.txt", "old-a"}, {"keep.bin", "k"}}));
+    const auto other = Tree(game.dir);
+    options.box_screenshot = L"version-" + FromUtf8(c.label) + L"-wrong.bmp";
+    e2e::WatchResult wrong = game.Run(options);
+    ExpectCleanDialog(wrong, 4);
+    ASSERT_EQ(1u, wrong.boxes.size());
+    EXPECT_EQ(title, wrong.boxes[0].caption);
+    EXPECT_EQ(c.english ? L"This update does not fit the version of the game in this folder. "
+                          L"(readme.txt)"
+                        : L"お使いのゲームのバージョンにはこのアップデートを適用できません。"
+                          L"(readme.txt)",
+              wrong.boxes[0].text);
+    EXPECT_EQ(e2e::BoxIcon::kHand, wrong.boxes[0].icon);
+    EXPECT_TRUE(wrong.boxes[0].owned_by_dialog);
+    EXPECT_TRUE(other == Tree(game.dir)) << "a refused run changed the folder";
+    EXPECT_FALSE(HasTemporaryFiles(game.dir));
+  }
+}

@@ -147,8 +147,11 @@ WatchResult RunAndWatch(const WatchOptions& options) {
       if (!checked) {
         checked = true;
         CheckTemplate(options.exe, &result.template_problems, &tmpl);
-        CheckLiveDialog(found.dialog, tmpl, &result.template_problems);
+        CheckLiveDialog(found.dialog, tmpl, &result.template_problems, options.caption);
       }
+      // (A dialog being destroyed answers with no text.)
+      const std::wstring caption = TextOf(found.dialog);
+      if (!caption.empty()) result.dialog_caption = caption;
       position = static_cast<int>(SendTimed(GetDlgItem(found.dialog, kIdProgress), PBM_GETPOS, 0, 0));
       status = TextOf(GetDlgItem(found.dialog, kIdStatus));
       name = TextOf(GetDlgItem(found.dialog, kIdName));

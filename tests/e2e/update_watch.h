@@ -45,6 +45,8 @@ struct WatchOptions {
   std::wstring mid_screenshot;
   std::wstring box_screenshot;
   unsigned timeout_ms = 300000;  // then the updater is killed
+  // The title the payload's manifest gives the dialog, or empty: the template's.
+  std::wstring caption;
 };
 
 struct WatchResult {
@@ -53,6 +55,7 @@ struct WatchResult {
   unsigned long exit_code = 0;
   double seconds = 0;   // from start to exit
   bool dialog_seen = false;
+  std::wstring dialog_caption;  // the dialog's title when it was last seen
   // Differences between the live dialog (and the template in the executable) and the
   // progress dialog's table; empty when everything matched. UTF-8.
   std::vector<std::string> template_problems;

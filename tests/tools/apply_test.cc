@@ -15,6 +15,9 @@
 #include "engine_fixture.h"
 #include "engine/undo_journal.h"
 #include "hostile_payloads.h"
+#include "engine/content_hash.h"
+#include "engine/manifest.h"
+#include "patchlib/manifest_writer.h"
 #include "platform/text.h"
 
 namespace {
@@ -564,3 +567,97 @@ TEST(KestrelPatchApply, RefusalsBeforeTheFirstChangeExitWithTheirStatus) {
 }
 
 }  // namespace
+
+namespace {
+
+updater::ItemState Held(const std::string& content) {
+  updater::ItemState s;
+  s.kind = updater::ItemState::Kind::kFile;
+  s.size = content.size();
+  s.hash = updater::HashBytes(content.data(), content.size());
+  return s;
+}
+
+// A patch of `files` loose files f0.txt... from "old-N" to "new-N", with
+// its manifest.
+std::string VersionedPatch(int files) {
+  Commands commands;
+  updater::Manifest m;
+  m.from_label = "1.02";
+  m.to_label = "1.03";
+  for (int i = 0; i < files; ++i) {
+    const std::string name = "f" + std::to_string(i) + ".txt";
+    commands.WriteFile(name, "new-" + std::to_string(i));
+    m.records.push_back({updater::ManifestRecord::Kind::kLooseFile, name,
+                         Held("old-" + std::to_string(i)), Held("new-" + std::to_string(i))});
+  }
+  m.inflated_size = commands.bytes().size();
+  std::string manifest, error;
+  EXPECT_TRUE(patchlib::EncodeManifest(m, &manifest, &error)) << error;
+  return fixture::MakeUpdater(commands) + manifest;
+}
+
+}  // namespace
+
+TEST(KestrelPatchApply, ComparesTheVersionFirstAndSaysWhatItFound) {
+  Game game;
+  for (int i = 0; i < 25; ++i)
+    fixture::WriteBytes(game.dir / ("f" + std::to_string(i) + ".txt"), "old-" + std::to_string(i));
+  const std::string exe = game.dir / "patch.exe";
+  fixture::WriteBytes(exe, VersionedPatch(25));
+
+  const Result dry = RunTool("apply --dry-run " + Quote(exe));
+  EXPECT_EQ(dry.status, 0) << dry.err;
+  EXPECT_NE(dry.out.find("is the version this patch (1.02 -> 1.03) applies to (25 items"),
+            std::string::npos)
+      << dry.out;
+
+  const Result first = RunTool("apply " + Quote(exe));
+  EXPECT_EQ(first.status, 0) << first.err;
+  const fixture::Snapshot updated = fixture::TakeSnapshot(game.dir.path());
+  const Result second = RunTool("apply " + Quote(exe));
+  EXPECT_EQ(second.status, 0) << second.err;
+  EXPECT_EQ(second.out, "このアップデートは既に適用されています。\n" + game.dir.path() +
+                            " is already up to date (1.02 -> 1.03): every one of the 25 items "
+                            "is as the patch leaves it; nothing was changed\n");
+  EXPECT_EQ(fixture::TakeSnapshot(game.dir.path()), updated);
+
+  // Another version: 21 files fit neither state; 20 are listed unless --all.
+  for (int i = 0; i < 21; ++i)
+    fixture::WriteBytes(game.dir / ("f" + std::to_string(i) + ".txt"), "1.01");
+  const fixture::Snapshot other = fixture::TakeSnapshot(game.dir.path());
+  for (const char* all : {"", " --all"}) {
+    const Result r = RunTool("apply " + Quote(exe) + all);
+    EXPECT_EQ(r.status, 4) << all;
+    EXPECT_EQ(r.err.rfind("お使いのゲームのバージョンにはこのアップデートを適用できません。(f0.txt)\n", 0), 0u)
+        << r.err;
+    EXPECT_NE(r.err.find("21 of 25 items fit neither"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("  file  f0.txt\n      before: 5 bytes, xxh3-128 " +
+                         Held("old-0").hash.Hex() + "\n      after:  5 bytes, xxh3-128 " +
+                         Held("new-0").hash.Hex() + "\n      found:  4 bytes\n"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(r.err.find("f20.txt") != std::string::npos, *all != '\0') << r.err;
+    EXPECT_EQ(r.err.find("... and 1 more (--all lists every one)") != std::string::npos,
+              *all == '\0')
+        << r.err;
+    EXPECT_TRUE(fixture::TakeSnapshot(game.dir.path()) == other) << all;
+  }
+  const Result dry_other = RunTool("apply --dry-run " + Quote(exe));
+  EXPECT_EQ(dry_other.status, 4);
+
+  // A damaged download: the manifest's checksum fails.
+  std::string damaged = fixture::ReadBytes(exe);
+  damaged[damaged.size() - 30] ^= 1;
+  fixture::WriteBytes(exe, damaged);
+  const fixture::Snapshot before_broken = fixture::TakeSnapshot(game.dir.path());
+  const Result broken = RunTool("apply " + Quote(exe));
+  EXPECT_EQ(broken.status, 1);
+  EXPECT_EQ(broken.err.rfind("ファイルが開けません\nkestrel-patch apply: the version manifest at "
+                             "the end of ",
+                             0),
+            0u)
+      << broken.err;
+  EXPECT_NE(broken.err.find("is damaged"), std::string::npos) << broken.err;
+  EXPECT_TRUE(fixture::TakeSnapshot(game.dir.path()) == before_broken);
+}

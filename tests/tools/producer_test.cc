@@ -11,8 +11,11 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
+
+#include <nlohmann/json.hpp>
 
 #include "engine_fixture.h"
 #include "tool_run.h"
@@ -139,7 +142,13 @@ TEST(ProducerWorkflow, ClearReorderAndFileDirectorySwap) {
   ASSERT_EQ(Archive("create " + Quote(s / "new/mareld.dat") + " " + Quote(s / "a-new") +
                     " --order " + Quote(s / "order.txt")).status, 0);
   BuildPackApply(s, " --clear cache", true);
+  // The commands: what list prints before the manifest (which records the
+  // cleared tree's files as well).
+  auto commands = [](const tool_run::Result& listed) {
+    return listed.out.substr(0, listed.out.find("\nmanifest: "));
+  };
   tool_run::Result r = Patch("list " + Quote(s / "patch.bin"));
+  r.out = commands(r);
   // The clear comes first; nothing in the cleared tree is deleted one by one.
   EXPECT_EQ(r.out.rfind("3 clear", 0), 0u) << r.out;
   EXPECT_EQ(r.out.find("gone.bin"), std::string::npos);
@@ -154,6 +163,7 @@ TEST(ProducerWorkflow, ClearReorderAndFileDirectorySwap) {
   // By default only the changed entry travels.
   BuildPackApply(s, " --clear cache");
   r = Patch("list " + Quote(s / "patch.bin"));
+  r.out = commands(r);
   EXPECT_NE(r.out.find("x2"), std::string::npos) << r.out;
   for (const char* same : {"x1", "x3", "x4"}) EXPECT_EQ(r.out.find(same), std::string::npos) << same;
 }
@@ -390,3 +400,71 @@ TEST(ProducerWorkflow, EveryCommandHasHelp) {
 }
 
 }  // namespace
+
+// The manifest as the producer writes, lists and packs it: by default after
+// the stream, its records what OLD and NEW hold; --no-manifest leaves the
+// stream exactly as it was before manifests.
+TEST(ProducerWorkflow, TheManifestIsWrittenListedAndGuarded) {
+  Scratch s;
+  Write(s / "old/readme.txt", "1.02");
+  Write(s / "old/gone.txt", "bye");
+  Write(s / "old/same.txt", "same");
+  Write(s / "new/readme.txt", "1.03!");
+  Write(s / "new/same.txt", "same");
+  Write(s / "a-old/e.bin", "old-e");
+  Write(s / "a-new/e.bin", "new-e");
+  ASSERT_EQ(Archive("create " + Quote(s / "old/mareld.dat") + " " + Quote(s / "a-old")).status, 0);
+  ASSERT_EQ(Archive("create " + Quote(s / "new/mareld.dat") + " " + Quote(s / "a-new")).status, 0);
+  const std::string dirs = Quote(s / "old") + " " + Quote(s / "new");
+  tool_run::Result r = Patch("build " + dirs + " -o " + Quote(s / "with.bin") +
+                             " --verify --from-label 1.02 --to-label 1.03 --caption 'Caf\xc3\xa9' "
+                             "--completion-text 'Done' --language en");
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_NE(r.out.find("manifest: 3 records"), std::string::npos) << r.out;
+  r = Patch("build " + dirs + " -o " + Quote(s / "without.bin") + " --no-manifest");
+  ASSERT_EQ(r.status, 0) << r.err;
+  const std::string with = Read(s / "with.bin"), without = Read(s / "without.bin");
+  ASSERT_GT(with.size(), without.size());
+  EXPECT_EQ(with.substr(0, without.size()), without) << "the stream itself changed";
+  EXPECT_EQ(Patch("build " + dirs + " -o " + Quote(s / "x.bin") + " --no-manifest --caption x")
+                .status,
+            2);
+
+  r = Patch("list --json " + Quote(s / "with.bin"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const nlohmann::json listed = nlohmann::json::parse(r.out);
+  const nlohmann::json& m = listed["manifest"];
+  EXPECT_EQ(m["from_label"], "1.02");
+  EXPECT_EQ(m["to_label"], "1.03");
+  EXPECT_EQ(m["caption"], "Caf\xc3\xa9");
+  EXPECT_EQ(m["completion_text"], "Done");
+  EXPECT_EQ(m["language"], "en");
+  EXPECT_EQ(m["inflated_size"], listed["inflated_bytes"]);
+  std::map<std::string, nlohmann::json> records;
+  for (const auto& record : m["records"]) records[record["name"]] = record;
+  ASSERT_EQ(records.size(), 3u) << m.dump();  // same.txt is untouched
+  EXPECT_EQ(records["readme.txt"]["before"]["size"], 4);
+  EXPECT_EQ(records["readme.txt"]["after"]["size"], 5);
+  EXPECT_EQ(records["gone.txt"]["after"]["state"], "absent");
+  EXPECT_EQ(records["e.bin"]["kind"], "entry");
+  EXPECT_NE(records["e.bin"]["before"]["xxh3_128"], records["e.bin"]["after"]["xxh3_128"]);
+  r = Patch("list --json " + Quote(s / "without.bin"));
+  EXPECT_TRUE(nlohmann::json::parse(r.out)["manifest"].is_null()) << r.out;
+
+  // pack keeps the manifest byte for byte and refuses a damaged or cut one.
+  Write(s / "stub.exe", Stub());
+  r = Patch("pack " + Quote(s / "stub.exe") + " " + Quote(s / "with.bin") + " -o " +
+            Quote(s / "update.exe"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  EXPECT_EQ(Read(s / "update.exe").substr(Stub().size()), with);
+  std::string damaged = with;
+  damaged[damaged.size() - 30] ^= 1;
+  Write(s / "damaged.bin", damaged);
+  Write(s / "cut.bin", with.substr(0, with.size() - 3));
+  for (const char* bad : {"damaged.bin", "cut.bin"}) {
+    r = Patch("pack " + Quote(s / "stub.exe") + " " + Quote(s / bad) + " -o " +
+              Quote(s / "bad.exe"));
+    ExpectOneLineNaming(r, "version manifest");
+    EXPECT_FALSE(fs::exists(s / "bad.exe")) << bad;
+  }
+}

@@ -217,7 +217,7 @@ TEST(FreeSpace, TheMessageGivesNeededAndFreeInMegabytes) {
   // Needed rounds up, free rounds down: a volume short by a little never
   // reads as if it had enough.
   EXPECT_EQ(platform::Utf8ToCp932("必要 3 MB、空き 2 MB"), updater::SpaceDetail(2 * mb + 1, 3 * mb - 1));
-  EXPECT_EQ("needed 1 MB, free 0 MB", updater::SpaceDetail(1, 0, true));
+  EXPECT_EQ("needed 1 MB, free 0 MB", updater::SpaceDetail(1, 0, updater::Language::kEnglish));
   EXPECT_EQ("Not enough free disk space. (needed 5 MB, free 2 MB)",
             updater::EnglishMessage(Format(updater::kMsgNoSpace, updater::SpaceDetail(5 * mb, 2 * mb))));
 }
@@ -230,7 +230,7 @@ TEST(FolderRefused, AFrontEndTakesItOverWithNothingChanged) {
     platform::RefuseDirectoryCreation(true);
     int asked = 0;
     updater::RunOptions options;
-    options.folder_refused = [&] {
+    options.folder_refused = [&](updater::UpdateUi&) {
       ++asked;
       return taken;
     };
@@ -253,7 +253,7 @@ TEST(FolderRefused, OtherFailuresToCreateTheJournalAreNotTakenForMissingRights) 
   platform::ArmFault(1, 1000);  // everything fails, for another reason
   int asked = 0;
   updater::RunOptions options;
-  options.folder_refused = [&] { return ++asked > 0; };
+  options.folder_refused = [&](updater::UpdateUi&) { return ++asked > 0; };
   fixture::RecordingUi ui;
   EXPECT_EQ(RunStatus::kFailed, game.Run(Commands(), ui, options));
   platform::DisarmFault();
@@ -332,7 +332,7 @@ TEST(RunLog, AFailureIsLoggedInJapaneseAndEnglishWithItsReason) {
   EXPECT_NE(std::string::npos, text.find("command: blocked/inner.txt\r\n")) << text;
   EXPECT_NE(std::string::npos,
             text.find("error: ディレクトリを作成できません\r\n"
-                      "       A directory cannot be created.\r\n"
+                      "       The folder cannot be created.\r\n"
                       "       why: cannot create the directory " + folder + ": "))
       << text;
 }

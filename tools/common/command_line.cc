@@ -8,6 +8,7 @@
 #include "console_text.h"
 #include "help_formatter.h"
 #include "interrupt.h"
+#include "platform/console.h"
 
 #ifndef KESTREL_VERSION
 #define KESTREL_VERSION "unknown"
@@ -34,7 +35,26 @@ CLI::Validator Cp932Path() {
       "", "");
 }
 
+// Converts a text argument to UTF-8 in place.
+CLI::Validator Utf8Text() {
+  return CLI::Validator(
+      [](std::string& value) {
+        std::string utf8;
+        if (!platform::ArgumentToUtf8(value.c_str(), &utf8))
+          return "'" + value + "' is not valid text in the command line's encoding";
+        value = utf8;
+        return std::string();
+      },
+      "", "");
+}
+
 }  // namespace
+
+Command& Command::TextOption(const char* flags, const char* value_name,
+                             std::string* utf8, const char* help) {
+  app_->add_option(flags, *utf8, help)->type_name(value_name)->transform(Utf8Text());
+  return *this;
+}
 
 Command& Command::Path(const char* name, std::string* cp932, const char* help) {
   app_->add_option(name, *cp932, help)->required()->type_name(name)->transform(Cp932Path());

@@ -65,6 +65,9 @@ class Command {
   // A repeatable option with a path value ("[--clear DIR]...").
   Command& PathOptions(const char* flags, const char* value_name,
                        std::vector<std::string>* cp932, const char* help);
+  // An option with a text value, converted to UTF-8 ("--caption TEXT").
+  Command& TextOption(const char* flags, const char* value_name,
+                      std::string* utf8, const char* help);
   // A flag without a value.
   Command& Flag(const char* flags, bool* on, const char* help);
   // An option whose value must be one of `choices` (exact spelling).

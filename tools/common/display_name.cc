@@ -70,6 +70,10 @@ std::string ShowName(const std::string& cp932) {
   return ToConsole(Escape(cp932, nullptr));
 }
 
+std::string ShowText(const std::string& utf8) {
+  return ShowName(platform::Utf8ToCp932(utf8));
+}
+
 std::string Utf8Name(const std::string& cp932) {
   std::string utf8;
   Escape(cp932, &utf8);

@@ -21,6 +21,10 @@ std::string EscapeName(const std::string& cp932);
 // For the terminal: the escaped name as the console shows text.
 std::string ShowName(const std::string& cp932);
 
+// For the terminal: a UTF-8 text (a manifest's label or caption) as
+// ShowName shows it, through cp932 (characters it lacks become "?").
+std::string ShowText(const std::string& utf8);
+
 // For JSON and other UTF-8 output, on every platform: the escaped name in
 // UTF-8 (always valid UTF-8).
 std::string Utf8Name(const std::string& cp932);

@@ -17,6 +17,9 @@ constexpr int kExitUsage = 2;
 // directory); commands that tell this apart from kExitFailure say so in
 // their help.
 constexpr int kExitWrongInput = 3;
+// The game is another version than the one a patch was made for
+// (kestrel-patch apply): nothing was changed.
+constexpr int kExitWrongVersion = 4;
 
 }  // namespace tools
 

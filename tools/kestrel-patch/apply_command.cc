@@ -1,4 +1,5 @@
-// kestrel-patch apply PATCH [--dir GAME] [--dry-run] [--allow-outside] [-v]:
+// kestrel-patch apply PATCH [--dir GAME] [--dry-run] [--allow-outside] [-v]
+//   [--skip-version-check] [--all]:
 // runs an updater's patch against a game directory, exactly as the updater
 // would run it on itself; or only shows what it would do.
 #include <cinttypes>
@@ -68,6 +69,18 @@ const char kDescription[] =
     "by a run that was killed is found and undone first (see kestrel-patch\n"
     "recover).\n"
     "\n"
+    "A patch made with a version manifest (the default of build) first\n"
+    "compares the game with it, before anything is inflated or changed:\n"
+    "every file and entry the patch touches as the patch expects to find it\n"
+    "applies; every one as the patch leaves it means the game is already up\n"
+    "to date (exit status 0, nothing changed); anything else is another\n"
+    "version: nothing changes, and every item that fits neither is listed\n"
+    "(20 unless --all) with what it should hold before and after and what\n"
+    "it holds (exit status 4). --skip-version-check applies anyway, for a\n"
+    "maker who knows what the folder holds. What the run writes for those\n"
+    "items is hashed as it is written: a result other than the manifest's\n"
+    "undoes the run.\n"
+    "\n"
     "With --dry-run it only checks, then prints every command with what it\n"
     "would do (create or overwrite a file, delete one, make a directory,\n"
     "empty a tree and how many files that deletes, put an entry new or\n"
@@ -80,7 +93,41 @@ struct ApplyArguments {
   bool dry_run = false;
   bool allow_outside = false;
   bool verbose = false;
+  bool skip_version_check = false;
+  bool all = false;
 };
+
+const char* KindText(const updater::ManifestRecord& r) {
+  return r.kind == updater::ManifestRecord::Kind::kLooseFile ? "file " : "entry";
+}
+
+// Every item that fits neither state (20 unless `all`), with what it
+// should hold before and after the update and what it holds.
+std::string Misfits(const updater::VersionReport& report, bool all) {
+  std::string text;
+  std::size_t shown = 0;
+  for (const updater::FoundItem& item : report.misfits) {
+    if (!all && shown == 20) {
+      text += "  ... and " + std::to_string(report.misfits.size() - shown) +
+              " more (--all lists every one)\n";
+      break;
+    }
+    ++shown;
+    const updater::ManifestRecord& r = *item.record;
+    text += std::string("  ") + KindText(r) + " " + tools::ShowName(r.name) + "\n" +
+            "      before: " + r.before.Describe() + "\n" +
+            "      after:  " + r.after.Describe() + "\n" +
+            "      found:  " + item.Describe() + "\n";
+  }
+  return text;
+}
+
+// "1.02 -> 1.03" from the manifest's labels, "" without them.
+std::string Labels(const updater::Manifest& m) {
+  if (m.from_label.empty() && m.to_label.empty()) return "";
+  return tools::ShowText(m.from_label.empty() ? "?" : m.from_label) + " -> " +
+         tools::ShowText(m.to_label.empty() ? "?" : m.to_label);
+}
 
 // The entry count and size of the archive at `path`, read from its
 // header; false when it cannot be read.
@@ -230,7 +277,7 @@ int Apply(const ApplyArguments& a) {
   updater::FilesInUse in_use;
   options.in_use = [&in_use](const updater::FilesInUse& found) { in_use = found; };
   // apply never asks for administrator rights: it says so and stops.
-  options.folder_refused = [&game_dir] {
+  options.folder_refused = [&game_dir](updater::UpdateUi&) {
     std::fprintf(stderr,
                  "kestrel-patch apply: %s is not writable: its undo journal (qxundo) cannot be "
                  "created there (access denied); nothing was changed. Run it as a user who may "
@@ -240,6 +287,27 @@ int Apply(const ApplyArguments& a) {
   };
   updater::RunStatus status = updater::RunStatus::kFailed;
   options.status = &status;
+  options.skip_version_check = a.skip_version_check;
+  updater::ManifestLookup lookup = updater::ManifestLookup::kNone;
+  std::string labels;
+  options.manifest_read = [&](updater::ManifestLookup l, const updater::Manifest& m) {
+    lookup = l;
+    if (l == updater::ManifestLookup::kFound) labels = Labels(m);
+  };
+  bool checked_version = false;
+  updater::VersionState version = updater::VersionState::kBefore;
+  std::string misfits;
+  std::size_t misfit_count = 0;
+  std::uint64_t version_items = 0;
+  options.version_checked = [&](const updater::VersionReport& report) {
+    checked_version = true;
+    version = report.state;
+    version_items = report.items;
+    misfit_count = report.misfits.size();
+    misfits = Misfits(report, a.all);
+  };
+  std::string proof_failed;
+  options.proof_failed = [&](const std::string& item) { proof_failed = item; };
 
   platform::ForgetLastFailure();
   const bool completed =
@@ -262,6 +330,29 @@ int Apply(const ApplyArguments& a) {
                  updater::EnglishMessage(ui.error_message()).c_str());
     return kExitFailure;
   }
+  const std::string for_labels = labels.empty() ? "" : " (" + labels + ")";
+  if (checked_version && version == updater::VersionState::kNeither && !completed) {
+    std::fprintf(stderr,
+                 "kestrel-patch apply: %s is not the version this patch%s applies to: "
+                 "%zu of %" PRIu64 " items fit neither what the patch expects before nor "
+                 "what it leaves; nothing was changed\n%s",
+                 tools::ShowName(game_dir).c_str(), for_labels.c_str(), misfit_count,
+                 version_items, misfits.c_str());
+    return tools::kExitWrongVersion;
+  }
+  if (checked_version && version == updater::VersionState::kAfter && completed) {
+    std::printf("%s is already up to date%s: every one of the %" PRIu64
+                " items is as the patch leaves it; nothing was changed\n",
+                tools::ShowName(game_dir).c_str(), for_labels.c_str(), version_items);
+    return kExitSuccess;
+  }
+  if (!proof_failed.empty() && !completed) {
+    std::fprintf(stderr,
+                 "kestrel-patch apply: what the run wrote for %s is not what the patch's "
+                 "manifest records for it; the run was undone and %s is as it was\n",
+                 tools::ShowName(proof_failed).c_str(), tools::ShowName(game_dir).c_str());
+    return kExitFailure;
+  }
   if (!completed && ui.Interrupted()) {
     std::fprintf(stderr, "kestrel-patch apply: interrupted\n");
   } else if (!completed && !ui.error_message().empty()) {
@@ -271,6 +362,14 @@ int Apply(const ApplyArguments& a) {
     return reason.status;
   }
   if (completed && a.dry_run) {
+    if (lookup != updater::ManifestLookup::kFound)
+      std::printf("version: the patch carries no version manifest; nothing to compare\n");
+    else if (!checked_version)
+      std::printf("version: not compared (--skip-version-check)\n");
+    else
+      std::printf("version: %s is the version this patch%s applies to (%" PRIu64
+                  " items as it expects)\n",
+                  tools::ShowName(game_dir).c_str(), for_labels.c_str(), version_items);
     summary.Print();
     std::printf("dry run: nothing was changed\n");
   } else if (completed) {
@@ -295,15 +394,21 @@ void AddApplyCommand(tools::CommandLine& cli) {
             "check and show what the patch would do; change nothing")
       .Flag("--allow-outside", &a->allow_outside,
             "apply names that resolve outside GAME")
+      .Flag("--skip-version-check", &a->skip_version_check,
+            "apply without comparing GAME with the patch's version manifest")
+      .Flag("--all", &a->all,
+            "list every item that fits neither version, not only the first 20")
       .Flag("-v,--verbose", &a->verbose,
             "print each file or entry name and status line as the run reaches it")
-      .Footer("exit status: 0 the update completed (with --dry-run: the check "
-              "passed); 1 it failed, was refused or was stopped (also: GAME is not "
-              "writable, or its disk has too little free space); 2 wrong command "
+      .Footer("exit status: 0 the update completed, or GAME was already up to "
+              "date (with --dry-run: the check passed); 1 it failed, was refused or "
+              "was stopped; 2 wrong command "
               "line; 3 PATCH is not an updater (no file, not a Windows executable, "
               "no payload after its image) or GAME is not a game folder (no "
-              "directory, no mareld.dat, or one that is not an archive); 5 another "
-              "program (the game) holds a file the update must change.");
+              "directory, no mareld.dat, or one that is not an archive); 4 GAME is "
+              "another version than the patch was made for (nothing changed); 5 another "
+              "program (the game) holds a file the update must change. Not enough free "
+              "disk space and a GAME that is not writable give 1.");
 }
 
 }  // namespace kpatch

@@ -1,13 +1,17 @@
 // kestrel-patch build OLD NEW -o PAYLOAD [--clear DIR]... [--verify] [--exact-order]
+//   [--from-label L] [--to-label L] [--caption T] [--completion-text T]
+//   [--language ja|en|auto] [--no-manifest]
 #include <cinttypes>
 #include <cstdio>
 #include <memory>
 #include <string>
 
+#include "display_name.h"
 #include "patch_builder.h"
 #include "patch_verify.h"
 #include "patchlib/atomic_output.h"
 #include "patchlib/console.h"
+#include "patchlib/manifest_writer.h"
 #include "producer_commands.h"
 #include "subcommands.h"
 
@@ -34,6 +38,12 @@ const char kDescription[] =
     "device names such as con or aux.txt, a dot or space at the end) are\n"
     "refused, and so are links (unless --follow-links), FIFOs, sockets and\n"
     "devices.\n"
+    "After the zlib stream comes the version manifest: the labels, texts and\n"
+    "language below, and for every file and entry the patch touches what it\n"
+    "holds in OLD and in NEW (size and XXH3-128). The updater checks the\n"
+    "game against it before it changes anything (a second run says the game\n"
+    "is up to date, another version is refused) and checks what it writes.\n"
+    "--no-manifest writes the payload as before, without it.\n"
     "PAYLOAD appears complete or not at all (temporary file, then replace).";
 
 struct BuildArguments {
@@ -42,6 +52,9 @@ struct BuildArguments {
   bool verify = false;
   bool follow_links = false;
   bool exact_order = false;
+  bool no_manifest = false;
+  std::string from_label, to_label, caption, completion_text;
+  std::string language = "ja";
 };
 
 std::string Plural(std::uint64_t n, const char* one, const char* many) {
@@ -91,7 +104,20 @@ int Build(const BuildArguments& a) {
   options.clear = a.clear;
   options.walk.follow_links = a.follow_links;
   options.exact_order = a.exact_order;
+  options.manifest = !a.no_manifest;
+  options.from_label = a.from_label;
+  options.to_label = a.to_label;
+  options.caption = a.caption;
+  options.completion_text = a.completion_text;
+  patchlib::ParseLanguage(a.language, &options.language);  // checked by the parser
 
+  if (a.no_manifest && (!a.from_label.empty() || !a.to_label.empty() || !a.caption.empty() ||
+                        !a.completion_text.empty() || a.language != "ja")) {
+    patchlib::PrintError("kestrel-patch build",
+                         "--no-manifest leaves no place for labels, texts or a language: "
+                         "give one or the other");
+    return kExitUsage;
+  }
   patchlib::AtomicOutput output;
   if (!output.Open(out_path)) {
     patchlib::PrintError("kestrel-patch build", patchlib::Show(out_path) +
@@ -105,6 +131,20 @@ int Build(const BuildArguments& a) {
     return kExitFailure;  // the temporary file goes with `output`
   }
   PrintSummary(summary, options.exact_order);
+  if (summary.manifest)
+    std::printf("manifest: %s, %s, messages %s%s%s\n",
+                Plural(summary.manifest_records, "record", "records").c_str(),
+                patchlib::HumanBytes(summary.manifest_bytes).c_str(),
+                patchlib::LanguageName(options.language),
+                options.from_label.empty() && options.to_label.empty() ? "" : ", ",
+                options.from_label.empty() && options.to_label.empty()
+                    ? ""
+                    : (tools::ShowText(options.from_label.empty() ? "?" : options.from_label) +
+                       " -> " +
+                       tools::ShowText(options.to_label.empty() ? "?" : options.to_label))
+                          .c_str());
+  else
+    std::printf("manifest: none (--no-manifest)\n");
   if (verify) {
     VerifyResult result;
     if (!output.file().Flush() ||
@@ -165,6 +205,21 @@ void AddBuildCommand(tools::CommandLine& cli) {
             "rebuild NEW's archive in NEW's entry order (byte for byte when it "
             "is canonical), carrying every entry from the first change of "
             "order or content on")
+      .TextOption("--from-label", "LABEL", &a->from_label,
+                  "the version the patch applies to, as players know it (\"1.02\")")
+      .TextOption("--to-label", "LABEL", &a->to_label,
+                  "the version the patch makes (\"1.03\")")
+      .TextOption("--caption", "TEXT", &a->caption,
+                  "the updater's window and message captions (default: its own)")
+      .TextOption("--completion-text", "TEXT", &a->completion_text,
+                  "the message the updater shows when it has finished (default: "
+                  "its own)")
+      .Choice("--language", "LANG", &a->language, {"ja", "en", "auto"},
+              "the language of the updater's messages; auto: Japanese when the "
+              "player's Windows speaks Japanese, English otherwise (default ja)")
+      .Flag("--no-manifest", &a->no_manifest,
+            "write no version manifest: the payload exactly as before (no check "
+            "of the game's version, no labels or texts)")
       .Flag("--follow-links", &a->follow_links,
             "pack what links in OLD and NEW point to (a link is an error "
             "otherwise); loops are refused");

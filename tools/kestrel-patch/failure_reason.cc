@@ -4,6 +4,7 @@
 
 #include "console_text.h"
 #include "display_name.h"
+#include "engine/manifest.h"
 #include "engine/messages.h"
 #include "engine/payload.h"
 #include "engine/resource_archive.h"
@@ -21,7 +22,7 @@ using tools::ShowName;
 
 // Whether `message` is `format` with its "%s" filled; the filling goes to
 // `filled`. A format without "%s" must match exactly.
-bool Matches(const std::string& message, const char* format, std::string* filled = nullptr) {
+bool MatchesForm(const std::string& message, const char* format, std::string* filled) {
   const char* hole = std::strstr(format, "%s");
   if (!hole) return message == format;
   const std::string head(format, hole), tail(hole + 2);
@@ -31,6 +32,12 @@ bool Matches(const std::string& message, const char* format, std::string* filled
     return false;
   if (filled) *filled = message.substr(head.size(), message.size() - head.size() - tail.size());
   return true;
+}
+
+// The same for the format in either language the updater speaks.
+bool Matches(const std::string& message, const char* format, std::string* filled = nullptr) {
+  return MatchesForm(message, format, filled) ||
+         MatchesForm(message, updater::InEnglish(format), filled);
 }
 
 FailureReason Wrong(const std::string& text) { return {text, tools::kExitWrongInput}; }
@@ -73,8 +80,32 @@ FailureReason PatchProblem(const std::string& patch) {
   zorl::KFile payload;
   if (!payload.OpenView(exe, static_cast<std::int32_t>(image_end), -1))
     return FromLastFailure(shown + ": cannot be read");
+  // The manifest at the end is read before anything is inflated.
+  updater::Manifest manifest;
+  std::uint32_t body_at = 0;
+  const updater::ManifestLookup lookup =
+      updater::ReadUpdaterManifest(exe, image_end, &manifest, &body_at);
+  if (lookup == updater::ManifestLookup::kDamaged)
+    return Failed("the version manifest at the end of " + shown +
+                  " is damaged (its checksum, length or layout does not hold): a damaged "
+                  "or incomplete download");
   patchlib::InflateReader reader(payload);
   while (reader.Skip(1 << 16)) {
+  }
+  if (reader.error().empty()) {
+    const std::uint64_t stream_end = image_end + reader.consumed();
+    if (lookup == updater::ManifestLookup::kFound &&
+        (stream_end != body_at || reader.position() != manifest.inflated_size))
+      return Failed("the payload's zlib stream and its version manifest do not fit together "
+                    "(the stream ends at byte " + std::to_string(stream_end) +
+                    ", the manifest begins at byte " + std::to_string(body_at) +
+                    "; it inflates to " + std::to_string(reader.position()) +
+                    " bytes, the manifest says " + std::to_string(manifest.inflated_size) +
+                    "): a damaged download");
+    if (lookup == updater::ManifestLookup::kNone && stream_end <= 0x7FFFFFFFu &&
+        updater::LooksLikeManifestBody(exe, static_cast<std::uint32_t>(stream_end)))
+      return Failed("the version manifest after the payload's zlib stream is cut off (its "
+                    "end is missing): a damaged or incomplete download");
   }
   if (!reader.error().empty()) {
     const std::uint64_t at = reader.consumed();

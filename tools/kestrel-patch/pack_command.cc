@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/manifest.h"
 #include "engine/payload.h"
 #include "patchlib/atomic_output.h"
 #include "patchlib/command_decoder.h"
@@ -26,6 +27,8 @@ const char kDescription[] =
     "those bytes are is said where the headers tell: a COFF symbol table\n"
     "(link the stub with -s), a certificate table (the stub is signed: sign\n"
     "the packed updater instead), an earlier payload.\n"
+    "The payload's version manifest goes with it unchanged; a payload whose\n"
+    "manifest is damaged or cut off is refused.\n"
     "UPDATER appears complete or not at all.";
 
 struct PackArguments {
@@ -84,6 +87,27 @@ int Pack(const PackArguments& a) {
                                   &error)) {
       patchlib::PrintError(kTool, payload_shown + ": not a valid payload" +
                                       (error.empty() ? "" : " (" + error + ")"));
+      return kExitFailure;
+    }
+    // The manifest must be whole and belong to this stream: packed as it
+    // is, a damaged one would make the updater refuse every player.
+    updater::Manifest manifest;
+    std::uint32_t body_at = 0;
+    const updater::ManifestLookup lookup = updater::ReadManifestAt(
+        payload, 0, static_cast<std::uint32_t>(payload_size), false, &manifest, &body_at);
+    const std::uint64_t stream_end = reader.consumed();
+    std::string problem;
+    if (lookup == updater::ManifestLookup::kDamaged)
+      problem = "its version manifest is damaged (checksum, length or layout)";
+    else if (lookup == updater::ManifestLookup::kFound &&
+             (stream_end != body_at || reader.position() != manifest.inflated_size))
+      problem = "its version manifest does not fit the zlib stream before it";
+    else if (lookup == updater::ManifestLookup::kNone &&
+             updater::LooksLikeManifestBody(payload, static_cast<std::uint32_t>(stream_end)))
+      problem = "its version manifest is cut off (the end is missing)";
+    if (!problem.empty()) {
+      patchlib::PrintError(kTool, payload_shown + ": " + problem +
+                                      "; build the payload again");
       return kExitFailure;
     }
   }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <map>
+#include <set>
 
 #include "engine/patch_format.h"
 #include "engine/resource_archive.h"
@@ -10,6 +11,7 @@
 #include "patchlib/console.h"
 #include "patchlib/entry_name.h"
 #include "patchlib/game_tree.h"
+#include "patchlib/manifest_writer.h"
 #include "patchlib/stream_compare.h"
 #include "patchlib/windows_name.h"
 #include "platform/filesystem.h"
@@ -36,12 +38,14 @@ class Builder {
  public:
   Builder(const BuildOptions& options, zorl::KFile& out, BuildSummary* summary,
           std::string* error)
-      : options_(options), writer_(out, 9), summary_(summary), error_(error),
+      : options_(options), out_(out), writer_(out, 9), summary_(summary), error_(error),
         bar_("building") {}
 
   bool Run() {
-    if (!ScanTrees() || !LoadArchives() || !Loose() || !Archive()) return false;
+    if (!CheckTexts() || !ScanTrees() || !LoadArchives() || !Loose() || !Archive())
+      return false;
     if (!writer_.Finish()) return Fail("cannot write the payload: " + writer_.error());
+    if (options_.manifest && !WriteManifest()) return false;
     bar_.Finish();
     for (std::uint32_t op = 0; op < updater::kOpcodeCount; ++op)
       summary_->commands[op] = writer_.count(op);
@@ -62,6 +66,92 @@ class Builder {
   void Progress(std::uint64_t bytes) {
     done_ += bytes;
     bar_.Update(done_ < total_ ? done_ : total_, total_);
+  }
+
+  // Texts are checked before any work, so a wrong one fails at once.
+  bool CheckTexts() {
+    if (!options_.manifest) return true;
+    updater::Manifest probe;
+    probe.from_label = options_.from_label;
+    probe.to_label = options_.to_label;
+    probe.caption = options_.caption;
+    probe.completion = options_.completion_text;
+    std::string bytes, why;
+    if (!patchlib::EncodeManifest(probe, &bytes, &why)) return Fail(why);
+    return true;
+  }
+
+  // What a loose file or entry holds, as the manifest records it.
+  bool HashOf(zorl::KFile& content, const std::string& shown, updater::ItemState* state) {
+    state->kind = updater::ItemState::Kind::kFile;
+    if (!updater::HashStream(content, &state->hash, &state->size))
+      return Fail(shown + ": cannot read it to hash it");
+    return true;
+  }
+  bool LooseState(const std::map<std::string, patchlib::TreeItem>& items,
+                  const std::string& dir, const std::string& path,
+                  updater::ItemState* state) {
+    auto it = items.find(path);
+    if (it == items.end()) return true;  // absent
+    if (it->second.is_directory) {
+      state->kind = updater::ItemState::Kind::kDirectory;
+      return true;
+    }
+    const std::string full = patchlib::JoinPath(dir, path);
+    zorl::KFile content;
+    if (!content.Open(zorl::KFILE_READ, full.c_str()))
+      return Fail(Show(full) + ": cannot open the file");
+    return HashOf(content, Show(full), state);
+  }
+  bool EntryState(updater::ResourceArchive& archive, const char* name,
+                  updater::ItemState* state) {
+    const zorl::KRef<updater::ArchiveEntry> entry = archive.Find(name);
+    if (!entry) return true;  // absent
+    return HashOf(entry->content, "archive entry " + Show(name), state);
+  }
+
+  // One record per loose file a command writes, deletes or empties away
+  // (OLD's files), and per entry put or removed: before from OLD, after
+  // from NEW. Appended after the zlib stream.
+  bool WriteManifest() {
+    updater::Manifest m;
+    m.inflated_size = writer_.raw_bytes();
+    m.language = options_.language;
+    m.from_label = options_.from_label;
+    m.to_label = options_.to_label;
+    m.caption = options_.caption;
+    m.completion = options_.completion_text;
+    for (const std::string& path : touched_files_) {
+      updater::ManifestRecord r;
+      r.kind = updater::ManifestRecord::Kind::kLooseFile;
+      r.name = path;
+      if (!LooseState(old_, options_.old_dir, path, &r.before) ||
+          !LooseState(new_, options_.new_dir, path, &r.after))
+        return false;
+      m.records.push_back(std::move(r));
+    }
+    for (const std::string& name : touched_entries_) {
+      updater::ManifestRecord r;
+      r.kind = updater::ManifestRecord::Kind::kArchiveEntry;
+      r.name = name;
+      if (!EntryState(old_archive_, name.c_str(), &r.before) ||
+          !EntryState(new_archive_, name.c_str(), &r.after))
+        return false;
+      m.records.push_back(std::move(r));
+    }
+    std::string bytes, why;
+    if (!patchlib::EncodeManifest(m, &bytes, &why)) return Fail(why);
+    if (out_.Write(bytes.data(), static_cast<std::uint32_t>(bytes.size())) !=
+        static_cast<std::int32_t>(bytes.size()))
+      return Fail("cannot write the payload's manifest");
+    summary_->manifest = true;
+    summary_->manifest_records = m.records.size();
+    summary_->manifest_bytes = bytes.size();
+    return true;
+  }
+  void TouchFile(const std::string& path) {
+    if (touched_keys_.insert(patchlib::FileNameKey(path)).second)
+      touched_files_.push_back(path);
   }
 
   bool ScanTrees() {
@@ -152,6 +242,8 @@ class Builder {
   bool Loose() {
     for (const std::string& dir : clear_)
       if (!writer_.EmptyTree(dir)) return WriterFailed(Show(dir));
+    for (const auto& [path, item] : old_)
+      if (!item.is_directory && Cleared(path)) TouchFile(path);
     // Deletions: files of OLD gone from NEW, or turned into directories.
     for (const auto& [path, item] : old_) {
       if (item.is_directory) {
@@ -163,8 +255,10 @@ class Builder {
         continue;
       }
       auto it = new_.find(path);
-      if ((it == new_.end() || it->second.is_directory) && !Cleared(path))
+      if ((it == new_.end() || it->second.is_directory) && !Cleared(path)) {
         if (!writer_.DeleteFile(path)) return WriterFailed(Show(path));
+        TouchFile(path);
+      }
     }
     for (const auto& [path, item] : new_) {
       if (!item.is_directory) continue;
@@ -201,6 +295,7 @@ class Builder {
       if (!writer_.WriteFile(path, content, static_cast<std::uint32_t>(item.size),
                              [&](std::uint64_t n) { Progress(n); }))
         return WriterFailed(Show(new_path));
+      TouchFile(path);
     }
     return true;
   }
@@ -234,6 +329,7 @@ class Builder {
                           static_cast<std::uint32_t>(entry->content.GetSize()),
                           [&](std::uint64_t n) { Progress(n); }))
       return WriterFailed("entry " + Show(entry->name));
+    touched_entries_.push_back(entry->name);
     return true;
   }
 
@@ -249,6 +345,7 @@ class Builder {
       } else {
         ++summary_->entries_removed;
         if (!writer_.RemoveEntry(entry->name)) return WriterFailed(Show(entry->name));
+        touched_entries_.push_back(entry->name);
       }
     }
     bool departed = false;
@@ -275,6 +372,7 @@ class Builder {
   }
 
   const BuildOptions& options_;
+  zorl::KFile& out_;
   patchlib::CommandWriter writer_;
   BuildSummary* summary_;
   std::string* error_;
@@ -284,6 +382,10 @@ class Builder {
   updater::ResourceArchive old_archive_, new_archive_;
   std::vector<zorl::KRef<updater::ArchiveEntry>> new_entries_;  // NEW's order
   std::uint64_t total_ = 0, done_ = 0;
+  // What the manifest records: loose paths as carried (first spelling of
+  // a name key) and entry names, in command order.
+  std::vector<std::string> touched_files_, touched_entries_;
+  std::set<std::string> touched_keys_;
 };
 
 }  // namespace

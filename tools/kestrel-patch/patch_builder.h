@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/manifest.h"
 #include "foundation/kfile.h"
 #include "patchlib/game_tree.h"
 
@@ -35,6 +36,15 @@ struct BuildOptions {
   std::vector<std::string> clear;
   patchlib::WalkOptions walk;        // how OLD and NEW are walked
   bool exact_order = false;          // rebuild NEW's entry order exactly
+  // The version manifest after the zlib stream (engine/manifest.h): what
+  // every touched file and entry holds before and after. Off: the payload
+  // is written exactly as before manifests existed.
+  bool manifest = true;
+  // Stored in the manifest, UTF-8: version labels (may be empty), the
+  // caption and completion text the updater shows (empty: its own), and
+  // the language of its messages.
+  std::string from_label, to_label, caption, completion_text;
+  updater::MessageLanguage language = updater::MessageLanguage::kJapanese;
 };
 
 struct BuildSummary {
@@ -48,6 +58,8 @@ struct BuildSummary {
   std::uint32_t entries_new = 0, entries_changed = 0, entries_unchanged = 0;
   std::uint32_t entries_removed = 0;
   std::uint32_t entries_reput = 0;  // unchanged, put again for the order
+  bool manifest = false;             // a manifest was written
+  std::uint64_t manifest_records = 0, manifest_bytes = 0;
 };
 
 // Writes the payload at `out`'s position. False with `error` (one line,
@@ -56,7 +68,8 @@ struct BuildSummary {
 // (262 bytes) or one that would resolve outside the game directory, a
 // --clear directory outside it, a tree WalkTree refuses (links, devices,
 // names Windows cannot hold or keep apart), a directory in OLD that is a
-// file in NEW (no command removes directories), or a write failure.
+// file in NEW (no command removes directories), a manifest text that is
+// not UTF-8 or passes 4096 bytes, or a write failure.
 bool BuildPatch(const BuildOptions& options, zorl::KFile& out,
                 BuildSummary* summary, std::string* error);
 

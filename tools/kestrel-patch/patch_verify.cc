@@ -69,6 +69,34 @@ void CheckArchive(const std::string& patched, const std::string& wanted,
 
 }  // namespace
 
+// The manifest's "after" states against NEW itself: every recorded file
+// and entry as NEW holds it. (The run in the scratch has checked the
+// "before" states against OLD and what it wrote against "after".)
+static void CheckManifestAgainstNew(zorl::KFile& payload, const std::string& new_dir,
+                             VerifyResult* result) {
+  updater::Manifest manifest;
+  std::uint32_t body_at = 0;
+  const std::int32_t size = payload.GetSize();
+  if (size < 0 || updater::ReadManifestAt(payload, 0, static_cast<std::uint32_t>(size), false,
+                                          &manifest, &body_at) != updater::ManifestLookup::kFound)
+    return;
+  std::string dir = new_dir;
+  tools::AbsoluteDirectory(new_dir, &dir);
+  updater::ResourceArchive archive;
+  const std::string archive_path = patchlib::JoinPath(new_dir, updater::kArchiveFileName);
+  if (!archive.Load(archive_path.c_str())) {
+    result->differences.push_back("manifest: NEW's archive cannot be loaded to check it");
+    return;
+  }
+  const updater::VersionReport report = updater::CheckVersion(manifest, dir.c_str(), archive);
+  for (const updater::FoundItem& item : report.found) {
+    if (item.Is(item.record->after)) continue;
+    result->differences.push_back("manifest: " + patchlib::Show(item.record->name) +
+                                  " should be " + item.record->after.Describe() +
+                                  " as in NEW, NEW holds " + item.Describe());
+  }
+}
+
 bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
                  zorl::KFile& payload, const std::string& scratch_near,
                  const patchlib::WalkOptions& walk, bool exact_order,
@@ -124,6 +152,7 @@ bool VerifyPatch(const std::string& old_dir, const std::string& new_dir,
   }
   patchlib::CompareTrees(game, new_dir, &result->differences, &result->notes,
                          walk);
+  CheckManifestAgainstNew(payload, new_dir, result);
   // The archive: byte for byte with --exact-order when NEW's is canonical;
   // otherwise by what the mode promises.
   const std::string label = std::string(updater::kArchiveFileName) + ": ";

@@ -72,7 +72,7 @@ class Elevation {
         return true;
       case platform::ElevatedRun::kDeclined:
         if (dialog) dialog->Show(SW_SHOW);
-        ui.ShowMessage(kMsgNeedsAdministrator, MessageKind::kError);
+        ui.ShowMessage(ui.Text(kMsgNeedsAdministrator), MessageKind::kError);
         status_ = kExitElevationDeclined;
         return true;
       case platform::ElevatedRun::kFailed:
@@ -140,12 +140,12 @@ int RunUpdater(const UpdaterSwitches& given) {
   if (switches.silent) {
     SilentUi silent;
     LoggingUi ui(silent, log);
-    options.folder_refused = [&] { return elevation.Relaunch(ui, nullptr); };
+    options.folder_refused = [&](UpdateUi& run) { return elevation.Relaunch(run, nullptr); };
     RunUpdate(ui, place.exe, place.game_dir, options);
   } else {
     UpdateDialog dialog;
     LoggingUi ui(dialog, log);
-    options.folder_refused = [&] { return elevation.Relaunch(ui, &dialog); };
+    options.folder_refused = [&](UpdateUi& run) { return elevation.Relaunch(run, &dialog); };
     dialog.LoadTheme();
     if (!dialog.Open()) {
       QWF::Window().MessageBox(kMsgOutOfMemory, kWindowTitle, 0);

@@ -6,6 +6,7 @@
 #include "engine/messages.h"
 #include "framework/application.h"
 #include "framework/message_pump.h"
+#include "platform/wide.h"
 #include "updater_resources.h"
 
 namespace updater {
@@ -61,15 +62,52 @@ void UpdateDialog::Pump() {
   if (!QWF::PumpPendingMessages(this)) throw kFailureSignal;
 }
 
+namespace {
+
+std::wstring FromUtf8(const std::string& utf8) {
+  if (utf8.empty()) return std::wstring();
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()),
+                                    nullptr, 0);
+  if (n <= 0) return std::wstring();
+  std::wstring wide(static_cast<std::size_t>(n), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &wide[0], n);
+  return wide;
+}
+
+unsigned BoxType(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::kError: return MB_ICONHAND | MB_OK;
+    case MessageKind::kWarning: return MB_ICONWARNING | MB_OK;
+    case MessageKind::kInformation: break;
+  }
+  return MB_ICONINFORMATION;
+}
+
+}  // namespace
+
+void UpdateDialog::Box(const std::wstring& text, MessageKind kind) { Box(text, BoxType(kind)); }
+
+int UpdateDialog::Box(const std::wstring& text, unsigned type) {
+  const std::wstring caption = caption_.empty() ? platform::Widen(kWindowTitle) : caption_;
+  return MessageBoxW(reinterpret_cast<HWND>(Handle()), text.c_str(), caption.c_str(), type);
+}
+
 void UpdateDialog::ShowMessage(const char* text, MessageKind kind) {
-  unsigned type = MB_ICONINFORMATION;
-  if (kind == MessageKind::kError) type = MB_ICONHAND | MB_OK;
-  if (kind == MessageKind::kWarning) type = MB_ICONWARNING | MB_OK;
-  MessageBox(text, kWindowTitle, type);
+  Box(platform::Widen(text), kind);
 }
 
 bool UpdateDialog::AskRetry(const char* text) {
-  return MessageBox(text, kWindowTitle, MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+  return Box(platform::Widen(text), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
+}
+
+void UpdateDialog::SetCaption(const std::string& utf8) {
+  caption_ = FromUtf8(utf8);
+  if (Handle() && !caption_.empty())
+    SetWindowTextW(reinterpret_cast<HWND>(Handle()), caption_.c_str());
+}
+
+void UpdateDialog::ShowMessageUtf8(const std::string& utf8, MessageKind kind) {
+  Box(FromUtf8(utf8), kind);
 }
 
 }  // namespace updater

@@ -16,6 +16,10 @@ std::string ToConsoleText(const std::string& cp932);
 // False when it has characters that cp932 cannot hold.
 bool ArgumentToCp932(const char* argument, std::string* out);
 
+// A command-line argument as main() received it, converted to UTF-8 (a
+// text to store, not a name). False when it is not valid in its encoding.
+bool ArgumentToUtf8(const char* argument, std::string* out);
+
 }  // namespace platform
 
 #endif  // PLATFORM_CONSOLE_H_

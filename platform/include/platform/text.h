@@ -32,6 +32,11 @@ bool Cp932NameToUtf8(const std::string& cp932, std::string* utf8);
 // `ok`, when given, is set to false if that happened.
 std::string Utf8ToCp932(const std::string& utf8, bool* ok = nullptr);
 
+// Whether the user's interface language is Japanese: on Windows the user's
+// UI language; on POSIX the first of LC_ALL, LC_MESSAGES and LANG that is
+// set begins with "ja".
+bool UserLanguageIsJapanese();
+
 }  // namespace platform
 
 #endif  // PLATFORM_TEXT_H_

@@ -36,7 +36,7 @@ bool RemoveTemporaryFile(const char* path) {
 }
 
 void RebuildArchive(UpdateContext& c) {
-  c.ui.SetStatus(kStatusRebuilding);
+  c.ui.SetStatus(c.ui.Text(kStatusRebuilding));
   c.ui.ShowName("");
 
   TemporaryFile fresh;
@@ -48,11 +48,24 @@ void RebuildArchive(UpdateContext& c) {
                          fresh.name))
     c.ui.Error(kMsgCannotWriteArchive);
   ProgressPacer& pacer = c.pacer;
+  WriteProof* proof = c.proof;
+  ResourceArchive::ContentSeen seen;
+  if (proof)
+    seen = [proof](const ArchiveEntry& entry, const unsigned char* data, std::uint32_t n) {
+      if (data)
+        proof->Content(data, n);
+      else
+        proof->Entry(entry.name);
+    };
   const bool saved = c.archive.Save(
       fresh.stream,
       [&pacer](std::int64_t done, std::int64_t total) {
         pacer.Report(done, total);
-      });
+      },
+      seen);
+  // Entries that are not what the manifest says: the new archive is not
+  // the one the maker built, so it never takes the old one's place.
+  if (saved && proof && !proof->EntriesDone()) c.ui.Error(kMsgCannotWriteArchive);
   // The new archive must be on the disk before the old one is moved aside.
   // The flush of a large archive blocks for a while: it runs while the user
   // interface keeps pumping, and a quit met meanwhile abandons the run once

@@ -29,7 +29,7 @@ bool WaitUntilFilesAreFree(UpdateUi& ui, const std::vector<std::string>& paths,
     if (found.Empty()) return true;
     if (told) told(found);
     char text[2048];
-    std::snprintf(text, sizeof text, kMsgFilesInUse, InUseDetail(found).c_str());
+    std::snprintf(text, sizeof text, ui.Text(kMsgFilesInUse), InUseDetail(found).c_str());
     if (!ui.AskRetry(text)) return false;
   }
 }

@@ -92,20 +92,26 @@ struct Command {
                           path)) {
       c.ui.Error(kMsgCannotCreateFile, path);
     }
-    if (size <= 0) return;
-    std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyChunk]);
-    std::uint32_t done = 0;
-    const std::uint32_t total = static_cast<std::uint32_t>(size);
-    while (done < total) {
-      const std::uint32_t n =
-          total - done < kCopyChunk ? total - done : kCopyChunk;
-      if (c.payload.Read(n, buffer.get()) != static_cast<std::int32_t>(n))
-        c.ui.Error(kMsgCannotRead);
-      if (file.Write(buffer.get(), n) != static_cast<std::int32_t>(n))
-        c.ui.Error(kMsgCannotWrite);
-      done += n;
-      c.pacer.Report(done, total);
+    // What is written is hashed on its way to the disk, never read back.
+    ContentHasher hasher;
+    if (size > 0) {
+      std::unique_ptr<unsigned char[]> buffer(new unsigned char[kCopyChunk]);
+      std::uint32_t done = 0;
+      const std::uint32_t total = static_cast<std::uint32_t>(size);
+      while (done < total) {
+        const std::uint32_t n =
+            total - done < kCopyChunk ? total - done : kCopyChunk;
+        if (c.payload.Read(n, buffer.get()) != static_cast<std::int32_t>(n))
+          c.ui.Error(kMsgCannotRead);
+        if (c.proof) hasher.Update(buffer.get(), n);
+        if (file.Write(buffer.get(), n) != static_cast<std::int32_t>(n))
+          c.ui.Error(kMsgCannotWrite);
+        done += n;
+        c.pacer.Report(done, total);
+      }
     }
+    if (c.proof && !c.proof->LooseFileWritten(name, hasher.bytes(), hasher.Digest()))
+      c.ui.Error(kMsgCannotWriteArchive);
   }
 
   void DeleteFile() {

@@ -331,7 +331,8 @@ bool ResourceArchive::Close() {
   return true;
 }
 
-bool ResourceArchive::Save(zorl::KFile& out, const Progress& progress) {
+bool ResourceArchive::Save(zorl::KFile& out, const Progress& progress,
+                           const ContentSeen& content) {
   zorl::KLockGuard guard(lock_);
   if (!open_) {
     if (out.GetThrowMode()) throw zorl::KExceptFile();
@@ -339,7 +340,7 @@ bool ResourceArchive::Save(zorl::KFile& out, const Progress& progress) {
   }
   ThrowModeScope mode(out);
   try {
-    return SaveContents(out, progress);
+    return SaveContents(out, progress, content);
   } catch (const zorl::KExceptFile&) {
     if (mode.old()) throw;
     return false;
@@ -347,7 +348,8 @@ bool ResourceArchive::Save(zorl::KFile& out, const Progress& progress) {
 }
 
 bool ResourceArchive::SaveContents(zorl::KFile& out,
-                                   const Progress& progress) {
+                                   const Progress& progress,
+                                   const ContentSeen& content) {
   // Sizes first: the directory is written once, with its final offsets.
   std::uint64_t directory_size = 8;
   std::uint64_t total = 0;
@@ -414,6 +416,7 @@ bool ResourceArchive::SaveContents(zorl::KFile& out,
   for (auto p = entries_.Begin(); p != entries_.End(); p = entries_.Next(p)) {
     ArchiveEntry& e = *entries_.At(p);
     if (progress) progress(written, total_bytes);
+    if (content) content(e, nullptr, 0);
     const bool old = e.content.SetThrowMode(true);
     try {
       if (!e.content.Seek(zorl::KSEEK_BEGIN, 0)) throw zorl::KExceptFile();
@@ -422,6 +425,7 @@ bool ResourceArchive::SaveContents(zorl::KFile& out,
         const std::uint32_t space = kCopyChunk - used;
         const std::uint32_t n = left < space ? left : space;
         ReadExact(e.content, n, buffer.get() + used);
+        if (content) content(e, buffer.get() + used, n);
         used += n;
         left -= n;
         if (used == kCopyChunk) write_buffer();

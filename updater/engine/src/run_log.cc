@@ -1,5 +1,7 @@
 #include "engine/run_log.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "engine/messages.h"
@@ -9,28 +11,14 @@
 namespace updater {
 namespace {
 
-struct Translation {
-  const char* japanese;  // cp932 format
-  const char* english;
-};
-
-const Translation kTranslations[] = {
-    {kMsgOutOfMemory, "Not enough memory."},
-    {kMsgCannotOpen, "A file cannot be opened."},
-    {kMsgCannotOpenArchive, "The file (%s) cannot be opened."},
-    {kMsgCannotRead, "A file cannot be read."},
-    {kMsgCannotWrite, "A file cannot be written."},
-    {kMsgCannotCreateFile, "The file (%s) cannot be created."},
-    {kMsgCannotCreateDirectory, "A directory cannot be created."},
-    {kMsgCannotDelete, "The file (%s) cannot be deleted."},
-    {kMsgCannotAddEntry, "The file (%s) cannot be written."},
-    {kMsgCannotWriteArchive, "The files could not be written."},
-    {kMsgCannotSwapArchive, "The data file cannot be created."},
-    {kMsgCompleted, "The update from the Q18 edition to the press edition has completed."},
-    {kMsgFilesInUse, kMsgFilesInUseEnglish},
-    {kMsgNeedsAdministrator, kMsgNeedsAdministratorEnglish},
-    {kMsgNoSpace, kMsgNoSpaceEnglish},
-    {kMsgUsage, kMsgUsageEnglish},
+// Every text of messages.h a run can show; InEnglish has each one's
+// English form.
+const char* const kMessages[] = {
+    kMsgOutOfMemory,     kMsgCannotOpen,         kMsgCannotOpenArchive,  kMsgCannotRead,
+    kMsgCannotWrite,     kMsgCannotCreateFile,   kMsgCannotCreateDirectory, kMsgCannotDelete,
+    kMsgCannotAddEntry,  kMsgCannotWriteArchive, kMsgCannotSwapArchive,  kMsgCompleted,
+    kMsgAlreadyApplied,  kMsgWrongVersion,       kMsgFilesInUse,         kMsgNeedsAdministrator,
+    kMsgNoSpace,         kMsgUsage,
 };
 
 // Whether `text` is `format` with its one "%s" filled (the filling goes
@@ -46,25 +34,28 @@ bool Matches(const std::string& text, const char* format, std::string* filled) {
   return true;
 }
 
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-  for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size()))
-    text.replace(at, from.size(), to);
-}
-
 }  // namespace
 
 std::string EnglishMessage(const std::string& cp932) {
-  for (const Translation& t : kTranslations) {
+  for (const char* message : kMessages) {
     std::string filled;
-    if (!Matches(cp932, t.japanese, &filled)) continue;
-    if (t.japanese == kMsgNoSpace) {
-      // The figures' words, from kSpaceFigures to kSpaceFiguresEnglish.
+    if (!Matches(cp932, message, &filled)) continue;
+    if (message == kMsgNoSpace) {
+      // The figures' words too: kSpaceFigures in English.
+      unsigned long long need = 0, free_mb = 0;
       const char* hole = std::strstr(kSpaceFigures, "%s");
-      const std::string needed(kSpaceFigures, hole);  // "必要 "
-      ReplaceAll(filled, needed, "needed ");
-      ReplaceAll(filled, " MB\x81" "A\x8b\xf3\x82\xab ", " MB, free ");  // " MB、空き "
+      const std::string head(kSpaceFigures, static_cast<std::size_t>(hole - kSpaceFigures));
+      if (filled.compare(0, head.size(), head) == 0 &&
+          std::sscanf(filled.c_str() + head.size(), "%llu", &need) == 1) {
+        const std::size_t at = filled.rfind(' ', filled.size() - 4);
+        if (at != std::string::npos) free_mb = std::strtoull(filled.c_str() + at + 1, nullptr, 10);
+        char figures[128];
+        std::snprintf(figures, sizeof figures, InEnglish(kSpaceFigures),
+                      std::to_string(need).c_str(), std::to_string(free_mb).c_str());
+        filled = figures;
+      }
     }
-    std::string english = t.english;
+    std::string english = InEnglish(message);
     const std::size_t hole = english.find("%s");
     if (hole != std::string::npos) english.replace(hole, 2, platform::Cp932ToUtf8(filled));
     return english;
@@ -136,6 +127,11 @@ void LoggingUi::ShowMessage(const char* text, MessageKind kind) {
                                                : "message",
                text, failure);
   inner_.ShowMessage(text, kind);
+}
+
+void LoggingUi::ShowMessageUtf8(const std::string& utf8, MessageKind kind) {
+  log_.Line(std::string(kind == MessageKind::kInformation ? "message: " : "error: ") + utf8);
+  inner_.ShowMessageUtf8(utf8, kind);
 }
 
 bool LoggingUi::AskRetry(const char* text) {

@@ -60,17 +60,15 @@ bool EnoughSpace(const char* dir, std::uint64_t need, std::uint64_t* free_bytes)
   return available >= need;
 }
 
-std::string SpaceDetail(std::uint64_t need, std::uint64_t free_bytes, bool english) {
+std::string SpaceDetail(std::uint64_t need, std::uint64_t free_bytes, Language language) {
   // Free space is rounded down: "needed 3 MB, free 3 MB" must not appear
   // for a volume 100 KB short.
   const std::string needed = std::to_string(Megabytes(need));
   const std::string available = std::to_string(free_bytes / (1024 * 1024));
   char text[256];
-  std::snprintf(text, sizeof text, english ? kSpaceFiguresEnglish : kSpaceFigures,
+  std::snprintf(text, sizeof text, InLanguage(kSpaceFigures, language),
                 needed.c_str(), available.c_str());
   return text;
 }
-
-bool ManifestInflatedSize(zorl::KFile&, std::uint64_t*) { return false; }
 
 }  // namespace updater

@@ -1,6 +1,7 @@
 #include "engine/update_run.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -10,6 +11,7 @@
 #include "engine/files_in_use.h"
 #include "engine/journal_recovery.h"
 #include "engine/loose_files.h"
+#include "engine/manifest.h"
 #include "engine/messages.h"
 #include "engine/patch_commands.h"
 #include "engine/patch_format.h"
@@ -20,6 +22,8 @@
 #include "engine/space_check.h"
 #include "engine/undo_journal.h"
 #include "engine/resource_archive.h"
+#include "engine/version_check.h"
+#include "engine/write_proof.h"
 #include "foundation/kfile.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
@@ -29,6 +33,29 @@
 namespace updater {
 namespace {
 
+// The manifest at the end of `exe` (whose overlay starts at `payload_at`).
+ManifestLookup ReadManifest(const char* exe, std::uint32_t payload_at,
+                            Manifest* manifest, std::uint32_t* body_at) {
+  zorl::KFile file;
+  if (!file.Open(zorl::KFILE_READ, exe)) return ManifestLookup::kNone;
+  return ReadUpdaterManifest(file, payload_at, manifest, body_at);
+}
+
+// The maker's choices: the language of the run's texts and the caption.
+void UseManifestTexts(UpdateUi& ui, const Manifest& m) {
+  Language language = Language::kJapanese;
+  if (m.language == MessageLanguage::kEnglish ||
+      (m.language == MessageLanguage::kAuto && !UserInterfaceIsJapanese()))
+    language = Language::kEnglish;
+  ui.SetLanguage(language);
+  if (!m.caption.empty())
+    ui.SetCaption(m.caption);
+  else if (language != Language::kJapanese)
+    ui.SetCaption(ui.Text(kWindowTitle));  // ASCII: the same in UTF-8
+  // The window starts with the Japanese status line of its template.
+  if (language != Language::kJapanese) ui.SetStatus(ui.Text(kStatusUpdating));
+}
+
 // What the run owns; clean-up is the same on every path.
 struct RunState {
   zorl::KFile payload;
@@ -37,6 +64,8 @@ struct RunState {
   ProtectedFiles protect;
   UndoJournal journal;
   RunStatus status = RunStatus::kFailed;
+  Manifest manifest;
+  std::unique_ptr<WriteProof> proof;
 
   void CleanUp() {
     archive.Close();
@@ -75,7 +104,7 @@ void CheckSpace(UpdateUi& ui, RunState& s, const char* game_dir, std::uint64_t n
   std::uint64_t free_bytes = 0;
   if (EnoughSpace(game_dir, need, &free_bytes)) return;
   s.status = RunStatus::kNoSpace;
-  ui.Error(kMsgNoSpace, SpaceDetail(need, free_bytes).c_str());
+  ui.Error(kMsgNoSpace, SpaceDetail(need, free_bytes, ui.language()).c_str());
 }
 
 // Between the run and the front end's interface: a failure that met a
@@ -89,6 +118,10 @@ class RunUi : public UpdateUi {
   void SetProgress(int position) override { ui_.SetProgress(position); }
   void Pump() override { ui_.Pump(); }
   bool AskRetry(const char* text) override { return ui_.AskRetry(text); }
+  void SetCaption(const std::string& utf8) override { ui_.SetCaption(utf8); }
+  void ShowMessageUtf8(const std::string& utf8, MessageKind kind) override {
+    ui_.ShowMessageUtf8(utf8, kind);
+  }
   void ShowMessage(const char* text, MessageKind kind) override {
     if (kind == MessageKind::kError && s_.status == RunStatus::kFailed) {
       for (const platform::FailedOperation& failed : platform::RecentFailures()) {
@@ -97,7 +130,7 @@ class RunUi : public UpdateUi {
         found.files.push_back(failed.path);
         found.programs = platform::ProgramsUsing(found.files);
         char held[2048];
-        std::snprintf(held, sizeof held, kMsgFilesInUse, InUseDetail(found).c_str());
+        std::snprintf(held, sizeof held, Text(kMsgFilesInUse), InUseDetail(found).c_str());
         s_.status = RunStatus::kFilesInUse;
         return ui_.ShowMessage(held, MessageKind::kWarning);
       }
@@ -139,7 +172,7 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
   const bool journalled = options.journal && !options.dry_run;
   if (journalled) {
     if (!s.journal.Create(game_dir)) {
-      if (RefusedForRights() && options.folder_refused && options.folder_refused()) {
+      if (RefusedForRights() && options.folder_refused && options.folder_refused(ui)) {
         s.status = RunStatus::kFolderRefused;
         throw kFailureSignal;
       }
@@ -148,6 +181,20 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
     s.protect.AddFolder(s.journal.Folder(), kJournalFolderName,
                         s.journal.FolderIdentity());
   }
+  bool archive_loaded = false;
+  auto load_archive = [&] {
+    if (!ResolvePath(game_dir, kArchiveFileName, archive_path))
+      ui.Error(kMsgCannotOpenArchive,
+               ResolvedPath(game_dir, kArchiveFileName).c_str());
+    if (!s.archive.Load(archive_path,
+                        [&pacer](std::int64_t, std::int64_t) { pacer.Tick(); }))
+      ui.Error(kMsgCannotOpenArchive, archive_path);
+    zorl::KFile loaded(s.archive.File());  // a view of the whole file
+    if (!s.protect.Add(loaded, static_cast<std::uint32_t>(loaded.GetSize())))
+      ui.Error(kMsgCannotOpenArchive, archive_path);
+    archive_loaded = true;
+  };
+
   {
     zorl::KFile source;
     if (!LocatePayload(payload_exe, source)) ui.Error(kMsgCannotOpen);
@@ -156,13 +203,40 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
     if (!s.protect.Add(source, std::uint64_t{source.Base()} +
                                    static_cast<std::uint32_t>(source.GetSize())))
       ui.Error(kMsgCannotOpen);
+    // The manifest comes before inflating: a game that is already updated
+    // or another version costs no inflation and changes nothing.
+    std::uint32_t body_at = 0;
+    const ManifestLookup lookup =
+        ReadManifest(payload_exe, source.Base(), &s.manifest, &body_at);
+    if (options.manifest_read) options.manifest_read(lookup, s.manifest);
+    if (lookup == ManifestLookup::kDamaged) ui.Error(kMsgCannotOpen);
+    const bool has_manifest = lookup == ManifestLookup::kFound;
+    if (has_manifest) {
+      UseManifestTexts(ui, s.manifest);
+      load_archive();
+      if (!options.skip_version_check) {
+        const VersionReport report = CheckVersion(
+            s.manifest, game_dir, s.archive, [&pacer] { pacer.Tick(); });
+        if (options.version_checked) options.version_checked(report);
+        if (report.state == VersionState::kAfter) {
+          ui.ShowMessage(ui.Text(kMsgAlreadyApplied), MessageKind::kInformation);
+          return;
+        }
+        if (report.state == VersionState::kNeither) {
+          s.status = RunStatus::kWrongVersion;
+          ui.Error(kMsgWrongVersion, report.misfits.front().record->name.c_str());
+        }
+      }
+      s.proof.reset(new WriteProof(s.manifest));
+    }
     if (journalled)
       s.journal.CreateTemporary(game_dir, s.payload_name);
     else
       platform::MakeTempFile(game_dir, "qx", s.payload_name);
-    std::uint64_t inflated = 0;
-    if (!options.dry_run && ManifestInflatedSize(source, &inflated))
-      CheckSpace(ui, s, game_dir, inflated);
+    // The inflated payload must fit before it is written; the check after
+    // the command check adds what the commands write.
+    if (has_manifest && !options.dry_run)
+      CheckSpace(ui, s, game_dir, s.manifest.inflated_size);
     bool too_large = false;
     if (!s.payload.Open(zorl::KFILE_READ | zorl::KFILE_WRITE |
                             zorl::KFILE_CREATE | zorl::KFILE_NEW,
@@ -173,25 +247,25 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
       // More than 32-bit positions address: the stream cannot be read.
       ui.Error(too_large ? kMsgCannotRead : kMsgCannotOpen);
     }
+    // The stream must end where the manifest begins and inflate to the
+    // size it names; without a manifest, what follows a stream must not be
+    // the start of one whose end was cut off.
+    const std::int32_t stream_end = source.Tell();
+    if (has_manifest
+            ? (stream_end < 0 || std::uint64_t{source.Base()} + stream_end != body_at ||
+               static_cast<std::uint64_t>(s.payload.GetSize()) != s.manifest.inflated_size)
+            : (stream_end >= 0 &&
+               LooksLikeManifestBody(source, static_cast<std::uint32_t>(stream_end))))
+      ui.Error(kMsgCannotOpen);
     if (!s.payload.Seek(zorl::KSEEK_BEGIN, 0) ||
         !s.protect.Add(s.payload, static_cast<std::uint32_t>(s.payload.GetSize())))
       ui.Error(kMsgCannotOpen);
   }  // the executable is released here
 
-  if (!archive_resolved)
-    ui.Error(kMsgCannotOpenArchive,
-             ResolvedPath(game_dir, kArchiveFileName).c_str());
-  if (!s.archive.Load(archive_path,
-                      [&pacer](std::int64_t, std::int64_t) { pacer.Tick(); }))
-    ui.Error(kMsgCannotOpenArchive, archive_path);
-  {
-    zorl::KFile loaded(s.archive.File());  // a view of the whole file
-    if (!s.protect.Add(loaded, static_cast<std::uint32_t>(loaded.GetSize())))
-      ui.Error(kMsgCannotOpenArchive, archive_path);
-  }
+  if (!archive_loaded) load_archive();
 
   UpdateContext context{ui, pacer, s.payload, s.archive, game_dir, &s.protect,
-                        journalled ? &s.journal : nullptr};
+                        journalled ? &s.journal : nullptr, s.proof.get()};
   DiskLooseFiles disk(&s.protect);
   // What the commands will replace, delete or rename, and the room they
   // need, as the check passes them.
@@ -242,7 +316,10 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
     ui.WaitPumping([&journal] { return journal.Discard(); }, &quit);
     if (quit) throw kFailureSignal;
   }
-  ui.ShowMessage(kMsgCompleted, MessageKind::kInformation);
+  if (!s.manifest.completion.empty())
+    ui.ShowMessageUtf8(s.manifest.completion, MessageKind::kInformation);
+  else
+    ui.ShowMessage(ui.Text(kMsgCompleted), MessageKind::kInformation);
 }
 
 }  // namespace
@@ -268,6 +345,8 @@ bool RunUpdate(UpdateUi& ui, const char* payload_exe, const char* game_dir,
       report();
       throw;
     }
+    if (state.proof && !state.proof->failed().empty() && options.proof_failed)
+      options.proof_failed(state.proof->failed());
   } catch (...) {
     state.CleanUp();
     report();

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <exception>
 
+#include "platform/text.h"
 #include "platform/thread.h"
 
 namespace updater {
@@ -12,7 +13,7 @@ void UpdateUi::Error(const char* format, ...) {
   char text[2048];
   va_list args;
   va_start(args, format);
-  std::vsnprintf(text, sizeof text, format, args);
+  std::vsnprintf(text, sizeof text, Text(format), args);
   va_end(args);
   ShowMessage(text, MessageKind::kError);
   throw kFailureSignal;
@@ -21,6 +22,12 @@ void UpdateUi::Error(const char* format, ...) {
 bool UpdateUi::AskRetry(const char* text) {
   ShowMessage(text, MessageKind::kWarning);
   return false;
+}
+
+void UpdateUi::SetCaption(const std::string&) {}
+
+void UpdateUi::ShowMessageUtf8(const std::string& utf8, MessageKind kind) {
+  ShowMessage(platform::Utf8ToCp932(utf8).c_str(), kind);
 }
 
 namespace {

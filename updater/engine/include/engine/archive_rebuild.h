@@ -11,6 +11,8 @@ namespace updater {
 // "mareld.dat" becomes "mareld.bak", the new file becomes "mareld.dat",
 // the backup is deleted. Failures go through ui.Error:
 //   temporary file cannot be opened, saved or flushed  "could not write file"
+//   an entry saved is not what context.proof says,
+//   or one it names is missing or left over           "could not write file"
 //   a stale backup cannot be deleted, a rename fails   "cannot create data file"
 // On every failure the temporary file is deleted and "mareld.dat" is the
 // old archive (moved back from the backup if the second rename failed);

@@ -1,6 +1,7 @@
 // The updater's own texts: cp932 bytes, shown as they stand (message
 // boxes, the status line). The readable text is beside each constant.
-// Texts with "%s" are formats for the error routine.
+// Texts with "%s" are formats for the error routine. Each has an English
+// form (messages.cc) that a payload's manifest can choose instead.
 #ifndef ENGINE_MESSAGES_H_
 #define ENGINE_MESSAGES_H_
 
@@ -45,6 +46,12 @@ inline constexpr char kMsgCannotSwapArchive[] =
 // Q18版からプレス版へのアップデートが完了しました。
 inline constexpr char kMsgCompleted[] =
     "Q18\x94\xc5\x82\xa9\x82\xe7\x83v\x83\x8c\x83X\x94\xc5\x82\xd6\x82\xcc\x83" "A\x83" "b\x83v\x83" "f\x81[\x83g\x82\xaa\x8a\xae\x97\xb9\x82\xb5\x82\xdc\x82\xb5\x82\xbd\x81" "B";
+// このアップデートは既に適用されています。
+inline constexpr char kMsgAlreadyApplied[] =
+    "\x82\xb1\x82\xcc\x83" "A\x83" "b\x83v\x83" "f\x81[\x83g\x82\xcd\x8a\xf9\x82\xc9\x93K\x97p\x82\xb3\x82\xea\x82\xc4\x82\xa2\x82\xdc\x82\xb7\x81" "B";
+// お使いのゲームのバージョンにはこのアップデートを適用できません。(%s)
+inline constexpr char kMsgWrongVersion[] =
+    "\x82\xa8\x8eg\x82\xa2\x82\xcc\x83Q\x81[\x83\x80\x82\xcc\x83o\x81[\x83W\x83\x87\x83\x93\x82\xc9\x82\xcd\x82\xb1\x82\xcc\x83" "A\x83" "b\x83v\x83" "f\x81[\x83g\x82\xf0\x93K\x97p\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x81" "B(%s)";
 // アップデート中
 inline constexpr char kStatusUpdating[] =
     "\x83" "A\x83" "b\x83v\x83" "f\x81[\x83g\x92\x86";
@@ -52,25 +59,18 @@ inline constexpr char kStatusUpdating[] =
 inline constexpr char kStatusRebuilding[] =
     "\x83\x8a\x83\x5c\x81[\x83X\x83t\x83@\x83" "C\x83\x8b\x82\xcc\x8d\xc4\x8d\x5c\x92z\x92\x86";
 
-// The player's situations, refused before the first change. Each has its
-// English text beside it (the run log writes both).
+// The player's situations, refused before the first change.
 // ゲームなどのプログラムがファイルを使用中です。終了してから［再試行］を押してください。(%s)
 inline constexpr char kMsgFilesInUse[] =
     "\x83Q\x81[\x83\x80\x82\xc8\x82\xc7\x82\xcc\x83v\x83\x8d\x83O\x83\x89\x83\x80\x82\xaa\x83t\x83@\x83" "C\x83\x8b\x82\xf0\x8eg\x97p\x92\x86\x82\xc5\x82\xb7\x81" "B\x8fI\x97\xb9\x82\xb5\x82\xc4\x82\xa9\x82\xe7\x81m\x8d\xc4\x8e\x8e\x8ds\x81n\x82\xf0\x89\x9f\x82\xb5\x82\xc4\x82\xad\x82\xbe\x82\xb3\x82\xa2\x81" "B(%s)";
-inline constexpr char kMsgFilesInUseEnglish[] =
-    "Another program, probably the game, is using a file. Close it, then press Retry. (%s)";
 // 管理者の権限がないため、アップデートできません。
 inline constexpr char kMsgNeedsAdministrator[] =
     "\x8a\xc7\x97\x9d\x8e\xd2\x82\xcc\x8c\xa0\x8c\xc0\x82\xaa\x82\xc8\x82\xa2\x82\xbd\x82\xdf\x81" "A\x83" "A\x83" "b\x83v\x83" "f\x81[\x83g\x82\xc5\x82\xab\x82\xdc\x82\xb9\x82\xf1\x81" "B";
-inline constexpr char kMsgNeedsAdministratorEnglish[] =
-    "The update needs administrator rights to write to this folder.";
 // ディスクの空き容量が足りません。(%s)
 inline constexpr char kMsgNoSpace[] =
     "\x83" "f\x83" "B\x83X\x83N\x82\xcc\x8b\xf3\x82\xab\x97" "e\x97\xca\x82\xaa\x91\xab\x82\xe8\x82\xdc\x82\xb9\x82\xf1\x81" "B(%s)";
-inline constexpr char kMsgNoSpaceEnglish[] = "Not enough free disk space. (%s)";
 // 必要 %s MB、空き %s MB   (what fills kMsgNoSpace's "%s")
 inline constexpr char kSpaceFigures[] = "\x95K\x97v %s MB\x81" "A\x8b\xf3\x82\xab %s MB";
-inline constexpr char kSpaceFiguresEnglish[] = "needed %s MB, free %s MB";
 // 不明なスイッチです: %s
 //
 // 使い方: kestrel-update.exe [/S] [/log=ファイル名]
@@ -78,10 +78,21 @@ inline constexpr char kSpaceFiguresEnglish[] = "needed %s MB, free %s MB";
 // /log=ファイル名: 実行の記録 (UTF-8) をファイルに書き出します
 inline constexpr char kMsgUsage[] =
     "\x95s\x96\xbe\x82\xc8\x83X\x83" "C\x83" "b\x83`\x82\xc5\x82\xb7: %s\n\n\x8eg\x82\xa2\x95\xfb: kestrel-update.exe [/S] [/log=\x83t\x83@\x83" "C\x83\x8b\x96\xbc]\n/S, /silent: \x83" "E\x83" "B\x83\x93\x83h\x83" "E\x82\xf0\x8fo\x82\xb3\x82\xb8\x82\xc9\x83" "A\x83" "b\x83v\x83" "f\x81[\x83g\x82\xb5\x82\xdc\x82\xb7\n/log=\x83t\x83@\x83" "C\x83\x8b\x96\xbc: \x8e\xc0\x8ds\x82\xcc\x8bL\x98^ (UTF-8) \x82\xf0\x83t\x83@\x83" "C\x83\x8b\x82\xc9\x8f\x91\x82\xab\x8fo\x82\xb5\x82\xdc\x82\xb7";
-inline constexpr char kMsgUsageEnglish[] =
-    "Unknown switch: %s\n\nUsage: kestrel-update.exe [/S] [/log=FILE]\n"
-    "/S, /silent: update without any window\n"
-    "/log=FILE: write a log of the run (UTF-8) to FILE";
+// The language the texts above are shown in.
+enum class Language { kJapanese, kEnglish };
+
+// The English form of one of the texts above, with its "%s" in the same
+// place ("The file (%s) cannot be opened."); any other text unchanged.
+// Texts are told by their address: pass the constants themselves.
+const char* InEnglish(const char* text);
+// `text` in `language`.
+inline const char* InLanguage(const char* text, Language language) {
+  return language == Language::kEnglish ? InEnglish(text) : text;
+}
+
+// Whether the user's interface language is Japanese (a manifest's "auto":
+// Japanese then, English otherwise).
+bool UserInterfaceIsJapanese();
 
 }  // namespace updater
 

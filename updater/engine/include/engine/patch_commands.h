@@ -9,6 +9,7 @@
 #include "engine/undo_journal.h"
 #include "engine/resource_archive.h"
 #include "engine/update_ui.h"
+#include "engine/write_proof.h"
 #include "foundation/kfile.h"
 
 namespace updater {
@@ -26,6 +27,9 @@ struct UpdateContext {
   // Where every change to a loose file is recorded before it is made, so
   // that it can be undone; none when null (changes are then final).
   UndoJournal* journal = nullptr;
+  // What the written files and entries must hash to (the payload's
+  // manifest); none when null.
+  WriteProof* proof = nullptr;
 };
 
 // Runs the command `opcode`, whose record follows at the payload's
@@ -35,6 +39,7 @@ struct UpdateContext {
 //   a loose file cannot be created, is protected,
 //   or its path does not fit 263 bytes             "file (%s) cannot be created"
 //   a chunk cannot be written                      "cannot write"
+//   a written file is not what context.proof says  "could not write file"
 //   a directory tree cannot be created, or its
 //   path does not fit                              "cannot create directory"
 //   a file cannot be deleted, is protected, or a

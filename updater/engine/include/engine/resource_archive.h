@@ -122,7 +122,12 @@ class ResourceArchive {
   // or unreadable, when a write fails, or when the contents would pass the
   // 32-bit offset range; KExceptFile is thrown again instead when `out`'s
   // throw switch was on. `out`'s throw switch is always restored.
-  bool Save(zorl::KFile& out, const Progress& progress = {});
+  // `content`, when given, sees every entry's bytes as they are written:
+  // once with no data (nullptr, 0) when the entry begins, then each piece.
+  using ContentSeen = std::function<void(const ArchiveEntry& entry,
+                                         const unsigned char* data, std::uint32_t size)>;
+  bool Save(zorl::KFile& out, const Progress& progress = {},
+            const ContentSeen& content = {});
 
  private:
   // `shared_text`, when it holds the name's key, becomes the entry's name
@@ -134,7 +139,8 @@ class ResourceArchive {
   void Unchain(ArchiveEntry* entry);
   bool LoadRecords(zorl::KFile& stream, bool entry_mode,
                    const Progress& progress);
-  bool SaveContents(zorl::KFile& out, const Progress& progress);
+  bool SaveContents(zorl::KFile& out, const Progress& progress,
+                    const ContentSeen& content);
   void CloseLocked();
 
   bool open_ = false;

@@ -57,6 +57,8 @@ class LoggingUi : public UpdateUi {
   void Pump() override { inner_.Pump(); }
   void ShowMessage(const char* text, MessageKind kind) override;
   bool AskRetry(const char* text) override;
+  void SetCaption(const std::string& utf8) override { inner_.SetCaption(utf8); }
+  void ShowMessageUtf8(const std::string& utf8, MessageKind kind) override;
 
  private:
   UpdateUi& inner_;

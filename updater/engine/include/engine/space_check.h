@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/command_check.h"
+#include "engine/messages.h"
 #include "engine/resource_archive.h"
 
 namespace updater {
@@ -45,15 +46,10 @@ std::uint64_t Megabytes(std::uint64_t bytes);
 // `*free_bytes`.
 bool EnoughSpace(const char* dir, std::uint64_t need, std::uint64_t* free_bytes);
 
-// What fills kMsgNoSpace's "%s" (kSpaceFigures: needed and free in MB);
-// `english` gives kSpaceFiguresEnglish's words.
-std::string SpaceDetail(std::uint64_t need, std::uint64_t free_bytes, bool english = false);
-
-// The inflated payload's size as the version manifest gives it, read
-// before inflating, so the space check can come before the payload is
-// written. False while the payload carries no manifest: the check after
-// the command check is then the only one.
-bool ManifestInflatedSize(zorl::KFile& payload_view, std::uint64_t* bytes);
+// What fills kMsgNoSpace's "%s" (kSpaceFigures: needed and free in MB), in
+// `language`.
+std::string SpaceDetail(std::uint64_t need, std::uint64_t free_bytes,
+                        Language language = Language::kJapanese);
 
 }  // namespace updater
 

@@ -8,7 +8,9 @@
 #include "engine/files_in_use.h"
 #include "engine/journal_recovery.h"
 #include "engine/run_status.h"
+#include "engine/manifest.h"
 #include "engine/update_ui.h"
+#include "engine/version_check.h"
 
 namespace updater {
 
@@ -39,17 +41,39 @@ struct RunOptions {
   // (it starts the updater with administrator rights, or says the folder is
   // not writable) and the run ends without a message, status
   // kFolderRefused. False or not given: the run fails as for any folder it
-  // cannot write ("ファイルが開けません").
-  std::function<bool()> folder_refused;
+  // cannot write ("ファイルが開けません"). Gets the run's interface (its
+  // language is the run's) for what it shows.
+  std::function<bool(UpdateUi& ui)> folder_refused;
+  // Told what the payload's manifest is (none, read, damaged) as soon as
+  // it has been looked for; `manifest` is filled only when it was read.
+  std::function<void(ManifestLookup, const Manifest& manifest)> manifest_read;
+  // Told the version check's result before the run acts on it.
+  std::function<void(const VersionReport&)> version_checked;
+  // Apply without comparing the game with the manifest (a maker who knows
+  // what the folder holds). What is written is still checked.
+  bool skip_version_check = false;
+  // Told which item was written wrong when the proof of what was written
+  // fails (cp932, as the manifest names it).
+  std::function<void(const std::string& item)> proof_failed;
 };
 
 // Runs one update: first finishes what a killed run left (its journal:
 // journal_recovery.h), then opens its own undo journal "qxundo" in
 // `game_dir` (undo_journal.h), locates the payload in `payload_exe`'s
-// overlay, inflates it into a temporary file "qx*.tmp" in `game_dir`,
+// overlay and reads its manifest (manifest.h) when it has one: a damaged
+// one stops the run with "cannot open file"; else its language and
+// caption are the run's, the archive is loaded and the game is checked
+// against it (version_check.h): a game already updated shows "already
+// applied" and the run ends there, true, changing nothing; another
+// version shows "wrong version (%s)" naming the first item that fits
+// neither state. Then it inflates the payload into a temporary file
+// "qx*.tmp" in `game_dir` (a stream that does not end where the manifest
+// begins, or inflates to another size, is damaged too),
 // loads "mareld.dat" from `game_dir`, checks the whole command stream
-// (see command_check.h), runs every command, rebuilds the archive, removes
-// the journal and shows the completion message. Any failure shows one
+// (see command_check.h), runs every command (hashing what it writes for
+// the manifest's items: write_proof.h), rebuilds the archive, removes
+// the journal and shows the completion message (the manifest's, when it
+// has one). Any failure shows one
 // message (through ui.Error) and ends the run; a quit from ui.Pump ends it
 // silently. Clean-up is the same on every path (archive closed, temporary
 // file deleted, and every change undone: the game folder is as it was),

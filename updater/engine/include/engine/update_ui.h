@@ -8,6 +8,9 @@
 #define ENGINE_UPDATE_UI_H_
 
 #include <functional>
+#include <string>
+
+#include "engine/messages.h"
 
 namespace updater {
 
@@ -46,8 +49,24 @@ class UpdateUi {
   // front end that cannot ask shows it as a warning and answers Cancel.
   virtual bool AskRetry(const char* text);
 
-  // The error routine: formats `format` (printf rules, at most 2047
-  // bytes kept), shows it as an error, then throws kFailureSignal.
+  // The maker's caption (UTF-8) for the window and its message boxes, from
+  // the payload's manifest. By default ignored (a terminal has none).
+  virtual void SetCaption(const std::string& utf8);
+  // Shows a message given in UTF-8 (the maker's completion text). By
+  // default converted to cp932 for ShowMessage: characters cp932 lacks
+  // become "?"; the GUI shows them all.
+  virtual void ShowMessageUtf8(const std::string& utf8, MessageKind kind);
+
+  // The language of the updater's own texts (messages.h), Japanese until
+  // the run reads the payload's manifest.
+  void SetLanguage(Language language) { language_ = language; }
+  Language language() const { return language_; }
+  // One of messages.h's texts in the run's language.
+  const char* Text(const char* text) const { return InLanguage(text, language_); }
+
+  // The error routine: formats `format` (one of messages.h's texts, put
+  // into the run's language; printf rules, at most 2047 bytes kept),
+  // shows it as an error, then throws kFailureSignal.
   [[noreturn]] void Error(const char* format, ...);
 
   // Waits for an operation the system cannot split into pieces (a final
@@ -65,6 +84,9 @@ class UpdateUi {
   // thread (after the first pump).
   bool WaitPumping(const std::function<bool()>& operation,
                    bool* quit_held = nullptr);
+
+ private:
+  Language language_ = Language::kJapanese;
 };
 
 }  // namespace updater
