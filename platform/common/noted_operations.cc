@@ -25,11 +25,18 @@ void Note(const char* operation, const char* path, const char* target = nullptr)
   // The system's error first: nothing else may run before it is read.
   const bool injected = internal::LastWasInjected();
   const bool may_pass = injected ? internal::InjectedMayPass() : internal::SystemErrorMayPass();
+  const FailureKind kind = injected ? internal::InjectedKind() : internal::SystemErrorKind();
   std::string reason = injected ? "an injected fault" : internal::SystemErrorText();
   std::lock_guard<std::mutex> guard(g_lock);
   g_may_pass = may_pass;
   if (g_recent.size() == kKept) g_recent.pop_front();
-  g_recent.push_back({operation, path ? path : "", target ? target : "", std::move(reason)});
+  FailedOperation failed;
+  failed.operation = operation;
+  failed.path = path ? path : "";
+  failed.target = target ? target : "";
+  failed.reason = std::move(reason);
+  failed.kind = kind;
+  g_recent.push_back(std::move(failed));
 }
 
 template <class T>

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "platform/file.h"
+#include "platform/last_failure.h"
 
 namespace platform {
 namespace internal {
@@ -37,8 +38,13 @@ std::string SystemErrorText();
 // Whether that error may pass by itself (a file another program holds).
 bool SystemErrorMayPass();
 
-// Whether the last counted operation was failed by fault injection.
+// What the error of the call that just failed means (see FailureKind).
+FailureKind SystemErrorKind();
+
+// Whether the last counted operation was failed by fault injection, and
+// as what.
 bool LastWasInjected();
+FailureKind InjectedKind();
 
 }  // namespace internal
 }  // namespace platform

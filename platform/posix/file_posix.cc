@@ -18,6 +18,20 @@ namespace platform {
 std::string internal::SystemErrorText() { return std::strerror(errno); }
 bool internal::SystemErrorMayPass() { return errno == EBUSY || errno == ETXTBSY; }
 
+FailureKind internal::SystemErrorKind() {
+  switch (errno) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+      return FailureKind::kAccessDenied;
+    case ENOSPC:
+    case EDQUOT:
+      return FailureKind::kNoSpace;
+    default:
+      return FailureKind::kOther;
+  }
+}
+
 namespace {
 int OpenNative(const std::string& native, int flags) {
   int fd;

@@ -141,7 +141,7 @@ bool internal::ReplaceFileUnnoted(const char* from, const char* to) {
 }
 
 bool internal::MakeDirectoryUnnoted(const char* path) {
-  if (internal::ShouldFail()) return false;
+  if (internal::ShouldFail() || internal::DirectoriesRefused()) return false;
   std::string native;
   return NativePath(path, &native) && ::mkdir(native.c_str(), 0777) == 0;
 }

@@ -49,6 +49,8 @@ bool GetEnvironment(const char* name, char* out, unsigned size) {
   return CopyOut(value, out, size);
 }
 
+void ClearEnvironment(const char* name) { ::unsetenv(name); }
+
 bool GetWorkingDirectory(char* out, unsigned size) {
   char buffer[PATH_MAX];
   if (!::getcwd(buffer, sizeof buffer)) {

@@ -37,6 +37,22 @@ std::string internal::SystemErrorText() {
   return narrow;
 }
 
+FailureKind internal::SystemErrorKind() {
+  switch (GetLastError()) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_WRITE_PROTECT:
+      return FailureKind::kAccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FailureKind::kInUse;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return FailureKind::kNoSpace;
+    default:
+      return FailureKind::kOther;
+  }
+}
+
 namespace {
 HANDLE Native(FileHandle file) { return reinterpret_cast<HANDLE>(file); }
 

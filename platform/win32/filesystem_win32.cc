@@ -102,7 +102,7 @@ bool internal::SetReadOnlyUnnoted(const char* path, bool read_only) {
 }
 
 bool internal::MakeDirectoryUnnoted(const char* path) {
-  if (internal::ShouldFail()) return false;
+  if (internal::ShouldFail() || internal::DirectoriesRefused()) return false;
   std::wstring wide;
   return WidenName(path, &wide) && CreateDirectoryW(wide.c_str(), nullptr) != FALSE;
 }

@@ -35,6 +35,12 @@ bool GetEnvironment(const char* name, char* out, unsigned size) {
   return Narrow(buffer, out, size);
 }
 
+void ClearEnvironment(const char* name) {
+  SetEnvironmentVariableW(Widen(name).c_str(), nullptr);
+  // The C runtime keeps its own copy for getenv.
+  _wputenv_s(Widen(name).c_str(), L"");
+}
+
 bool GetWorkingDirectory(char* out, unsigned size) {
   std::vector<wchar_t> buffer(32768);
   DWORD n = GetCurrentDirectoryW(static_cast<DWORD>(buffer.size()),

@@ -75,7 +75,8 @@ BoxIcon IconOf(HWND box) {
   BoxIcon best = BoxIcon::kOther;
   long best_differences = static_cast<long>(width) * height;
   const std::pair<BoxIcon, LPCWSTR> candidates[] = {{BoxIcon::kHand, IDI_HAND},
-                                                    {BoxIcon::kInformation, IDI_ASTERISK}};
+                                                    {BoxIcon::kInformation, IDI_ASTERISK},
+                                                    {BoxIcon::kWarning, IDI_EXCLAMATION}};
   for (const auto& candidate : candidates) {
     Pixels drawn(width, height);
     HBRUSH brush = CreateSolidBrush(RGB((background >> 16) & 0xFF, (background >> 8) & 0xFF,

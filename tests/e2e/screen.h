@@ -7,11 +7,11 @@
 
 namespace e2e {
 
-enum class BoxIcon { kNone, kHand, kInformation, kOther };
+enum class BoxIcon { kNone, kHand, kInformation, kWarning, kOther };
 
 // Which icon the message box shows. Icon handles belong to the showing process, so the icon is
 // read off the screen and compared with the system's hand and information icons drawn here on
-// the same background. The box must not be covered.
+// the same background (and with the warning icon). The box must not be covered.
 BoxIcon IconOf(HWND box);
 
 // The rectangle around window `a` (and `b`, if any), with a margin, inside the screen.

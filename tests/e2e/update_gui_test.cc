@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -156,10 +157,11 @@ std::wstring Format(const wchar_t* message, const std::wstring& argument) {
   return text;
 }
 
-void ExpectCleanDialog(const e2e::WatchResult& r) {
+// The exit status: 0 completed, 1 failed (a quit too).
+void ExpectCleanDialog(const e2e::WatchResult& r, unsigned long exit_status = 0) {
   EXPECT_TRUE(r.started);
   EXPECT_TRUE(r.exited) << "the updater did not end";
-  EXPECT_EQ(0u, r.exit_code);
+  EXPECT_EQ(exit_status, r.exit_code);
   EXPECT_TRUE(r.dialog_seen);
   for (const std::string& problem : r.template_problems) ADD_FAILURE() << problem;
 }
@@ -274,7 +276,7 @@ TEST(UpdaterGuiTexts, EveryFailureShowsItsMessageAndCleansUp) {
     c.prepare(game);
     const std::string archive_before = ReadAll(game.dir / "mareld.dat");
     e2e::WatchResult r = game.Run();
-    ExpectCleanDialog(r);
+    ExpectCleanDialog(r, 1);
     ASSERT_EQ(1u, r.boxes.size()) << "exactly one box: the error, no completion";
     const e2e::MessageBoxSeen& box = r.boxes[0];
     EXPECT_EQ(kTitle, box.caption);
@@ -320,7 +322,7 @@ TEST(UpdaterGui, AFailedRunLeavesTheFolderAsItWas) {
   e2e::WatchOptions options;
   options.box_screenshot = fs::absolute("undone-box.bmp").wstring();
   e2e::WatchResult r = game.Run(options);
-  ExpectCleanDialog(r);
+  ExpectCleanDialog(r, 1);
   ASSERT_EQ(1u, r.boxes.size());
   EXPECT_EQ(L"ファイルが書き出せなかった", r.boxes[0].text);
   EXPECT_EQ(e2e::BoxIcon::kHand, r.boxes[0].icon);
@@ -401,7 +403,7 @@ TEST(UpdaterGui, AQuitDuringALongCopyEndsSilentlyAndCleansUp) {
   e2e::WatchOptions options;
   options.quit_during_copy = true;
   e2e::WatchResult r = game.Run(options);
-  ExpectCleanDialog(r);
+  ExpectCleanDialog(r, 1);
   EXPECT_TRUE(r.quit_posted) << "the copy was never seen under way";
   EXPECT_TRUE(r.boxes.empty()) << "a quit shows no message";
   EXPECT_FALSE(HasTemporaryFiles(game.dir));
@@ -439,6 +441,257 @@ TEST(UpdaterGui, TheDialogAnswersWithin250MsThroughoutALargeRun) {
   EXPECT_EQ(fs::file_size(game.dir / "mareld.dat"), game.old_archive.size() + 16u * 1024 * 1024 + 12 + 9);
   EXPECT_FALSE(HasTemporaryFiles(game.dir));
   EXPECT_FALSE(fs::exists(game.dir / "mareld.bak"));
+}
+
+// --- The player's situations: a file held by the running game, a full disk, a folder that
+// needs administrator rights, and the silent mode for launchers.
+
+const wchar_t kFilesInUse[] =
+    L"ゲームなどのプログラムがファイルを使用中です。終了してから［再試行］を押してください。(%s)";
+const wchar_t kNeedsAdministrator[] = L"管理者の権限がないため、アップデートできません。";
+const wchar_t kNoSpace[] = L"ディスクの空き容量が足りません。(%s)";
+
+// A Windows path for one of the build's programs (its Unix path seen through drive Z:).
+std::wstring BuiltProgram(const char* unix_path) {
+  std::wstring path = L"Z:" + Wide(unix_path);
+  for (wchar_t& c : path)
+    if (c == L'/') c = L'\\';
+  return path;
+}
+
+// Another program (the game) holding a file open without delete sharing, until released.
+class HeldFile {
+ public:
+  explicit HeldFile(const fs::path& file) {
+    std::wstring command = L"\"" + BuiltProgram(KESTREL_HOLD_FILE_EXE) + L"\" \"" + file.wstring() + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process_)) {
+      ADD_FAILURE() << "cannot start the holding program";
+      return;
+    }
+    // Held once a rename would meet a sharing violation.
+    for (int tries = 0; tries < 1000; ++tries) {
+      HANDLE h = CreateFileW(file.c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                             nullptr, OPEN_EXISTING, 0, nullptr);
+      if (h == INVALID_HANDLE_VALUE && GetLastError() == ERROR_SHARING_VIOLATION) return;
+      if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+      Sleep(10);
+    }
+    ADD_FAILURE() << "the file was never held";
+  }
+  ~HeldFile() { Release(); }
+  void Release() {
+    if (!process_.hProcess) return;
+    TerminateProcess(process_.hProcess, 0);
+    WaitForSingleObject(process_.hProcess, 10000);
+    CloseHandle(process_.hThread);
+    CloseHandle(process_.hProcess);
+    process_ = {};
+  }
+
+ private:
+  PROCESS_INFORMATION process_ = {};
+};
+
+// The seam's faults for the updaters the test starts (scripts/wine-run passes the test's
+// environment on); the updater removes the variable from its own environment as it reads it.
+class Faults {
+ public:
+  explicit Faults(const wchar_t* words) { SetEnvironmentVariableW(L"KESTREL_TEST_FAULTS", words); }
+  ~Faults() { SetEnvironmentVariableW(L"KESTREL_TEST_FAULTS", nullptr); }
+};
+
+Commands UpdateCommands() {
+  return Commands().WriteFile("data/new.txt", "new").DeleteFile("old.txt").PutEntry("x", "y");
+}
+
+// The game holds mareld.dat: the box comes before any change and the folder stays exactly as
+// it was while it waits; Cancel ends with nothing changed; after the game is closed, Retry
+// completes the update.
+TEST(UpdaterPlayer, AFileHeldByTheGameIsAskedAboutBeforeAnyChange) {
+  for (bool retry : {false, true}) {
+    SCOPED_TRACE(retry ? "retry" : "cancel");
+    Game game(retry ? "held-retry" : "held-cancel");
+    WriteAll(game.dir / "old.txt", "old");
+    game.PutUpdater(UpdateCommands());
+    const auto expected = Expected(game, retry ? "held-retry" : "held-cancel");
+    const auto before = Tree(game.dir);
+    HeldFile held(game.dir / "mareld.dat");
+    e2e::WatchOptions options;
+    options.box_screenshot = fs::absolute(retry ? "held-retry-box.bmp" : "held-cancel-box.bmp").wstring();
+    bool unchanged_while_asked = false;
+    options.answer = [&](const e2e::MessageBoxSeen& box) {
+      if (!box.retry_cancel) return IDOK;
+      unchanged_while_asked = before == Tree(game.dir);
+      if (!retry) return IDCANCEL;
+      held.Release();  // the player closes the game
+      return IDRETRY;
+    };
+    e2e::WatchResult r = game.Run(options);
+    ExpectCleanDialog(r, retry ? 0 : 5);
+    ASSERT_LE(1u, r.boxes.size());
+    const e2e::MessageBoxSeen& box = r.boxes[0];
+    EXPECT_EQ(kTitle, box.caption);
+    // Wine's Restart Manager names no program: the box names the file.
+    EXPECT_EQ(Format(kFilesInUse, game.Resolved("mareld.dat")), box.text);
+    EXPECT_TRUE(box.retry_cancel);
+    EXPECT_EQ(e2e::BoxIcon::kWarning, box.icon);
+    EXPECT_TRUE(box.owned_by_dialog);
+    EXPECT_TRUE(unchanged_while_asked) << "the folder changed while the box waited";
+    if (retry) {
+      ASSERT_EQ(2u, r.boxes.size());
+      EXPECT_EQ(kCompleted, r.boxes[1].text);
+      EXPECT_TRUE(expected == Tree(game.dir)) << "the update completed after Retry";
+    } else {
+      EXPECT_EQ(1u, r.boxes.size());
+      EXPECT_TRUE(before == Tree(game.dir)) << "Cancel leaves the folder as it was";
+    }
+  }
+}
+
+TEST(UpdaterPlayer, ADiskTooSmallIsToldWithBothFiguresBeforeAnyChange) {
+  Game game("no-space");
+  WriteAll(game.dir / "old.txt", "old");
+  game.PutUpdater(UpdateCommands());
+  const auto before = Tree(game.dir);
+  Faults faults(L"free-space=1000");
+  e2e::WatchOptions options;
+  options.box_screenshot = fs::absolute("no-space-box.bmp").wstring();
+  e2e::WatchResult r = game.Run(options);
+  ExpectCleanDialog(r, 6);
+  ASSERT_EQ(1u, r.boxes.size());
+  EXPECT_EQ(Format(kNoSpace, L"必要 1 MB、空き 0 MB"), r.boxes[0].text);
+  EXPECT_EQ(e2e::BoxIcon::kHand, r.boxes[0].icon);
+  EXPECT_TRUE(before == Tree(game.dir));
+}
+
+// The journal folder refused (a game under Program Files) for an updater without
+// administrator rights (Wine gives every program those: the seam is told to report none): the
+// updater starts itself again with them (under Wine "runas" just starts it), that process
+// completes the update, and the first ends with its status; the second never starts a third.
+TEST(UpdaterPlayer, AFolderThatNeedsAdministratorRightsRelaunchesOnce) {
+  Game game("relaunch");
+  WriteAll(game.dir / "old.txt", "old");
+  game.PutUpdater(UpdateCommands());
+  const auto expected = Expected(game, "relaunch");
+  Faults faults(L"refuse-directories;not-elevated");
+  e2e::WatchResult r = game.Run();
+  EXPECT_TRUE(r.exited);
+  EXPECT_EQ(0u, r.exit_code);
+  EXPECT_EQ(2u, r.processes.size()) << "the updater and the one it started, no third";
+  ASSERT_EQ(1u, r.boxes.size());
+  EXPECT_EQ(kCompleted, r.boxes[0].text);
+  EXPECT_TRUE(expected == Tree(game.dir));
+  EXPECT_FALSE(HasTemporaryFiles(game.dir));
+}
+
+TEST(UpdaterPlayer, DecliningTheAdministratorPromptChangesNothing) {
+  Game game("declined");
+  WriteAll(game.dir / "old.txt", "old");
+  game.PutUpdater(UpdateCommands());
+  const auto before = Tree(game.dir);
+  Faults faults(L"refuse-directories;not-elevated;decline-elevation");
+  e2e::WatchOptions options;
+  options.box_screenshot = fs::absolute("declined-box.bmp").wstring();
+  e2e::WatchResult r = game.Run(options);
+  ExpectCleanDialog(r, 7);
+  EXPECT_EQ(1u, r.processes.size());
+  ASSERT_EQ(1u, r.boxes.size());
+  EXPECT_EQ(kNeedsAdministrator, r.boxes[0].text);
+  EXPECT_TRUE(before == Tree(game.dir));
+}
+
+TEST(UpdaterPlayer, AnUnknownSwitchShowsTheUsage) {
+  Game game("usage");
+  game.PutUpdater(UpdateCommands());
+  const auto before = Tree(game.dir);
+  e2e::WatchOptions options;
+  options.arguments = L"/bogus";
+  options.box_screenshot = fs::absolute("usage-box.bmp").wstring();
+  e2e::WatchResult r = game.Run(options);
+  EXPECT_TRUE(r.exited);
+  EXPECT_EQ(2u, r.exit_code);
+  ASSERT_EQ(1u, r.boxes.size());
+  EXPECT_EQ(0u, r.boxes[0].text.find(L"不明なスイッチです: /bogus")) << e2e::Utf8(r.boxes[0].text);
+  EXPECT_NE(std::wstring::npos, r.boxes[0].text.find(L"/silent"));
+  EXPECT_TRUE(before == Tree(game.dir));
+}
+
+// Silent mode: no window at all, and the exit status tells each outcome.
+TEST(UpdaterPlayer, SilentModeShowsNoWindowAndTellsEachOutcomeByItsExitStatus) {
+  struct Case {
+    const char* label;
+    const wchar_t* arguments;
+    const wchar_t* faults;  // null: none
+    bool hold_archive;
+    bool fail;  // the payload deletes a file that is not there
+    unsigned long status;
+  };
+  const Case cases[] = {
+      {"silent-completed", L"/S", nullptr, false, false, 0},
+      {"silent-long", L"/SILENT", nullptr, false, false, 0},
+      {"silent-failed", L"/S", nullptr, false, true, 1},
+      {"silent-usage", L"/S /bogus", nullptr, false, false, 2},
+      {"silent-in-use", L"/S", nullptr, true, false, 5},
+      {"silent-no-space", L"/silent", L"free-space=1000", false, false, 6},
+      {"silent-declined", L"/S", L"refuse-directories;not-elevated;decline-elevation", false, false, 7},
+      {"silent-relaunched", L"/S", L"refuse-directories;not-elevated", false, false, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    Game game(c.label);
+    WriteAll(game.dir / "old.txt", "old");
+    Commands commands = UpdateCommands();
+    if (c.fail) commands.DeleteFile("missing.txt");
+    game.PutUpdater(commands);
+    const auto expected = c.status == 0 ? Expected(game, c.label) : Tree(game.dir);
+    const auto before = Tree(game.dir);
+    std::unique_ptr<Faults> faults;
+    if (c.faults) faults.reset(new Faults(c.faults));
+    std::unique_ptr<HeldFile> held;
+    if (c.hold_archive) held.reset(new HeldFile(game.dir / "mareld.dat"));
+    e2e::WatchOptions options;
+    options.arguments = c.arguments;
+    e2e::WatchResult r = game.Run(options);
+    held.reset();
+    EXPECT_TRUE(r.exited);
+    EXPECT_EQ(c.status, r.exit_code);
+    EXPECT_FALSE(r.visible_window_seen);
+    EXPECT_FALSE(r.dialog_seen);
+    EXPECT_TRUE(r.boxes.empty());
+    EXPECT_EQ(0u, r.window_classes.count(L"#32770"));
+    for (const std::wstring& name : r.window_classes)
+      std::printf("%s: a hidden window of class %s\n", c.label, e2e::Utf8(name).c_str());
+    EXPECT_TRUE((c.status == 0 ? expected : before) == Tree(game.dir));
+    EXPECT_FALSE(HasTemporaryFiles(game.dir));
+  }
+}
+
+// The log of a failed silent run: the command that failed, the message in Japanese and in
+// English, the file operation and the system's reason, and the result.
+TEST(UpdaterPlayer, TheLogOfAFailedRunSaysWhatFailedAndWhy) {
+  Game game("log");
+  WriteAll(game.dir / "old.txt", "old");
+  game.PutUpdater(Commands().WriteFile("data/new.txt", "new").WriteFile(J("塞ぐ/中.txt"), "x"));
+  fs::create_directories(game.dir / Wide(J("塞ぐ")) / Wide(J("中.txt")));
+  const fs::path log = fs::absolute("runs/log.txt");
+  fs::remove(log);
+  e2e::WatchOptions options;
+  options.arguments = L"/S \"/log=" + log.wstring() + L"\"";
+  e2e::WatchResult r = game.Run(options);
+  EXPECT_EQ(1u, r.exit_code);
+  const std::string text = ReadAll(log);
+  const std::string path = e2e::Utf8(game.Resolved(J("塞ぐ/中.txt")));
+  std::printf("%s", text.c_str());
+  for (const std::string& line : std::vector<std::string>{
+           std::string("mode: silent\r\n"), std::string("command: data/new.txt\r\n"),
+        std::string("command: 塞ぐ/中.txt\r\n"), "error: ファイル(" + path + ")が作成できません\r\n",
+        "       The file (" + path + ") cannot be created.\r\n", std::string("       why: cannot "),
+        std::string("result: failed, exit status 1\r\n")}) {
+    EXPECT_NE(std::string::npos, text.find(line)) << line;
+  }
 }
 
 }  // namespace
@@ -551,7 +804,7 @@ TEST(UpdaterGuiTexts, TheVersionCheckInTheMakersWordsAndLanguage) {
     const auto other = Tree(game.dir);
     options.box_screenshot = L"version-" + FromUtf8(c.label) + L"-wrong.bmp";
     e2e::WatchResult wrong = game.Run(options);
-    ExpectCleanDialog(wrong);
+    ExpectCleanDialog(wrong, 4);
     ASSERT_EQ(1u, wrong.boxes.size());
     EXPECT_EQ(title, wrong.boxes[0].caption);
     EXPECT_EQ(c.english ? L"This update does not fit the version of the game in this folder. "

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 #include <set>
 
@@ -27,18 +28,24 @@ double Now() {
 }
 
 struct Windows {
-  DWORD process = 0;
+  const std::set<unsigned long>* processes = nullptr;
   HWND dialog = nullptr;
   std::vector<HWND> boxes;
+  std::set<std::wstring> classes;
+  bool visible = false;
 };
 
 BOOL CALLBACK Collect(HWND window, LPARAM param) {
   Windows* found = reinterpret_cast<Windows*>(param);
   DWORD process = 0;
   GetWindowThreadProcessId(window, &process);
-  if (process != found->process || ClassOf(window) != L"#32770") return TRUE;
+  if (!found->processes->count(process)) return TRUE;
+  found->classes.insert(ClassOf(window));
+  if (IsWindowVisible(window)) found->visible = true;
+  if (ClassOf(window) != L"#32770") return TRUE;
   if (GetDlgItem(window, kIdProgress)) {
-    found->dialog = window;
+    // A relaunching updater hides its dialog while the one it started shows its own.
+    if (!found->dialog || IsWindowVisible(window)) found->dialog = window;
   } else if (GetDlgItem(window, 0xFFFF)) {
     found->boxes.push_back(window);
   }
@@ -48,6 +55,17 @@ BOOL CALLBACK Collect(HWND window, LPARAM param) {
 template <class T>
 void AddChanged(std::vector<T>* seen, const T& value) {
   if (seen->empty() || seen->back() != value) seen->push_back(value);
+}
+
+// Adds every running process whose executable has the name `exe_name` to `seen`.
+void AddProcesses(const std::wstring& exe_name, std::set<unsigned long>* seen) {
+  HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+  if (snapshot == INVALID_HANDLE_VALUE) return;
+  PROCESSENTRY32W entry = {};
+  entry.dwSize = sizeof entry;
+  for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry))
+    if (SameNoCase(entry.szExeFile, exe_name)) seen->insert(entry.th32ProcessID);
+  CloseHandle(snapshot);
 }
 
 }  // namespace
@@ -69,9 +87,14 @@ WatchResult RunAndWatch(const WatchOptions& options) {
 
   // Without it Wine waits up to two seconds for a window manager each time a window of the
   // updater is hidden, and the dialog cannot answer meanwhile.
-  DecorateUnderWine(options.exe.substr(options.exe.find_last_of(L"\\/") + 1));
+  const std::wstring exe_name = options.exe.substr(options.exe.find_last_of(L"\\/") + 1);
+  DecorateUnderWine(exe_name);
   std::wstring dir = options.exe.substr(0, options.exe.find_last_of(L"\\/"));
   std::wstring command = L"\"" + options.exe + L"\"";
+  if (!options.arguments.empty()) command += L" " + options.arguments;
+  // Updaters already running (another test's) are not this run's.
+  std::set<unsigned long> earlier;
+  AddProcesses(exe_name, &earlier);
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process = {};
@@ -80,6 +103,7 @@ WatchResult RunAndWatch(const WatchOptions& options) {
                       dir.c_str(), &startup, &process))
     return result;
   result.started = true;
+  result.processes.insert(process.dwProcessId);
 
   std::vector<BYTE> tmpl;
   std::set<HWND> handled;
@@ -96,9 +120,15 @@ WatchResult RunAndWatch(const WatchOptions& options) {
       WaitForSingleObject(process.hProcess, 10000);
       break;
     }
+    std::set<unsigned long> now;
+    AddProcesses(exe_name, &now);
+    for (unsigned long id : now)
+      if (!earlier.count(id)) result.processes.insert(id);
     Windows found;
-    found.process = process.dwProcessId;
+    found.processes = &result.processes;
     EnumWindows(&Collect, reinterpret_cast<LPARAM>(&found));
+    result.window_classes.insert(found.classes.begin(), found.classes.end());
+    if (found.visible) result.visible_window_seen = true;
 
     int position = -1;
     std::wstring status, name;
@@ -163,6 +193,10 @@ WatchResult RunAndWatch(const WatchOptions& options) {
       seen.text = TextOf(GetDlgItem(box, 0xFFFF));
       seen.icon = IconOf(box);
       seen.owned_by_dialog = found.dialog && GetWindow(box, GW_OWNER) == found.dialog;
+      seen.retry_cancel = GetDlgItem(box, IDRETRY) && GetDlgItem(box, IDCANCEL) && !GetDlgItem(box, IDOK);
+      DWORD box_process = 0;
+      GetWindowThreadProcessId(box, &box_process);
+      seen.process = box_process;
       seen.status = status;
       seen.name = name;
       seen.position = position;
@@ -171,7 +205,8 @@ WatchResult RunAndWatch(const WatchOptions& options) {
         result.box_screenshot_taken = testing_support::SaveScreen(
             ScreenAround(box, found.dialog), options.box_screenshot);
       handled.insert(box);
-      PostMessageW(box, WM_COMMAND, IDOK, 0);
+      const int button = options.answer ? options.answer(seen) : IDOK;
+      PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(button), 0);
     }
     Sleep(10);
   }

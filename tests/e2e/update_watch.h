@@ -7,6 +7,8 @@
 #ifndef TESTS_E2E_UPDATE_WATCH_H_
 #define TESTS_E2E_UPDATE_WATCH_H_
 
+#include <functional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,8 @@ struct MessageBoxSeen {
   std::wstring text;
   BoxIcon icon = BoxIcon::kNone;
   bool owned_by_dialog = false;
+  bool retry_cancel = false;  // the box has Retry and Cancel buttons (and no OK)
+  unsigned long process = 0;  // the updater process that showed it
   // The progress dialog as the box found it (empty / -1 without a dialog).
   std::wstring status;
   std::wstring name;
@@ -28,6 +32,10 @@ struct MessageBoxSeen {
 
 struct WatchOptions {
   std::wstring exe;  // full path of the updater to start (its folder is the game)
+  std::wstring arguments;  // its command line after the program's name
+  // Which button to press on a box once it has been read (IDOK, IDRETRY, IDCANCEL); the
+  // default presses OK. Runs on the watcher's thread: it may look at the folder meanwhile.
+  std::function<int(const MessageBoxSeen& box)> answer;
   // Post WM_QUIT to the updater's thread while it copies a file: the first time the dialog
   // shows status "アップデート中", a name and a position strictly between 0 and 30000.
   bool quit_during_copy = false;
@@ -63,6 +71,11 @@ struct WatchResult {
   int slowest_position = -1;
   std::vector<MessageBoxSeen> boxes;
   bool quit_posted = false;
+  // Every kestrel-update process seen (the one started and any it started), and the class of
+  // every top-level window they had, visible or not, and whether one was visible.
+  std::set<unsigned long> processes;
+  std::set<std::wstring> window_classes;
+  bool visible_window_seen = false;
   bool mid_screenshot_taken = false;
   bool box_screenshot_taken = false;
 };

@@ -31,10 +31,14 @@ struct Result {
   std::string out, err;
 };
 
-// Runs `kestrel-patch ARGS` in `cwd` with output captured in files.
-Result RunTool(const std::string& args, const std::string& cwd = ".") {
+// Runs `kestrel-patch ARGS` in `cwd` with output captured in files, with
+// the seam's faults `faults` (KESTREL_TEST_FAULTS) when given.
+Result RunTool(const std::string& args, const std::string& cwd = ".",
+               const std::string& faults = "") {
   fixture::TempDir capture;
-  const std::string command = "cd '" + cwd + "' && '" KESTREL_PATCH_EXE "' " +
+  const std::string environment =
+      faults.empty() ? "" : "KESTREL_TEST_FAULTS='" + faults + "' ";
+  const std::string command = "cd '" + cwd + "' && " + environment + "'" KESTREL_PATCH_EXE "' " +
                               args + " >'" + (capture / "out") + "' 2>'" +
                               (capture / "err") + "' </dev/null";
   const int raw = std::system(command.c_str());
@@ -518,6 +522,48 @@ TEST(KestrelPatchRecover, ReportsWhatItPutBackAndLeavesADamagedJournal) {
                 "  put back          " + (game.dir / "a.txt") + "\n");
   const fixture::Snapshot after = fixture::TakeSnapshot(game.dir.path(), true);
   EXPECT_TRUE(after == before) << fixture::Diff(before, after);
+}
+
+// What stands in the way before the first change: each refusal exits with
+// its status, says why on stderr and changes nothing. The situations are
+// made through the seam (KESTREL_TEST_FAULTS): a POSIX system lets any
+// program rename a file another holds, and root may write anywhere.
+TEST(KestrelPatchApply, RefusalsBeforeTheFirstChangeExitWithTheirStatus) {
+  struct Case {
+    const char* label;
+    std::string faults;  // "%s": the game folder
+    int status;
+    std::vector<std::string> err;
+  };
+  const std::vector<Case> cases = {
+      {"held archive", "in-use=%s/mareld.dat", 5,
+       {"ゲームなどのプログラムがファイルを使用中です。", "files in use by another program",
+        "  file:    %s/mareld.dat\n"}},
+      {"held file", "in-use=%s/old.txt", 5, {"  file:    %s/old.txt\n"}},
+      {"full disk", "free-space=10", 1,
+       {"ディスクの空き容量が足りません。(必要 1 MB、空き 0 MB)",
+        "not enough free disk space in %s (Not enough free disk space. (needed 1 MB, free 0 MB))"}},
+      {"folder refused", "refuse-directories;not-elevated", 1,
+       {"%s is not writable: its undo journal (qxundo) cannot be created there"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.label);
+    Game game;
+    fixture::WriteBytes(game.dir / "old.txt", "old");
+    const std::string patch =
+        game.Patch(Commands().WriteFile("new.txt", "n").DeleteFile("old.txt").PutEntry("x", "y"));
+    const auto before = fixture::TakeSnapshot(game.dir.path(), true);
+    auto fill = [&game](std::string text) {
+      const std::size_t at = text.find("%s");
+      if (at != std::string::npos) text.replace(at, 2, game.dir.path());
+      return text;
+    };
+    const Result r = RunTool("apply " + Quote(patch), ".", fill(c.faults));
+    EXPECT_EQ(c.status, r.status) << r.err;
+    for (const std::string& line : c.err)
+      EXPECT_NE(std::string::npos, r.err.find(fill(line))) << fill(line) << "\nin:\n" << r.err;
+    EXPECT_EQ(before, fixture::TakeSnapshot(game.dir.path(), true));
+  }
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include "engine/patch_format.h"
 #include "engine/planned_files.h"
 #include "engine/resource_archive.h"
+#include "engine/run_log.h"
+#include "engine/run_status.h"
 #include "engine/update_run.h"
 #include "foundation/kpath.h"
 #include "foundation/ktext.h"
@@ -57,6 +59,11 @@ const char kDescription[] =
     "completion message on stdout, then a summary line (commands by kind,\n"
     "bytes written, the archive's entries and size, the time taken). Under an\n"
     "error message a second line says in English what went wrong and where.\n"
+    "Before the first change it also makes sure no other program holds a\n"
+    "file the run will replace, delete or rename (the game still running:\n"
+    "the files and the programs are listed, status 5), that GAME's disk\n"
+    "has room for the run (both figures are shown) and that GAME is\n"
+    "writable; apply never asks for administrator rights.\n"
     "Ctrl-C stops the run and cleans up. A run that fails or is stopped\n"
     "leaves GAME exactly as it was: every change is kept in an undo journal\n"
     "(the folder qxundo in GAME) until the update completes. A journal left\n"
@@ -287,6 +294,20 @@ int Apply(const ApplyArguments& a) {
     throw updater::kFailureSignal;
   };
 
+  // A file another program holds: every one of them, and who holds them.
+  updater::FilesInUse in_use;
+  options.in_use = [&in_use](const updater::FilesInUse& found) { in_use = found; };
+  // apply never asks for administrator rights: it says so and stops.
+  options.folder_refused = [&game_dir](updater::UpdateUi&) {
+    std::fprintf(stderr,
+                 "kestrel-patch apply: %s is not writable: its undo journal (qxundo) cannot be "
+                 "created there (access denied); nothing was changed. Run it as a user who may "
+                 "write the folder (an administrator for a folder under Program Files)\n",
+                 tools::ShowName(game_dir).c_str());
+    return true;
+  };
+  updater::RunStatus status = updater::RunStatus::kFailed;
+  options.status = &status;
   options.skip_version_check = a.skip_version_check;
   updater::ManifestLookup lookup = updater::ManifestLookup::kNone;
   std::string labels;
@@ -312,6 +333,24 @@ int Apply(const ApplyArguments& a) {
   platform::ForgetLastFailure();
   const bool completed =
       updater::RunUpdate(ui, patch.c_str(), game_dir.c_str(), options);
+  if (!completed && status == updater::RunStatus::kFolderRefused) return kExitFailure;
+  if (!completed && status == updater::RunStatus::kFilesInUse) {
+    std::fprintf(stderr, "kestrel-patch apply: files in use by another program; nothing was "
+                         "changed. Close %s, then run apply again.\n",
+                 in_use.programs.empty() ? "the program (probably the game)" : "it");
+    for (const std::string& program : in_use.programs)
+      std::fprintf(stderr, "  program: %s\n", tools::ToConsole(program).c_str());
+    for (const std::string& file : in_use.files)
+      std::fprintf(stderr, "  file:    %s\n", tools::ShowName(file).c_str());
+    return updater::kExitFilesInUse;
+  }
+  if (!completed && status == updater::RunStatus::kNoSpace) {
+    std::fprintf(stderr, "kestrel-patch apply: not enough free disk space in %s (%s); nothing "
+                         "was changed\n",
+                 tools::ShowName(game_dir).c_str(),
+                 updater::EnglishMessage(ui.error_message()).c_str());
+    return kExitFailure;
+  }
   const std::string for_labels = labels.empty() ? "" : " (" + labels + ")";
   if (checked_version && version == updater::VersionState::kNeither && !completed) {
     std::fprintf(stderr,
@@ -388,7 +427,9 @@ void AddApplyCommand(tools::CommandLine& cli) {
               "line; 3 PATCH is not an updater (no file, not a Windows executable, "
               "no payload after its image) or GAME is not a game folder (no "
               "directory, no mareld.dat, or one that is not an archive); 4 GAME is "
-              "another version than the patch was made for (nothing changed).");
+              "another version than the patch was made for (nothing changed); 5 another "
+              "program (the game) holds a file the update must change. Not enough free "
+              "disk space and a GAME that is not writable give 1.");
 }
 
 }  // namespace kpatch

@@ -1,8 +1,11 @@
 // kestrel-patch SUBCOMMAND [ARGS...]: one file per subcommand.
+#include "platform/fault.h"
 #include "producer_commands.h"
 #include "subcommands.h"
 
 int main(int argc, char** argv) {
+  // Tests of apply's refusals arm the seam through the environment.
+  platform::ArmFaultsFromEnvironment();
   tools::CommandLine cli(
       "kestrel-patch",
       "Builds patch payloads from two game directories, packs them onto the\n"

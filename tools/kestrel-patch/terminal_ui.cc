@@ -156,7 +156,7 @@ void TerminalUi::Pump() {
 
 void TerminalUi::ShowMessage(const char* text, updater::MessageKind kind) {
   Clear();
-  const bool error = kind == updater::MessageKind::kError;
+  const bool error = kind != updater::MessageKind::kInformation;
   if (error) error_ = text;
   std::FILE* out = error ? stderr : stdout;
   // The message may name a file of the payload: shown escaped like any name.

@@ -74,16 +74,30 @@ std::wstring FromUtf8(const std::string& utf8) {
   return wide;
 }
 
+unsigned BoxType(MessageKind kind) {
+  switch (kind) {
+    case MessageKind::kError: return MB_ICONHAND | MB_OK;
+    case MessageKind::kWarning: return MB_ICONWARNING | MB_OK;
+    case MessageKind::kInformation: break;
+  }
+  return MB_ICONINFORMATION;
+}
+
 }  // namespace
 
-void UpdateDialog::Box(const std::wstring& text, MessageKind kind) {
+void UpdateDialog::Box(const std::wstring& text, MessageKind kind) { Box(text, BoxType(kind)); }
+
+int UpdateDialog::Box(const std::wstring& text, unsigned type) {
   const std::wstring caption = caption_.empty() ? platform::Widen(kWindowTitle) : caption_;
-  MessageBoxW(reinterpret_cast<HWND>(Handle()), text.c_str(), caption.c_str(),
-              kind == MessageKind::kError ? MB_ICONHAND | MB_OK : MB_ICONINFORMATION);
+  return MessageBoxW(reinterpret_cast<HWND>(Handle()), text.c_str(), caption.c_str(), type);
 }
 
 void UpdateDialog::ShowMessage(const char* text, MessageKind kind) {
   Box(platform::Widen(text), kind);
+}
+
+bool UpdateDialog::AskRetry(const char* text) {
+  return Box(platform::Widen(text), MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
 }
 
 void UpdateDialog::SetCaption(const std::string& utf8) {

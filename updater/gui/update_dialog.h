@@ -41,9 +41,11 @@ class UpdateDialog : public QWF::Dialog, public UpdateUi {
   void SetProgress(int position) override;
   // Services the queue; throws the failure signal when it meets WM_QUIT.
   void Pump() override;
-  // A box owned by the dialog: type 0x10 for errors, 0x40 for information,
-  // captioned with the window title (or the maker's caption).
+  // A box owned by the dialog: type 0x10 for errors, 0x40 for information, 0x30 for
+  // warnings, captioned with the window title (or the maker's caption).
   void ShowMessage(const char* text, MessageKind kind) override;
+  // A box owned by the dialog, MB_RETRYCANCEL | MB_ICONWARNING: true for Retry.
+  bool AskRetry(const char* text) override;
   // The maker's texts, UTF-8, reach Windows as UTF-16 whatever the system's
   // code page: the window's title and the boxes' caption, a message.
   void SetCaption(const std::string& utf8) override;
@@ -53,6 +55,8 @@ class UpdateDialog : public QWF::Dialog, public UpdateUi {
   using ThemeProcedure = long(__stdcall*)(void* window, unsigned long flags);
 
   void Box(const std::wstring& text, MessageKind kind);
+  // A box of `type` owned by the dialog; what MessageBoxW returns.
+  int Box(const std::wstring& text, unsigned type);
 
   std::wstring caption_;  // empty: the window title of messages.h
   QWF::Module theme_library_;

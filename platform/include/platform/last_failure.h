@@ -15,12 +15,22 @@
 
 namespace platform {
 
+// What a failure means for the user, where the system tells.
+enum class FailureKind {
+  kOther,
+  kAccessDenied,  // the user lacks the rights (EACCES, EPERM; ERROR_ACCESS_DENIED)
+  kInUse,         // another program holds the file (ERROR_SHARING_VIOLATION,
+                  // ERROR_LOCK_VIOLATION; never on POSIX)
+  kNoSpace,       // the volume is full (ENOSPC; ERROR_DISK_FULL)
+};
+
 struct FailedOperation {
   std::string operation;  // "open", "create", "write", "delete", ...
   std::string path;       // cp932; "" for operations on an open file
   std::string target;     // cp932; where a rename or replace was to go
   std::string reason;     // the system's text (cp932 on Windows, the C
                           // library's on POSIX), or "an injected fault"
+  FailureKind kind = FailureKind::kOther;
 };
 
 // The last failed operation since ForgetLastFailure; false when none.

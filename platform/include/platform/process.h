@@ -15,6 +15,10 @@ bool GetSystemSettingsDirectory(char* out, unsigned size);
 // Reads an environment variable into `out`. False when it is unset.
 bool GetEnvironment(const char* name, char* out, unsigned size);
 
+// Removes an environment variable from this process (and so from the
+// programs it starts).
+void ClearEnvironment(const char* name);
+
 // Writes the process's current directory (cp932, absolute) into `out`.
 // Returns false, leaving `out` empty, on failure or when it does not fit.
 bool GetWorkingDirectory(char* out, unsigned size);

@@ -91,6 +91,7 @@ class Checker {
     while (!cursor.AtEnd()) {
       c_.pacer.Tick();
       std::uint32_t opcode;
+      named_ = false;
       if (!cursor.ReadU32(&opcode)) c_.ui.Error(kMsgCannotRead);
       Record(opcode);
     }
@@ -104,21 +105,29 @@ class Checker {
         (length > 0 && !cursor_->Read(name_, length)))
       c_.ui.Error(kMsgCannotRead);
     name_[length] = '\0';
+    named_ = true;
+  }
+  // A record's fault once its name is read: the name line shows the
+  // command, as it does for a failure while the command runs.
+  template <class... Args>
+  [[noreturn]] void Refuse(const char* message, Args... args) {
+    if (named_) c_.ui.ShowName(name_);
+    c_.ui.Error(message, args...);
   }
   // Resolves the name; a path that does not fit is the command's
   // failure `message` with the whole path, as in the run.
   void Resolve(const char* message) {
     if (!ResolvePath(c_.game_dir, name_, path_))
-      c_.ui.Error(message, ResolvedPath(c_.game_dir, name_).c_str());
+      Refuse(message, ResolvedPath(c_.game_dir, name_).c_str());
   }
   // A content size; the bytes must be in the payload.
   std::int64_t Content(bool is_signed) {
     std::uint32_t size;
-    if (!cursor_->ReadU32(&size)) c_.ui.Error(kMsgCannotRead);
+    if (!cursor_->ReadU32(&size)) Refuse(kMsgCannotRead);
     const std::int64_t value =
         is_signed ? static_cast<std::int32_t>(size) : std::int64_t{size};
     if (value > 0) {
-      if (value > cursor_->Left()) c_.ui.Error(kMsgCannotRead);
+      if (value > cursor_->Left()) Refuse(kMsgCannotRead);
       cursor_->Skip(static_cast<std::uint32_t>(value));
     }
     return value;
@@ -165,7 +174,7 @@ class Checker {
         const std::int64_t size = Content(true);
         const bool untouched = files_.Untouched(path_);
         if (untouched && disk_.WriteReaches(path_))
-          c_.ui.Error(kMsgCannotCreateFile, path_);
+          Refuse(kMsgCannotCreateFile, path_);
         const bool exists = files_.Kind(path_) == platform::PathKind::kFile;
         files_.WroteFile(path_);
         return Plan(opcode,
@@ -178,7 +187,7 @@ class Checker {
         Resolve(kMsgCannotDelete);
         if (files_.Kind(path_) != platform::PathKind::kFile ||
             (files_.Untouched(path_) && disk_.DeleteReaches(path_)))
-          c_.ui.Error(kMsgCannotDelete, path_);
+          Refuse(kMsgCannotDelete, path_);
         files_.DeletedFile(path_);
         return Plan(opcode, PlannedAction::kDeleteFile);
       }
@@ -208,7 +217,7 @@ class Checker {
       }
       case kOpRemoveEntry: {
         ReadName();
-        if (!EntryExists()) c_.ui.Error(kMsgCannotDelete, name_);
+        if (!EntryExists()) Refuse(kMsgCannotDelete, name_);
         entries_[Key()] = false;
         return Plan(opcode, PlannedAction::kRemoveEntry);
       }
@@ -238,7 +247,7 @@ class Checker {
         return Plan(opcode, PlannedAction::kPatchEntry, head.new_size, 0, head.delta_size);
       }
       default:
-        c_.ui.Error(kMsgCannotRead);
+        Refuse(kMsgCannotRead);
     }
   }
 
@@ -269,7 +278,7 @@ class Checker {
           return true;
         },
         &failed);
-    if (!ok) c_.ui.Error(kMsgCannotDelete, failed.c_str());
+    if (!ok) Refuse(kMsgCannotDelete, failed.c_str());
     files += written.size();  // written by earlier commands, not on disk
     files_.EmptiedTree(path_);
     return files;
@@ -292,6 +301,7 @@ class Checker {
   const std::function<void(const PlannedCommand&)>& each_;
   Cursor* cursor_ = nullptr;
   char name_[zorl::kNameBufferSize] = {};
+  bool named_ = false;  // name_ holds the current record's name
   char path_[zorl::kNameBufferSize] = {};
   std::map<std::string, bool> entries_;  // entry key -> present now
 };

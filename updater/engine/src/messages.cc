@@ -27,6 +27,15 @@ constexpr Translation kEnglish[] = {
     {kMsgCompleted, "The update from the Q18 version to the press version is complete."},
     {kMsgAlreadyApplied, "This update has already been applied."},
     {kMsgWrongVersion, "This update does not fit the version of the game in this folder. (%s)"},
+    {kMsgFilesInUse,
+     "Another program, probably the game, is using a file. Close it, then press Retry. (%s)"},
+    {kMsgNeedsAdministrator, "The update needs administrator rights to write to this folder."},
+    {kMsgNoSpace, "Not enough free disk space. (%s)"},
+    {kSpaceFigures, "needed %s MB, free %s MB"},
+    {kMsgUsage,
+     "Unknown switch: %s\n\nUsage: kestrel-update.exe [/S] [/log=FILE]\n"
+     "/S, /silent: update without any window\n"
+     "/log=FILE: write a log of the run (UTF-8) to FILE"},
     {kStatusUpdating, "Updating"},
     {kStatusRebuilding, "Rebuilding the resource file"},
 };

@@ -1,10 +1,14 @@
 #include "engine/update_run.h"
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/archive_rebuild.h"
 #include "engine/command_check.h"
+#include "engine/directory_tree.h"
+#include "engine/files_in_use.h"
 #include "engine/journal_recovery.h"
 #include "engine/loose_files.h"
 #include "engine/manifest.h"
@@ -15,6 +19,7 @@
 #include "engine/payload.h"
 #include "engine/progress.h"
 #include "engine/protected_files.h"
+#include "engine/space_check.h"
 #include "engine/undo_journal.h"
 #include "engine/resource_archive.h"
 #include "engine/version_check.h"
@@ -22,8 +27,8 @@
 #include "foundation/kfile.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
-
-#include <memory>
+#include "platform/files_in_use.h"
+#include "platform/last_failure.h"
 
 namespace updater {
 namespace {
@@ -58,6 +63,7 @@ struct RunState {
   ResourceArchive archive;
   ProtectedFiles protect;
   UndoJournal journal;
+  RunStatus status = RunStatus::kFailed;
   Manifest manifest;
   std::unique_ptr<WriteProof> proof;
 
@@ -97,6 +103,63 @@ struct RunState {
   }
 };
 
+// Whether what just failed was refused for lack of rights.
+bool RefusedForRights() {
+  for (const platform::FailedOperation& failed : platform::RecentFailures())
+    if (failed.kind == platform::FailureKind::kAccessDenied) return true;
+  return false;
+}
+
+void WaitForFiles(UpdateUi& ui, RunState& s, const std::vector<std::string>& paths,
+                  const RunOptions& options) {
+  if (WaitUntilFilesAreFree(ui, paths, options.in_use)) return;
+  s.status = RunStatus::kFilesInUse;
+  throw kFailureSignal;
+}
+
+void CheckSpace(UpdateUi& ui, RunState& s, const char* game_dir, std::uint64_t need) {
+  std::uint64_t free_bytes = 0;
+  if (EnoughSpace(game_dir, need, &free_bytes)) return;
+  s.status = RunStatus::kNoSpace;
+  ui.Error(kMsgNoSpace, SpaceDetail(need, free_bytes, ui.language()).c_str());
+}
+
+// Between the run and the front end's interface: a failure that met a
+// file another program holds (the game started mid-run) is told as that,
+// with the same text the check before the first change shows.
+class RunUi : public UpdateUi {
+ public:
+  RunUi(UpdateUi& ui, RunState& s) : ui_(ui), s_(s) {}
+  void ShowName(const char* name) override { ui_.ShowName(name); }
+  void SetStatus(const char* text) override { ui_.SetStatus(text); }
+  void SetProgress(int position) override { ui_.SetProgress(position); }
+  void Pump() override { ui_.Pump(); }
+  bool AskRetry(const char* text) override { return ui_.AskRetry(text); }
+  void SetCaption(const std::string& utf8) override { ui_.SetCaption(utf8); }
+  void ShowMessageUtf8(const std::string& utf8, MessageKind kind) override {
+    ui_.ShowMessageUtf8(utf8, kind);
+  }
+  void ShowMessage(const char* text, MessageKind kind) override {
+    if (kind == MessageKind::kError && s_.status == RunStatus::kFailed) {
+      for (const platform::FailedOperation& failed : platform::RecentFailures()) {
+        if (failed.kind != platform::FailureKind::kInUse || failed.path.empty()) continue;
+        FilesInUse found;
+        found.files.push_back(failed.path);
+        found.programs = platform::ProgramsUsing(found.files);
+        char held[2048];
+        std::snprintf(held, sizeof held, Text(kMsgFilesInUse), InUseDetail(found).c_str());
+        s_.status = RunStatus::kFilesInUse;
+        return ui_.ShowMessage(held, MessageKind::kWarning);
+      }
+    }
+    ui_.ShowMessage(text, kind);
+  }
+
+ private:
+  UpdateUi& ui_;
+  RunState& s_;
+};
+
 void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
          const char* payload_exe, const char* game_dir,
          const RunOptions& options) {
@@ -117,13 +180,24 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
       // Left as it is: a run must not work on a half-updated folder.
       ui.Error(kMsgCannotOpenArchive, recovery.record_path.c_str());
   }
+  // The game still running holds mareld.dat: asked before anything is
+  // written, so the folder stays exactly as it was while the player
+  // closes it.
+  char archive_path[zorl::kNameBufferSize];
+  const bool archive_resolved = ResolvePath(game_dir, kArchiveFileName, archive_path);
+  if (archive_resolved && !options.dry_run) WaitForFiles(ui, s, {archive_path}, options);
   const bool journalled = options.journal && !options.dry_run;
   if (journalled) {
-    if (!s.journal.Create(game_dir)) ui.Error(kMsgCannotOpen);
+    if (!s.journal.Create(game_dir)) {
+      if (RefusedForRights() && options.folder_refused && options.folder_refused(ui)) {
+        s.status = RunStatus::kFolderRefused;
+        throw kFailureSignal;
+      }
+      ui.Error(kMsgCannotOpen);
+    }
     s.protect.AddFolder(s.journal.Folder(), kJournalFolderName,
                         s.journal.FolderIdentity());
   }
-  char archive_path[zorl::kNameBufferSize];
   bool archive_loaded = false;
   auto load_archive = [&] {
     if (!ResolvePath(game_dir, kArchiveFileName, archive_path))
@@ -165,8 +239,10 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
           ui.ShowMessage(ui.Text(kMsgAlreadyApplied), MessageKind::kInformation);
           return;
         }
-        if (report.state == VersionState::kNeither)
+        if (report.state == VersionState::kNeither) {
+          s.status = RunStatus::kWrongVersion;
           ui.Error(kMsgWrongVersion, report.misfits.front().record->name.c_str());
+        }
       }
       s.proof.reset(new WriteProof(s.manifest));
     }
@@ -174,6 +250,10 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
       s.journal.CreateTemporary(game_dir, s.payload_name);
     else
       platform::MakeTempFile(game_dir, "qx", s.payload_name);
+    // The inflated payload must fit before it is written; the check after
+    // the command check adds what the commands write.
+    if (has_manifest && !options.dry_run)
+      CheckSpace(ui, s, game_dir, s.manifest.inflated_size);
     bool too_large = false;
     if (!s.payload.Open(zorl::KFILE_READ | zorl::KFILE_WRITE |
                             zorl::KFILE_CREATE | zorl::KFILE_NEW,
@@ -204,9 +284,33 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
   UpdateContext context{ui, pacer, s.payload, s.archive, game_dir, &s.protect,
                         journalled ? &s.journal : nullptr, s.proof.get()};
   DiskLooseFiles disk(&s.protect);
-  CheckCommands(context, disk, options.planned);
+  // What the commands will replace, delete or rename, and the room they
+  // need, as the check passes them.
+  // mareld.dat is not among them: the run holds it open itself now, and it
+  // was found free before anything began.
+  std::vector<std::string> changed;
+  std::vector<std::string> trees;
+  SpaceNeed need(s.archive);
+  CheckCommands(context, disk, [&](const PlannedCommand& p) {
+    if (p.action == PlannedAction::kOverwriteFile || p.action == PlannedAction::kDeleteFile)
+      changed.push_back(p.path);
+    if (p.action == PlannedAction::kEmptyTree) trees.push_back(p.path);
+    need.Add(p);
+    if (options.planned) options.planned(p);
+  });
   if (options.checked) options.checked();
   if (options.dry_run) return;
+  for (const std::string& tree : trees) {
+    std::string ignored;
+    WalkTree(tree.c_str(), [&pacer] { pacer.Tick(); },
+             [&changed](const TreeFile& file) {
+               if (!file.is_link) changed.push_back(file.path);
+               return true;
+             },
+             &ignored);
+  }
+  WaitForFiles(ui, s, changed, options);
+  CheckSpace(ui, s, game_dir, need.Bytes());
   for (;;) {
     ui.Pump();
     const std::int32_t position = s.payload.Tell();
@@ -244,23 +348,33 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
 bool RunUpdate(UpdateUi& ui, const char* payload_exe, const char* game_dir,
                const RunOptions& options) {
   RunState state;
-  ProgressPacer pacer(ui);
+  RunUi run_ui(ui, state);
+  ProgressPacer pacer(run_ui);
   bool completed = false;
+  // Failures are looked at from here on (a sharing violation mid-run).
+  platform::ForgetLastFailure();
+  auto report = [&state, &options] {
+    if (options.status) *options.status = state.status;
+  };
   try {
-    Run(ui, pacer, state, payload_exe, game_dir, options);
+    Run(run_ui, pacer, state, payload_exe, game_dir, options);
     completed = true;
+    state.status = RunStatus::kCompleted;
   } catch (int signal) {
     if (signal != kFailureSignal) {
       state.CleanUp(nullptr);
+      report();
       throw;
     }
     if (state.proof && !state.proof->failed().empty() && options.proof_failed)
       options.proof_failed(state.proof->failed());
   } catch (...) {
     state.CleanUp(nullptr);
+    report();
     throw;
   }
   state.CleanUp(&ui);
+  report();
   return completed;
 }
 

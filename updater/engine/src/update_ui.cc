@@ -19,6 +19,11 @@ void UpdateUi::Error(const char* format, ...) {
   throw kFailureSignal;
 }
 
+bool UpdateUi::AskRetry(const char* text) {
+  ShowMessage(text, MessageKind::kWarning);
+  return false;
+}
+
 void UpdateUi::SetCaption(const std::string&) {}
 
 void UpdateUi::ShowMessageUtf8(const std::string& utf8, MessageKind kind) {

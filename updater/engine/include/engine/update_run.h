@@ -5,7 +5,9 @@
 #include <functional>
 
 #include "engine/command_check.h"
+#include "engine/files_in_use.h"
 #include "engine/journal_recovery.h"
+#include "engine/run_status.h"
 #include "engine/manifest.h"
 #include "engine/update_ui.h"
 #include "engine/version_check.h"
@@ -29,6 +31,19 @@ struct RunOptions {
   // Keep the undo journal. Off only to measure what it costs: changes to
   // loose files are then final, as they were before the journal.
   bool journal = true;
+  // Receives how the run ended (run_status.h), whatever it returns.
+  RunStatus* status = nullptr;
+  // Told which files other programs hold whenever the probe before the
+  // first change finds some, before the user is asked to close them.
+  std::function<void(const FilesInUse&)> in_use;
+  // Called when the journal folder, the run's first write, is refused for
+  // lack of rights (nothing has changed). True: the front end deals with it
+  // (it starts the updater with administrator rights, or says the folder is
+  // not writable) and the run ends without a message, status
+  // kFolderRefused. False or not given: the run fails as for any folder it
+  // cannot write ("ファイルが開けません"). Gets the run's interface (its
+  // language is the run's) for what it shows.
+  std::function<bool(UpdateUi& ui)> folder_refused;
   // Told what the payload's manifest is (none, read, damaged) as soon as
   // it has been looked for; `manifest` is filled only when it was read.
   std::function<void(ManifestLookup, const Manifest& manifest)> manifest_read;
@@ -71,6 +86,14 @@ struct RunOptions {
 // be read whole or is in use by another run is left alone, and one that
 // cannot be undone or finished entirely stays: the run then stops with the
 // message "file (%s) cannot be opened" naming its record file.
+// Before the first change the run also makes sure that no other program
+// holds a file it will replace, delete or rename (mareld.dat first, before
+// anything else, then every file the commands reach): while one does, the
+// user is asked to close it (ui.AskRetry, kMsgFilesInUse); Cancel ends the
+// run, status kFilesInUse. A sharing violation later in the run is undone
+// like any failure, with the same text (a warning). And that the game
+// folder's volume has room for the run's peak (space_check.h): short, it
+// ends with kMsgNoSpace, status kNoSpace.
 // `game_dir` should be absolute: names resolve against it.
 // No command writes or deletes the loaded archive, the payload's
 // temporary file or `payload_exe`, under any name.

@@ -25,6 +25,7 @@ constexpr unsigned kWaitSliceMillis = 10;
 enum class MessageKind {
   kError,        // icon "hand", OK button (box type 0x10)
   kInformation,  // icon "information" (box type 0x40)
+  kWarning,      // icon "exclamation", OK button (box type 0x30)
 };
 
 class UpdateUi {
@@ -43,6 +44,10 @@ class UpdateUi {
   // Shows a message (cp932) with the window title as caption and waits
   // for the user to acknowledge it.
   virtual void ShowMessage(const char* text, MessageKind kind) = 0;
+  // Shows a warning (cp932) the user answers with Retry or Cancel (box
+  // type MB_RETRYCANCEL | MB_ICONWARNING) and waits. True for Retry. A
+  // front end that cannot ask shows it as a warning and answers Cancel.
+  virtual bool AskRetry(const char* text);
 
   // The maker's caption (UTF-8) for the window and its message boxes, from
   // the payload's manifest. By default ignored (a terminal has none).
