@@ -17,6 +17,7 @@
 #include "engine/patch_format.h"
 #include "engine/update_run.h"
 #include "engine_fixture.h"
+#include "interrupt.h"
 #include "patchlib/delta_encoder.h"
 #include "patchlib/manifest_writer.h"
 
@@ -131,6 +132,22 @@ TEST(DeltaFrames, BytesDoNotDependOnTheThreadCount) {
   const std::string reference = Random(18u << 20, 11);
   const std::string data = Edited(reference, 20, 12);
   EXPECT_TRUE(Frames(reference, data, 1, 1) == Frames(reference, data, 1, 3));
+}
+
+// A window's Cancel reaches a delta under way: no frame is begun after it,
+// and the next piece of work encodes again.
+TEST(DeltaFrames, AStopRequestEndsTheEncoding) {
+  const std::string reference(3 * updater::kDeltaFrameBytes, 'r');
+  const std::string data(3 * updater::kDeltaFrameBytes, 'd');
+  std::string frames;
+  tools::RequestStop();
+  EXPECT_FALSE(patchlib::EncodeDelta(
+      reinterpret_cast<const unsigned char*>(reference.data()),
+      static_cast<std::uint32_t>(reference.size()),
+      reinterpret_cast<const unsigned char*>(data.data()),
+      static_cast<std::uint32_t>(data.size()), 3, 2, &frames));
+  tools::ClearStopRequest();
+  EXPECT_FALSE(Frames(reference, data).empty());
 }
 
 TEST(DeltaFrames, RefusesWhatIsNotItsReferenceOrItsSize) {

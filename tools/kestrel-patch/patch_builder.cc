@@ -10,6 +10,7 @@
 #include "engine/patch_format.h"
 #include "engine/resource_archive.h"
 #include "foundation/ktext.h"
+#include "interrupt.h"
 #include "patchlib/command_writer.h"
 #include "patchlib/console.h"
 #include "patchlib/delta_encoder.h"
@@ -396,8 +397,11 @@ class Builder {
     std::string frames;
     if (!patchlib::EncodeDelta(reference.data(), static_cast<std::uint32_t>(old_size),
                                data.data(), static_cast<std::uint32_t>(new_size),
-                               patchlib::kDeltaLevel, options_.jobs, &frames))
+                               patchlib::DeltaLevel(static_cast<std::uint32_t>(new_size)),
+                               options_.jobs, &frames)) {
+      tools::ThrowIfStopRequested();
       return Fail(shown + ": cannot make a delta (out of memory?)");
+    }
     const std::uint64_t whole = DeflatedSize(data);
     const std::uint64_t delta = updater::kDeltaHeadSize + frames.size();
     if (delta * 10 > whole * 9) return true;

@@ -10,6 +10,7 @@
 
 #include "engine/delta_frames.h"
 #include "engine/little_endian.h"
+#include "interrupt.h"
 
 namespace patchlib {
 namespace {
@@ -47,6 +48,10 @@ bool EncodeFrame(ZSTD_CCtx* cctx, const unsigned char* reference, std::uint32_t 
 
 }  // namespace
 
+int DeltaLevel(std::uint32_t size) {
+  return size <= updater::kDeltaFrameBytes ? 22 : 6;
+}
+
 bool EncodeDelta(const unsigned char* reference, std::uint32_t reference_size,
                  const unsigned char* data, std::uint32_t size, int level,
                  unsigned threads, std::string* frames) {
@@ -58,7 +63,7 @@ bool EncodeDelta(const unsigned char* reference, std::uint32_t reference_size,
   std::atomic<bool> failed{false};
   auto work = [&] {
     std::unique_ptr<ZSTD_CCtx, FreeCctx> cctx(ZSTD_createCCtx());
-    for (std::uint32_t k; !failed && (k = next++) < count;)
+    for (std::uint32_t k; !failed && !tools::StopWasRequested() && (k = next++) < count;)
       if (!cctx || !EncodeFrame(cctx.get(), reference, reference_size, data, size, k, level,
                                 &parts[k]))
         failed = true;
@@ -68,7 +73,7 @@ bool EncodeDelta(const unsigned char* reference, std::uint32_t reference_size,
   for (unsigned t = 1; t < threads; ++t) helpers.emplace_back(work);
   work();
   for (std::thread& t : helpers) t.join();
-  if (failed) return false;
+  if (failed || tools::StopWasRequested()) return false;
   for (const std::string& part : parts) frames->append(part);
   return true;
 }
