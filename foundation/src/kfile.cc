@@ -45,17 +45,9 @@ R KFile::Fail(R result) const {
 
 bool KFile::Open(std::uint32_t mode, const KRef<char>& path) {
   if (IsOpen()) return false;
-  handle_.Reset(1);
-  *handle_ = platform::FileOpen(TextOf(path), mode);
-  if (*handle_ == platform::kInvalidFile) {
-    Close();
-    return false;
-  }
-  position_ = 0;
-  base_ = 0;
-  limit_ = kNoLimit;
-  SetName(path);
-  lock_.Reset(1);
+  const platform::FileHandle file = platform::FileOpen(TextOf(path), mode);
+  if (file == platform::kInvalidFile) return false;
+  Adopt(file, path);
   return true;
 }
 
@@ -64,6 +56,11 @@ bool KFile::OpenNewTemp(const KRef<char>& dir, const char* prefix) {
   char path[platform::kMaxPath];
   platform::FileHandle file = platform::kInvalidFile;
   if (!platform::CreateTempFile(TextOf(dir), prefix, path, &file)) return false;
+  Adopt(file, path);
+  return true;
+}
+
+void KFile::Adopt(platform::FileHandle file, const KRef<char>& path) {
   handle_.Reset(1);
   *handle_ = file;
   position_ = 0;
@@ -71,7 +68,6 @@ bool KFile::OpenNewTemp(const KRef<char>& dir, const char* prefix) {
   limit_ = kNoLimit;
   SetName(path);
   lock_.Reset(1);
-  return true;
 }
 
 bool KFile::OpenMemory(const KRef<char>& name, std::uint32_t size,

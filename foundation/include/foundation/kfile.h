@@ -126,6 +126,8 @@ class KFile {
   unsigned char* MemoryData() const { return memory_.Get(); }
 
  private:
+  // Takes `file`, just opened under `path`, as the stream's own handle.
+  void Adopt(platform::FileHandle file, const KRef<char>& path);
   // Applies the positioning rule before a transfer; false when the
   // position is outside what the stream can reach (it is then clamped).
   bool Position();
