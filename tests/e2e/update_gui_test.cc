@@ -410,15 +410,15 @@ TEST(UpdaterGui, AQuitDuringALongCopyEndsSilentlyAndCleansUp) {
   EXPECT_EQ(game.old_archive, game.Archive());
 }
 
-// The dialog answers within 250 ms for the whole run: a payload that inflates to more than
-// 128 MiB, and an archive of more than 256 MiB to rebuild, flush and swap. A responsiveness
-// bound, not a speed test. It runs alone (its own ctest entry, RUN_SERIAL), so other tests'
-// load does not stand in for the updater's; KESTREL_RESPONSE_LIMIT_MS may widen the bound on
-// a machine too busy for it.
-TEST(UpdaterGui, TheDialogAnswersWithin250MsThroughoutALargeRun) {
+// The dialog keeps answering for the whole run: a payload that inflates to more than 128 MiB,
+// and an archive of more than 256 MiB to rebuild, flush and swap. It runs alone (its own ctest
+// entry, RUN_SERIAL), so other tests' load does not stand in for the updater's. The bound here
+// tells a dialog whose thread does the work from one that answers late on a busy machine; the
+// 250 ms target is measured by bench/run-gui-bench, which sets KESTREL_RESPONSE_LIMIT_MS.
+TEST(UpdaterGui, TheDialogKeepsAnsweringThroughoutALargeRun) {
   if (!std::getenv("KESTREL_E2E_RESPONSIVENESS"))
     GTEST_SKIP() << "runs as its own ctest entry (updater_gui_responsiveness)";
-  double limit_ms = 250;
+  double limit_ms = e2e::kStoppedAnsweringMs;
   if (const char* limit = std::getenv("KESTREL_RESPONSE_LIMIT_MS")) limit_ms = std::atof(limit);
   Game game("responsiveness");
   std::vector<std::pair<std::string, std::string>> entries;
