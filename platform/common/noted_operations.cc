@@ -141,6 +141,14 @@ bool FlushDirectory(const char* path) {
   return Noted(ok, !ok, "flush the directory", path);
 }
 
+bool FlushFileSystem(const char* path) {
+  internal::BeforeDirectoryFlush();
+  ++g_flushes;
+  const bool ok = internal::FlushFileSystemUnnoted(path);
+  if (ok) internal::AfterFileSystemFlush();
+  return Noted(ok, !ok, "flush the volume of", path);
+}
+
 bool SetReadOnly(const char* path, bool read_only) {
   const bool ok = internal::SetReadOnlyUnnoted(path, read_only);
   return Noted(ok, !ok, read_only ? "set read-only" : "clear read-only on", path);

@@ -300,6 +300,12 @@ void AfterDirectoryFlush(const char* path) {
   }
 }
 
+void AfterFileSystemFlush() {
+  if (!Watching()) return;
+  g_model.dirty.clear();
+  for (NameChange& c : g_model.changes) c.dir_flushed = c.other_flushed = true;
+}
+
 bool RemoveInstead(const char* path, bool* ok) {
   if (!Watching()) return false;
   Inside inside;

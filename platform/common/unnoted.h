@@ -25,6 +25,7 @@ bool RenameFileUnnoted(const char* from, const char* to);
 bool ReplaceFileUnnoted(const char* from, const char* to);
 bool MakeDirectoryUnnoted(const char* path);
 bool FlushDirectoryUnnoted(const char* path);
+bool FlushFileSystemUnnoted(const char* path);
 bool SetReadOnlyUnnoted(const char* path, bool read_only);
 bool RemoveEmptyDirectoryUnnoted(const char* path);
 bool MakeTempFileUnnoted(const char* dir, const char* prefix, char* out);

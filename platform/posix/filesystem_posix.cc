@@ -131,6 +131,29 @@ bool internal::RenameFileUnnoted(const char* from, const char* to) {
   return true;
 }
 
+bool internal::FlushFileSystemUnnoted(const char* path) {
+  if (internal::ShouldFail()) return false;
+#if defined(__linux__)
+  std::string native;
+  if (!NativePath(path, &native)) return false;
+  int fd;
+  do {
+    fd = ::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return false;
+  // Since Linux 5.8 syncfs also reports a write-back error of any file on
+  // the volume since the descriptor was opened.
+  const bool ok = ::syncfs(fd) == 0;
+  const int saved = errno;
+  ::close(fd);
+  errno = saved;
+  return ok;
+#else
+  (void)path;
+  return false;  // sync() elsewhere need not wait for the disk
+#endif
+}
+
 bool internal::ReplaceFileUnnoted(const char* from, const char* to) {
   if (internal::ShouldFail()) return false;
   std::string src, dst;

@@ -77,6 +77,27 @@ bool internal::FlushDirectoryUnnoted(const char* path) {
   return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool internal::FlushFileSystemUnnoted(const char* path) {
+  if (internal::ShouldFail()) return false;
+  std::wstring wide;
+  if (!WidenName(path, &wide)) return false;
+  wchar_t mount[MAX_PATH + 1];
+  if (!GetVolumePathNameW(wide.c_str(), mount, MAX_PATH + 1)) return false;
+  // "C:\" opens as the volume "\\.\C:"; a volume mounted in a folder or
+  // reached through a share has no such name.
+  if (!(mount[0] && mount[1] == L':' && (mount[2] == L'\\' || mount[2] == 0))) return false;
+  const wchar_t volume[] = {L'\\', L'\\', L'.', L'\\', mount[0], L':', 0};
+  const HANDLE handle = CreateFileW(volume, GENERIC_READ | GENERIC_WRITE,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                    OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;  // without administrator rights
+  const bool ok = FlushFileBuffers(handle) != FALSE;
+  const DWORD saved = GetLastError();
+  CloseHandle(handle);
+  SetLastError(saved);
+  return ok;
+}
+
 bool IsReadOnly(const char* path) {
   if (internal::ShouldFail()) return false;
   std::wstring wide;

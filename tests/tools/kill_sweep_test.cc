@@ -67,8 +67,10 @@ Exit Spawn(const std::vector<std::string>& argv) {
 
 // The sample: every kind of change (a file and an entry patched by deltas
 // that the manifest vouches for among them), a stale backup, an archive to
-// swap.
-void MakeOld(const std::string& dir) {
+// swap. Its loose files change in batches that the journal records ahead
+// (one ended by a file written twice); `many` more new files make the
+// commit flush the whole volume instead of file by file.
+void MakeOld(const std::string& dir, int many = 0) {
   const std::string keep(3000, 'k');
   const std::string patched = std::string(1000, 'k') + "patched" + std::string(2000, 'k');
   std::filesystem::create_directories(dir + "/tree/sub");
@@ -82,10 +84,18 @@ void MakeOld(const std::string& dir) {
   fixture::WriteBytes(dir + "/delta.txt", "to be patched by a delta");
   fixture::WriteBytes(dir + "/tree/x", "x");
   fixture::WriteBytes(dir + "/tree/sub/y", "y");
-  const Commands commands =
-      Commands()
-          .WriteFile("new/deep/file.txt", "hello")
-          .WriteFile("over.txt", "overwritten")
+  fixture::WriteBytes(dir + "/old2.txt", "old too");
+  fixture::WriteBytes(dir + "/over2.txt", "to be overwritten too");
+  Commands commands;
+  commands.WriteFile("new/deep/file.txt", "hello")
+      .WriteFile("over.txt", "overwritten")
+      .WriteFile("second.txt", "two")
+      .DeleteFile("old2.txt")
+      .WriteFile("over2.txt", "overwritten too")
+      .WriteFile("second.txt", "two, again");
+  for (int i = 0; i < many; ++i)
+    commands.WriteFile("many" + std::to_string(i) + ".txt", std::string(100 + i, 'm'));
+  commands
           .Raw(fixture::DeltaCommand(updater::kOpPatchFile, "delta.txt",
                                      "to be patched by a delta", "patched by a delta, as it was to be"))
           .DeleteFile("old.txt")
@@ -245,64 +255,69 @@ TEST(PowerCutModel, LosesExactlyWhatWasNotFlushed) {
 
 // The power goes before each flush of the run in turn (and once after
 // it), losing what was not flushed in every way the model knows; the
-// recovery then finds OLD or NEW, byte for byte.
+// recovery then finds OLD or NEW, byte for byte. Over the sample whose
+// commit flushes its new files one by one, and over one with enough new
+// files for a flush of the whole volume.
 TEST(PowerCutSweep, EveryFlushPointRecoversToOldOrNew) {
-  fixture::TempDir root;
-  const std::string probe = root / "probe";
-  MakeOld(probe);
-  std::filesystem::create_directory(root / "probe-held");
-  const Exit done = Spawn({KESTREL_KILL_APPLIER, "--power-cut", "dropped", "lost",
-                           root / "probe-held", "0", probe + "/patch.exe", probe});
-  ASSERT_EQ(done.status, 0) << done.out;
-  const long flushes = Counts(done.out).second;
-  ASSERT_GT(flushes, 10) << "records, new files and directories are flushed";
-  Outcome outcome;
-  outcome.new_tree = fixture::TakeSnapshot(probe);
-  {
-    const std::string old_game = root / "old";
-    MakeOld(old_game);
-    // Times differ from folder to folder: OLD is compared by contents.
-    outcome.old_tree = fixture::TakeSnapshot(old_game);
-    std::filesystem::remove_all(old_game);
-  }
-
-  const struct {
-    const char* data;
-    const char* names;
-  } kModes[] = {{"dropped", "lost"}, {"zeroed", "lost"}, {"torn", "lost"},
-                {"dropped", "kept"}, {"zeroed", "kept"}, {"torn", "kept"}};
-  const long step = LongSweeps() ? 1 : 3;
-  long cuts = 0;
-  for (const auto& mode : kModes) {
-    for (long k = 1; k <= flushes + 1; k += step) {
-      const std::string game = root / "g", held = root / "held";
-      MakeOld(game);
-      std::filesystem::create_directory(held);
-      const Exit cut = Spawn({KESTREL_KILL_APPLIER, "--power-cut", mode.data, mode.names, held,
-                              std::to_string(k), game + "/patch.exe", game});
-      ASSERT_TRUE(cut.killed) << k << " " << cut.out;
-      ++cuts;
-      const Exit recover = Spawn({KESTREL_PATCH_EXE, "recover", "--dir", game});
-      const std::string what = std::string(mode.data) + "/" + mode.names + " before flush " +
-                               std::to_string(k);
-      EXPECT_EQ(recover.status, 0) << what << ": " << recover.out;
-      // Contents only: a power cut may leave times as they were.
-      const fixture::Snapshot contents = fixture::TakeSnapshot(game);
-      if (contents == outcome.old_tree) {
-        ++outcome.olds;
-      } else if (contents == outcome.new_tree) {
-        ++outcome.news;
-      } else {
-        ADD_FAILURE() << what << ": neither OLD nor NEW\n"
-                      << fixture::Diff(outcome.old_tree, contents) << recover.out;
-      }
-      std::filesystem::remove_all(game);
-      std::filesystem::remove_all(held);
+  for (const int many : {0, 10}) {
+    SCOPED_TRACE(many ? "the commit flushes the volume" : "the commit flushes file by file");
+    fixture::TempDir root;
+    const std::string probe = root / "probe";
+    MakeOld(probe, many);
+    std::filesystem::create_directory(root / "probe-held");
+    const Exit done = Spawn({KESTREL_KILL_APPLIER, "--power-cut", "dropped", "lost",
+                             root / "probe-held", "0", probe + "/patch.exe", probe});
+    ASSERT_EQ(done.status, 0) << done.out;
+    const long flushes = Counts(done.out).second;
+    ASSERT_GT(flushes, 10) << "records, new files and directories are flushed";
+    Outcome outcome;
+    outcome.new_tree = fixture::TakeSnapshot(probe);
+    {
+      const std::string old_game = root / "old";
+      MakeOld(old_game, many);
+      // Times differ from folder to folder: OLD is compared by contents.
+      outcome.old_tree = fixture::TakeSnapshot(old_game);
+      std::filesystem::remove_all(old_game);
     }
+
+    const struct {
+      const char* data;
+      const char* names;
+    } kModes[] = {{"dropped", "lost"}, {"zeroed", "lost"}, {"torn", "lost"},
+                  {"dropped", "kept"}, {"zeroed", "kept"}, {"torn", "kept"}};
+    const long step = LongSweeps() ? 1 : 3;
+    long cuts = 0;
+    for (const auto& mode : kModes) {
+      for (long k = 1; k <= flushes + 1; k += step) {
+        const std::string game = root / "g", held = root / "held";
+        MakeOld(game, many);
+        std::filesystem::create_directory(held);
+        const Exit cut = Spawn({KESTREL_KILL_APPLIER, "--power-cut", mode.data, mode.names, held,
+                                std::to_string(k), game + "/patch.exe", game});
+        ASSERT_TRUE(cut.killed) << k << " " << cut.out;
+        ++cuts;
+        const Exit recover = Spawn({KESTREL_PATCH_EXE, "recover", "--dir", game});
+        const std::string what = std::string(mode.data) + "/" + mode.names + " before flush " +
+                                 std::to_string(k);
+        EXPECT_EQ(recover.status, 0) << what << ": " << recover.out;
+        // Contents only: a power cut may leave times as they were.
+        const fixture::Snapshot contents = fixture::TakeSnapshot(game);
+        if (contents == outcome.old_tree) {
+          ++outcome.olds;
+        } else if (contents == outcome.new_tree) {
+          ++outcome.news;
+        } else {
+          ADD_FAILURE() << what << ": neither OLD nor NEW\n"
+                        << fixture::Diff(outcome.old_tree, contents) << recover.out;
+        }
+        std::filesystem::remove_all(game);
+        std::filesystem::remove_all(held);
+      }
+    }
+    RecordProperty(many ? "power_cuts_volume_flush" : "power_cuts", static_cast<int>(cuts));
+    EXPECT_GT(outcome.olds, 0);
+    EXPECT_GT(outcome.news, 0) << "a cut after the commit keeps the update";
   }
-  RecordProperty("power_cuts", static_cast<int>(cuts));
-  EXPECT_GT(outcome.olds, 0);
-  EXPECT_GT(outcome.news, 0) << "a cut after the commit keeps the update";
 }
 
 // Apply killed at an operation, the recovery killed at each of its own,

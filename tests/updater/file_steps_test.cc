@@ -44,7 +44,9 @@ TEST(FileSteps, APassingRefusalIsWaitedOutAnyOtherTriedOnceMore) {
     // The back-off: 50 ms, then doubling, 1.55 s in all. Windows' clock moves in ticks of
     // about 16 ms, so each end of the measurement may read up to a tick early.
     const std::uint64_t clock_ticks = 32;
-    if (c.passing) EXPECT_GE(waited + clock_ticks, c.renamed ? 350u : 1550u);
+    if (c.passing) {
+      EXPECT_GE(waited + clock_ticks, c.renamed ? 350u : 1550u);
+    }
   }
 }
 

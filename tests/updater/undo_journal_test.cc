@@ -522,4 +522,128 @@ TEST(UndoJournal, ARenameCutBetweenItsLinkAndUnlinkLeavesNoSecondName) {
   EXPECT_TRUE(after == before) << fixture::Diff(before, after);
 }
 
+// --- Changes recorded ahead, in batches.
+
+using Kind = updater::ExpectedChange::Kind;
+
+// What a run's file command asks of the journal before writing: as the
+// run's opcode 0 does (a file there is replaced, else created), or a
+// deletion.
+bool Request(UndoJournal& j, const std::string& path, bool remove) {
+  if (remove) return j.MoveAside(path.c_str());
+  return updater::IsFileOrLink(path.c_str()) ? j.ReplaceWithNew(path.c_str())
+                                             : j.WillCreateFile(path.c_str());
+}
+
+TEST(UndoJournal, ABatchOfFileChangesSharesOneFlushAndUndoesAsAlone) {
+  fixture::TempDir dir;
+  const std::string d = dir.path();
+  for (int i = 0; i < 6; ++i) fixture::WriteBytes(dir / ("f" + std::to_string(i)), "old");
+  std::filesystem::create_directory(dir / "sub");
+  const fixture::Snapshot before = fixture::TakeSnapshot(d, true);
+  // Five overwrites, a deletion, three creations; then, in the same batch,
+  // a file named a second time, which must start the next group.
+  std::vector<updater::ExpectedChange> plan;
+  for (int i = 0; i < 5; ++i) plan.push_back({Kind::kOverwrite, dir / ("f" + std::to_string(i)), 0});
+  plan.push_back({Kind::kDelete, dir / "f5", 0});
+  for (const char* n : {"n0", "n1", "sub/n2"}) plan.push_back({Kind::kCreate, dir / n, 0});
+  plan.push_back({Kind::kOverwrite, dir / "n0", 0});
+  UndoJournal j;
+  ASSERT_TRUE(j.Create(d.c_str()));
+  j.Expect(plan);
+  std::vector<long> flushes;
+  for (const auto& change : plan) {
+    const long at = platform::FlushCount();
+    ASSERT_TRUE(Request(j, change.path, change.kind == Kind::kDelete)) << change.path;
+    flushes.push_back(platform::FlushCount() - at);
+    if (change.kind != Kind::kDelete) {
+      // Made where nothing is, as the run makes it.
+      ASSERT_FALSE(std::filesystem::exists(change.path)) << change.path;
+      fixture::WriteBytes(change.path, "new " + change.path);
+    }
+  }
+  EXPECT_EQ(flushes, (std::vector<long>{1, 0, 0, 0, 0, 0, 0, 0, 0, 1}))
+      << "the first request flushes the batch; the file named twice starts afresh";
+  EXPECT_EQ(fixture::ReadBytes(dir / "n0"), "new " + (dir / "n0"));
+  j.Close();  // killed
+  const Recovery r = updater::RecoverJournal(d.c_str());
+  EXPECT_EQ(r.result, Recovery::Result::kUndone);
+  const fixture::Snapshot after = fixture::TakeSnapshot(d, true);
+  EXPECT_TRUE(after == before) << fixture::Diff(before, after)
+                               << "n0, written twice, is gone with both versions";
+}
+
+// A batch stops where a change recorded ahead could not stay true until
+// its command runs: a file named twice, a directory the command must make,
+// the batch's end. Each listed request must flush on its own.
+TEST(UndoJournal, ABatchEndsWhereRecordingAheadCouldGoWrong) {
+  fixture::TempDir dir;
+  const struct {
+    const char* what;
+    std::vector<updater::ExpectedChange> plan;
+    std::vector<long> flushes;
+  } kCases[] = {
+      {"a name in another spelling",
+       {{Kind::kCreate, dir / "a", 0}, {Kind::kCreate, dir / "b", 0},
+        {Kind::kCreate, dir / "./A", 0}},
+       {1, 0, 1}},
+      {"a directory still to make",
+       {{Kind::kCreate, dir / "c", 0}, {Kind::kCreate, dir / "new/d", 0}},
+       {1, 1}},
+      {"another batch", {{Kind::kCreate, dir / "e", 0}, {Kind::kCreate, dir / "f", 1}}, {1, 1}},
+  };
+  for (const auto& c : kCases) {
+    SCOPED_TRACE(c.what);
+    UndoJournal j;
+    ASSERT_TRUE(j.Create(dir.path().c_str()));
+    j.Expect(c.plan);
+    std::vector<long> flushes;
+    for (const auto& change : c.plan) {
+      std::filesystem::create_directories(std::filesystem::path(change.path).parent_path());
+      const long at = platform::FlushCount();
+      // The directory the run would make is made after its records.
+      ASSERT_TRUE(Request(j, change.path, false));
+      flushes.push_back(platform::FlushCount() - at);
+    }
+    EXPECT_EQ(flushes, c.flushes);
+    ASSERT_TRUE(j.Undo());
+  }
+}
+
+// What another program did between the batch's flush and a command is what
+// the command finds: recorded afresh, and undo puts back what the run moved
+// (never removes a file it did not make).
+TEST(UndoJournal, AChangeRecordedAheadThatNoLongerHoldsIsRecordedAfresh) {
+  fixture::TempDir dir;
+  const std::string d = dir.path();
+  fixture::WriteBytes(dir / "a", "old a");
+  fixture::WriteBytes(dir / "b", "old b");
+  const std::vector<updater::ExpectedChange> plan = {
+      {Kind::kOverwrite, dir / "a", 0},
+      {Kind::kOverwrite, dir / "b", 0},
+      {Kind::kCreate, dir / "c", 0},
+  };
+  UndoJournal j;
+  ASSERT_TRUE(j.Create(d.c_str()));
+  j.Expect(plan);
+  ASSERT_TRUE(Request(j, dir / "a", false));
+  fixture::WriteBytes(dir / "a", "new a");
+  // Another program replaces b with a file of its own (made beside it,
+  // so that it is another file, not the same one rewritten) and makes c.
+  fixture::WriteBytes(dir / "b.new", "b of another program");
+  std::filesystem::rename(dir / "b.new", dir / "b");
+  fixture::WriteBytes(dir / "c", "c of another program");
+  for (const char* name : {"b", "c"}) {
+    const long at = platform::FlushCount();
+    ASSERT_TRUE(Request(j, dir / name, false)) << name;
+    EXPECT_EQ(platform::FlushCount() - at, 1) << name << " is recorded afresh";
+    fixture::WriteBytes(dir / name, std::string("new ") + name);
+  }
+  j.Close();  // killed
+  ASSERT_EQ(updater::RecoverJournal(d.c_str()).result, Recovery::Result::kUndone);
+  EXPECT_EQ(fixture::ReadBytes(dir / "a"), "old a");
+  EXPECT_EQ(fixture::ReadBytes(dir / "b"), "b of another program");
+  EXPECT_EQ(fixture::ReadBytes(dir / "c"), "c of another program");
+}
+
 }  // namespace

@@ -68,8 +68,8 @@ void DisarmFault();
 long CountedOperations();
 void ResetOperationCount();
 
-// Flushes (FileFlush and FlushDirectory) made since the process started,
-// for figures of what durability costs.
+// Flushes (FileFlush, FlushDirectory and FlushFileSystem) made since the
+// process started, for figures of what durability costs.
 long FlushCount();
 
 // Whether an injected fault has fired since the last ArmFault.

@@ -55,6 +55,14 @@ bool ReplaceFile(const char* from, const char* to);
 // answers true. False on failure.
 bool FlushDirectory(const char* path);
 
+// Makes everything written on the volume holding `path` durable at once:
+// file data and names alike, as FileFlush of every file and FlushDirectory
+// of every directory would. One call costs about what one file's flush
+// does, so it pays for many files. Linux syncs the file system (syncfs);
+// Windows flushes the volume, which takes administrator rights. False when
+// it fails or the system cannot: the caller then flushes file by file.
+bool FlushFileSystem(const char* path);
+
 // The file's read-only attribute: on Windows such a file can be renamed
 // but neither written nor deleted. POSIX has no such attribute; a file
 // without any write permission stands for it (as Wine reads it), though

@@ -33,8 +33,8 @@ enum class LostData {
 // system that wrote them through) and only file data is lost.
 void StartPowerCutModel(const char* held_dir, LostData data, bool names_kept);
 
-// The power goes just before the `k`-th flush (FileFlush or
-// FlushDirectory, 1 = the next) from now; k <= 0 never.
+// The power goes just before the `k`-th flush (FileFlush, FlushDirectory
+// or FlushFileSystem; 1 = the next) from now; k <= 0 never.
 void ArmPowerCut(long k);
 
 // Flushes seen since the model started.
@@ -55,6 +55,7 @@ void BeforeFlush(FileHandle file);
 void AfterFlush(FileHandle file);
 void BeforeDirectoryFlush();
 void AfterDirectoryFlush(const char* path);
+void AfterFileSystemFlush();
 bool RemoveInstead(const char* path, bool* ok);
 bool ReplaceInstead(const char* from, const char* to, bool* ok);
 void AfterRename(const char* from, const char* to);

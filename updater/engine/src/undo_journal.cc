@@ -6,6 +6,7 @@
 
 #include "engine/file_steps.h"
 #include "engine/path_resolve.h"
+#include "engine/planned_files.h"
 #include "foundation/ktext.h"
 #include "platform/clock.h"
 #include "platform/filesystem.h"
@@ -199,25 +200,118 @@ bool UndoJournal::Sync() {
   return true;
 }
 
-bool UndoJournal::Move(const char* path, bool then_create) {
-  JournalRecord r;
-  r.kind = JournalKind::kMoved;
-  r.slot = next_slot_++;
-  r.path = path;
-  // The file's identity tells, on any later undo, the original from what
-  // the run made under its name, whatever an earlier undo already did.
-  bool known = false;
-  if (!IdentityOf(r.path, &r.identity, &known) || !known) return false;
-  Append(r);
-  if (then_create) {
+void UndoJournal::Expect(std::vector<ExpectedChange> changes) {
+  expected_ = std::move(changes);
+  next_expected_ = 0;
+  announced_.clear();
+}
+
+bool UndoJournal::AppendChange(const std::string& path, ExpectedChange::Kind kind,
+                               Announced* out) {
+  out->kind = kind;
+  out->slot = 0;
+  out->identity = platform::FileIdentity();
+  if (kind != ExpectedChange::Kind::kCreate) {
+    JournalRecord r;
+    r.kind = JournalKind::kMoved;
+    r.path = path;
+    // The file's identity tells, on any later undo, the original from what
+    // the run made under its name, whatever an earlier undo already did.
+    bool known = false;
+    if (!IdentityOf(r.path, &r.identity, &known) || !known) return false;
+    r.slot = next_slot_++;
+    out->slot = r.slot;
+    out->identity = r.identity;
+    Append(r);
+  }
+  if (kind != ExpectedChange::Kind::kDelete) {
     JournalRecord c;
     c.kind = JournalKind::kCreatedFile;
     c.path = path;
     Append(c);
   }
+  return true;
+}
+
+bool UndoJournal::TakeAnnounced(const char* path, ExpectedChange::Kind kind,
+                                std::uint32_t* slot) {
+  const auto it = announced_.find(path);
+  if (it == announced_.end()) return false;
+  const Announced a = it->second;
+  announced_.erase(it);
+  // The disk must be as it was when the records were written: the same
+  // file under the name, or nothing where a file is to be created.
+  platform::FileIdentity now;
+  bool known = false;
+  bool holds = a.kind == kind && IdentityOf(path, &now, &known);
+  if (holds && kind == ExpectedChange::Kind::kCreate) holds = !known && !platform::IsLink(path);
+  if (holds && kind != ExpectedChange::Kind::kCreate) holds = known && now == a.identity;
+  if (holds) {
+    *slot = a.slot;
+    return true;
+  }
+  // A move recorded ahead that never happened finds its slot empty; a
+  // creation is cancelled, before the records that replace it.
+  if (a.kind != ExpectedChange::Kind::kDelete) {
+    JournalRecord cancel;
+    cancel.kind = JournalKind::kCancelled;
+    cancel.path = path;
+    Append(cancel);
+  }
+  return false;
+}
+
+std::vector<std::pair<std::string, UndoJournal::Announced>> UndoJournal::AnnounceAhead(
+    const char* path, ExpectedChange::Kind kind) {
+  std::vector<std::pair<std::string, Announced>> ahead;
+  if (next_expected_ >= expected_.size() || expected_[next_expected_].path != path)
+    return ahead;
+  const ExpectedChange head = expected_[next_expected_++];
+  // A file the plan saw missing that is there now (or the other way) is
+  // no batch's head: the next request starts again.
+  if (kind != head.kind) return ahead;
+  // Each change recorded ahead must find the disk as it is now when its
+  // command runs: only the batch's own commands run until then, so no two
+  // may name the same file (compared as Windows would, the stricter way),
+  // and none may make a directory (its removal on undo must come after
+  // the files in it, which records written earlier would not allow).
+  constexpr std::size_t kAheadLimit = 256;
+  std::vector<std::string> keys = {PathKey(path, true)};
+  while (next_expected_ < expected_.size() && ahead.size() < kAheadLimit) {
+    const ExpectedChange& e = expected_[next_expected_];
+    if (e.batch != head.batch) break;
+    std::string key = PathKey(e.path.c_str(), true);
+    bool repeated = false;
+    for (const std::string& k : keys) repeated = repeated || k == key;
+    if (repeated || !IsDirectory(ParentOf(e.path).c_str()) ||
+        (e.kind == ExpectedChange::Kind::kCreate) == Exists(e.path.c_str()))
+      break;
+    Announced a;
+    if (!AppendChange(e.path, e.kind, &a)) break;
+    ahead.emplace_back(e.path, a);
+    keys.push_back(std::move(key));
+    ++next_expected_;
+  }
+  return ahead;
+}
+
+bool UndoJournal::SyncWith(std::vector<std::pair<std::string, Announced>> ahead) {
   if (!Sync()) return false;
-  const std::string slot = SlotPath(folder_, r.slot);
-  return RenameLooseFile(path, slot.c_str());
+  for (auto& a : ahead) announced_[std::move(a.first)] = a.second;
+  return true;
+}
+
+bool UndoJournal::Move(const char* path, bool then_create) {
+  const ExpectedChange::Kind kind =
+      then_create ? ExpectedChange::Kind::kOverwrite : ExpectedChange::Kind::kDelete;
+  std::uint32_t slot = 0;
+  if (!TakeAnnounced(path, kind, &slot)) {
+    Announced own;
+    if (!AppendChange(path, kind, &own)) return false;
+    if (!SyncWith(AnnounceAhead(path, kind))) return false;
+    slot = own.slot;
+  }
+  return RenameLooseFile(path, SlotPath(folder_, slot).c_str());
 }
 
 bool UndoJournal::MoveAside(const char* path) { return Move(path, false); }
@@ -225,11 +319,11 @@ bool UndoJournal::MoveAside(const char* path) { return Move(path, false); }
 bool UndoJournal::ReplaceWithNew(const char* path) { return Move(path, true); }
 
 bool UndoJournal::WillCreateFile(const char* path) {
-  JournalRecord r;
-  r.kind = JournalKind::kCreatedFile;
-  r.path = path;
-  Append(r);
-  return Sync();
+  std::uint32_t unused;
+  if (TakeAnnounced(path, ExpectedChange::Kind::kCreate, &unused)) return true;
+  Announced own;
+  AppendChange(path, ExpectedChange::Kind::kCreate, &own);
+  return SyncWith(AnnounceAhead(path, ExpectedChange::Kind::kCreate));
 }
 
 bool UndoJournal::WillCreateDirectory(const char* path) {
@@ -333,11 +427,22 @@ bool UndoJournal::FlushCreatedFiles() {
   return true;
 }
 
+bool UndoJournal::FlushWritten() {
+  // Many files go with one flush of the whole volume, where the system
+  // has one; a few are cheaper flushed one by one.
+  constexpr int kOneByOne = 8;
+  int created = 0;
+  for (const JournalRecord& r : records_)
+    if (r.kind == JournalKind::kCreatedFile) ++created;
+  if (created > kOneByOne && platform::FlushFileSystem(folder_.c_str())) return true;
+  return FlushCreatedFiles() && FlushDirectories(ChangedDirectories());
+}
+
 bool UndoJournal::WillCommit(const char* archive, const platform::FileIdentity& fresh) {
   // Everything the run made is on the disk (the new files' bytes, every
   // name it changed) before the record that makes it final: after that
   // record, a power cut leaves the update, never a part of it.
-  if (!FlushCreatedFiles() || !FlushDirectories(ChangedDirectories())) return false;
+  if (!FlushWritten()) return false;
   JournalRecord r;
   r.kind = JournalKind::kCommit;
   r.path = archive;
@@ -356,15 +461,18 @@ bool UndoJournal::CommittedOnDisk() const {
   return false;
 }
 
-bool UndoJournal::IsOriginal(const std::string& path, const platform::FileIdentity& id) const {
-  for (const JournalRecord& r : records_)
+bool UndoJournal::IsOriginal(const std::string& path, const platform::FileIdentity& id,
+                             std::size_t before) const {
+  for (std::size_t i = 0; i < before && i < records_.size(); ++i) {
+    const JournalRecord& r = records_[i];
     if (r.kind == JournalKind::kMoved && HasIdentity(r.identity) && r.path == path &&
         r.identity == id)
       return true;
+  }
   return false;
 }
 
-bool UndoJournal::RemoveMade(const std::string& path, bool* removed) {
+bool UndoJournal::RemoveMade(const std::string& path, std::size_t at, bool* removed) {
   if (removed) *removed = false;
   // What the run made under a name that had an original may be that
   // original again, put back by an earlier undo that did not finish: it
@@ -372,7 +480,7 @@ bool UndoJournal::RemoveMade(const std::string& path, bool* removed) {
   platform::FileIdentity now;
   bool known = false;
   if (!IdentityOf(path, &now, &known)) return false;
-  if (!known || IsOriginal(path, now)) return true;
+  if (!known || IsOriginal(path, now, at)) return true;
   if (!Retried([&path] { return platform::RemoveFile(path.c_str()); })) return false;
   if (removed) *removed = true;
   return true;
@@ -411,6 +519,7 @@ bool UndoJournal::Undo(JournalReport* report) {
   std::vector<std::string> cancelled;  // creations that made nothing
   for (auto it = records_.rbegin(); it != records_.rend(); ++it) {
     const JournalRecord& r = *it;
+    const std::size_t at = static_cast<std::size_t>(records_.rend() - it) - 1;
     const char* path = r.path.c_str();
     if ((r.kind == JournalKind::kCreatedFile ||
          r.kind == JournalKind::kCreatedDirectory ||
@@ -426,12 +535,12 @@ bool UndoJournal::Undo(JournalReport* report) {
         break;
       case JournalKind::kTemporary:
         if (!IsFileOrLink(path)) break;
-        if (!RemoveMade(r.path, nullptr)) ok = false;
+        if (!RemoveMade(r.path, at, nullptr)) ok = false;
         break;
       case JournalKind::kCreatedFile: {
         if (!IsFileOrLink(path)) break;  // never made
         bool removed = false;
-        if (RemoveMade(r.path, &removed)) {
+        if (RemoveMade(r.path, at, &removed)) {
           if (removed) Note(report, JournalReport::Step::kRemovedFile, r.path);
         } else {
           ok = false;

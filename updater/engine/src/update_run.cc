@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,17 @@
 
 namespace updater {
 namespace {
+
+// The journal's view of a planned command that writes or deletes a loose
+// file; nothing for any other.
+std::optional<ExpectedChange::Kind> ExpectedKind(PlannedAction action) {
+  switch (action) {
+    case PlannedAction::kCreateFile: return ExpectedChange::Kind::kCreate;
+    case PlannedAction::kOverwriteFile: return ExpectedChange::Kind::kOverwrite;
+    case PlannedAction::kDeleteFile: return ExpectedChange::Kind::kDelete;
+    default: return std::nullopt;
+  }
+}
 
 // The manifest at the end of `exe` (whose overlay starts at `payload_at`).
 ManifestLookup ReadManifest(const char* exe, std::uint32_t payload_at,
@@ -291,13 +303,22 @@ void Run(UpdateUi& ui, ProgressPacer& pacer, RunState& s,
   std::vector<std::string> changed;
   std::vector<std::string> trees;
   SpaceNeed need(s.archive);
+  // The loose files the commands write and delete, for the journal to
+  // record in batches; any other command on loose files ends a batch.
+  std::vector<ExpectedChange> expected;
+  std::uint32_t batch = 0;
   CheckCommands(context, disk, [&](const PlannedCommand& p) {
     if (p.action == PlannedAction::kOverwriteFile || p.action == PlannedAction::kDeleteFile)
       changed.push_back(p.path);
     if (p.action == PlannedAction::kEmptyTree) trees.push_back(p.path);
+    if (const auto kind = ExpectedKind(p.action))
+      expected.push_back({*kind, p.path, batch});
+    else if (p.path[0])
+      ++batch;
     need.Add(p);
     if (options.planned) options.planned(p);
   });
+  if (journalled) s.journal.Expect(std::move(expected));
   if (options.checked) options.checked();
   if (options.dry_run) return;
   for (const std::string& tree : trees) {

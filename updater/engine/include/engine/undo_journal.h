@@ -18,10 +18,14 @@
 // journal knows of every change that may be on the disk. A change whose
 // records were cut off never began: undo tells "never happened" from
 // "done" from "undone already" by what it finds (a moved file is known by
-// its identity), so it can be cut off anywhere and run again. Before the
-// commit record, every file the run wrote and every directory whose names
-// it changed is flushed; the old copies go only after the commit is on
-// the disk.
+// its identity), so it can be cut off anywhere and run again. The same
+// makes records written ahead harmless: told the run's coming file
+// changes (Expect), the journal records a batch of them in the flush of
+// the first, and a change whose command never runs is one that never
+// began. Before the commit record, every file the run wrote and every
+// directory whose names it changed is flushed (many files by one flush of
+// the volume where the system has it); the old copies go only after the
+// commit is on the disk.
 //
 // Every operation on the file system is tried again before it counts as
 // failed (file_steps.h), so one passing fault does not leave a folder
@@ -30,7 +34,9 @@
 #define ENGINE_UNDO_JOURNAL_H_
 
 #include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/journal_record.h"
@@ -42,6 +48,17 @@ namespace updater {
 // name in it.
 inline constexpr char kJournalFolderName[] = "qxundo";
 inline constexpr char kJournalFileName[] = "journal";
+
+// A change of a loose file that a command will make, as the check before
+// the first change planned it.
+struct ExpectedChange {
+  enum class Kind { kCreate, kOverwrite, kDelete };
+  Kind kind;
+  std::string path;  // as the command will name it
+  // Consecutive commands that change nothing but loose files share a
+  // batch: no other command runs between them.
+  std::uint32_t batch;
+};
 
 // What undoing or removing a journal did, for a report.
 struct JournalReport {
@@ -78,6 +95,15 @@ class UndoJournal {
   const std::string& RecordPath() const { return record_path_; }
   // The folder's identity: walks of the game folder never enter it.
   const platform::FileIdentity& FolderIdentity() const { return folder_id_; }
+
+  // The run's coming changes of loose files, in command order (opcodes 0
+  // and 1). When the request for the first change of a batch comes, the
+  // journal records with it the next ones of the batch (up to 256) whose
+  // paths differ and whose directories exist; a request that finds the
+  // disk as recorded ahead then needs no flush of its own. Anything else
+  // (a change not expected, a file that changed meanwhile) is recorded
+  // on its own, as without this call.
+  void Expect(std::vector<ExpectedChange> changes);
 
   // Each records the change (on the disk when it returns), then (for
   // MoveAside) makes it. False when the record cannot be written, or the
@@ -125,14 +151,41 @@ class UndoJournal {
   void Append(const JournalRecord& record);
   bool Sync();
   bool Move(const char* path, bool then_create);
+  // A change recorded ahead, waiting for its request.
+  struct Announced {
+    ExpectedChange::Kind kind;
+    std::uint32_t slot;  // for a move
+    platform::FileIdentity identity;
+  };
+  // Whether the request (`path`, `kind`) was recorded ahead and the disk
+  // is as recorded then (`*slot`: the move's slot). Forgets it either way;
+  // a creation recorded ahead that does not hold is cancelled in the
+  // pending group, so that undo never removes what is there instead.
+  bool TakeAnnounced(const char* path, ExpectedChange::Kind kind, std::uint32_t* slot);
+  // When the request opens the next expected batch, appends the records
+  // of the rest of it to the pending group and returns what they announce.
+  std::vector<std::pair<std::string, Announced>> AnnounceAhead(const char* path,
+                                                               ExpectedChange::Kind kind);
+  // Appends the records of one change; false when a moved file's identity
+  // cannot be read (nothing appended).
+  bool AppendChange(const std::string& path, ExpectedChange::Kind kind, Announced* out);
+  // Sync, then (on success) keeps what it announced ahead.
+  bool SyncWith(std::vector<std::pair<std::string, Announced>> ahead);
   // The journal folder and the directory of every name a record names.
   std::vector<std::string> ChangedDirectories() const;
   bool FlushDirectories(const std::vector<std::string>& dirs);
   bool FlushCreatedFiles();
+  // Every file the run created and every directory whose names changed.
+  bool FlushWritten();
   // Whether `id` is the original a kMoved record took from `path`.
-  bool IsOriginal(const std::string& path, const platform::FileIdentity& id) const;
-  // Deletes what the run made at `path`, unless it is the original.
-  bool RemoveMade(const std::string& path, bool* removed);
+  // Only a move recorded before the record at `before` took an original:
+  // a later one took what the run itself had made under the name (a file
+  // written twice).
+  bool IsOriginal(const std::string& path, const platform::FileIdentity& id,
+                  std::size_t before) const;
+  // Deletes what the run made at `path` (the record at `at` says so),
+  // unless it is the original.
+  bool RemoveMade(const std::string& path, std::size_t at, bool* removed);
   bool PutBack(const JournalRecord& moved, JournalReport* report);
   bool OnlyRecordFileLeft() const;
   // With `drop_slots` the old files go; without, one still there fails.
@@ -146,6 +199,9 @@ class UndoJournal {
   std::uint32_t next_slot_ = 1;
   unsigned temp_seed_ = 0;  // the next temporary name's number
   std::vector<JournalRecord> records_;
+  std::vector<ExpectedChange> expected_;
+  std::size_t next_expected_ = 0;               // the next batch's head
+  std::map<std::string, Announced> announced_;  // by path, as requested
   std::string pending_;  // records not yet written
   std::size_t pending_records_ = 0;
   bool committed_ = false;
