@@ -253,6 +253,37 @@ TEST(PowerCutModel, LosesExactlyWhatWasNotFlushed) {
   }
 }
 
+// A flush of the whole volume keeps every change made before it, data and
+// names alike (and counts as a flush point); what follows it is lost.
+TEST(PowerCutModel, AFlushOfTheVolumeKeepsEverythingBeforeIt) {
+  fixture::TempDir root;
+  const std::string dir = root / "d", held = root / "held";
+  std::filesystem::create_directories(dir);
+  std::filesystem::create_directories(held);
+  fixture::WriteBytes(dir + "/old", "old");
+  fixture::WriteBytes(dir + "/gone", "gone");
+  const pid_t pid = ::fork();
+  if (pid == 0) {
+    platform::StartPowerCutModel(held.c_str(), platform::LostData::kDropped, false);
+    const platform::FileHandle f = platform::FileOpen(
+        (dir + "/old").c_str(), platform::kFileWrite | platform::kFileCreate | platform::kFileNew);
+    platform::FileWriteAt(f, 0, "rewritten", 9);
+    platform::FileClose(f);
+    platform::RemoveFile((dir + "/gone").c_str());
+    const long before = platform::FlushesSeen();
+    if (!platform::FlushFileSystem(dir.c_str()) || platform::FlushesSeen() != before + 1)
+      ::_exit(3);
+    platform::RenameFile((dir + "/old").c_str(), (dir + "/late").c_str());
+    platform::PowerCutNow();
+  }
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the volume flush failed or was not counted";
+  EXPECT_EQ(fixture::ReadBytes(dir + "/old"), "rewritten");
+  EXPECT_FALSE(fixture::Exists(dir + "/gone"));
+  EXPECT_FALSE(fixture::Exists(dir + "/late")) << "the rename after the flush is lost";
+}
+
 // The power goes before each flush of the run in turn (and once after
 // it), losing what was not flushed in every way the model knows; the
 // recovery then finds OLD or NEW, byte for byte. Over the sample whose
