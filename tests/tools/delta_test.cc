@@ -97,6 +97,8 @@ TEST(DeltaFrames, RebuildWhatWasEncoded) {
   const std::uint32_t kFrame = updater::kDeltaFrameBytes;
   const std::string small = Random(200 * 1024, 1);
   const std::string big = Random(26u << 20, 2);  // past one reference window
+  // Long enough for the window to slide twice, by a frame and by less.
+  const std::string longer = Random(34u << 20, 13);
   std::string moved = small.substr(100 * 1024) + small.substr(0, 100 * 1024);
   // A reference that starts like a zstd dictionary is still raw content.
   std::string dictionary_like = std::string("\x37\xA4\x30\xEC", 4) + small;
@@ -114,6 +116,7 @@ TEST(DeltaFrames, RebuildWhatWasEncoded) {
       {"exactly one frame", Random(kFrame, 8), Edited(Random(kFrame, 8), 3, 9)},
       {"one byte past a frame", Random(kFrame, 8), Random(kFrame, 8) + "x"},
       {"windows of a large reference", big, Edited(big, 40, 10)},
+      {"windows sliding along a longer reference", longer, Edited(longer, 40, 14)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -123,8 +123,15 @@ DeltaResult RebuildFromDelta(const DeltaHead& head, zorl::KFile& reference,
       return DeltaResult::kDamaged;
     const DeltaWindow w = DeltaReferenceWindow(head.reference_size, k);
     if (w.offset != loaded_at) {
-      if (!reference.Seek(zorl::KSEEK_BEGIN, static_cast<std::int32_t>(w.offset)) ||
-          !ReadAll(reference, w.size, window.get()))
+      // Windows move forward frame by frame: what the last one shares
+      // with this one slides to the front, and only the rest is read.
+      std::uint32_t kept = 0;
+      if (loaded_at != 0xFFFFFFFFu && w.offset > loaded_at && w.offset - loaded_at < w.size) {
+        kept = w.size - (w.offset - loaded_at);
+        std::memmove(window.get(), window.get() + (w.offset - loaded_at), kept);
+      }
+      if (!reference.Seek(zorl::KSEEK_BEGIN, static_cast<std::int32_t>(w.offset + kept)) ||
+          !ReadAll(reference, w.size - kept, window.get() + kept))
         return DeltaResult::kUnreadable;
       loaded_at = w.offset;
     }
