@@ -3,6 +3,7 @@
 #include "engine/file_steps.h"
 #include "engine/messages.h"
 #include "engine/path_resolve.h"
+#include "engine/temporary_file.h"
 #include "engine/undo_journal.h"
 #include "foundation/ktext.h"
 #include "platform/filesystem.h"
@@ -13,20 +14,6 @@ namespace {
 bool IsFile(const char* path) {
   return platform::GetPathKind(path) == platform::PathKind::kFile;
 }
-
-// Deletes the new archive's temporary file on every way out of the
-// rebuild, unless it became "mareld.dat".
-class TemporaryFile {
- public:
-  ~TemporaryFile() {
-    stream.Close();
-    if (name[0]) RemoveTemporaryFile(name);
-  }
-  void Keep() { name[0] = '\0'; }
-
-  char name[zorl::kNameBufferSize] = {};
-  zorl::KFile stream;
-};
 
 }  // namespace
 
@@ -40,14 +27,11 @@ void RebuildArchive(UpdateContext& c) {
   c.ui.SetStatus(c.ui.Text(kStatusRebuilding));
   c.ui.ShowName("");
 
+  // The new archive's file goes on every way out of the rebuild unless it
+  // becomes "mareld.dat"; a journal records it, so it goes whatever ends
+  // the run.
   TemporaryFile fresh;
-  // A journal records the new file, so it goes whatever ends the run.
-  if (!(c.journal ? c.journal->CreateTemporary(c.game_dir, fresh.name)
-                  : platform::MakeTempFile(c.game_dir, "qx", fresh.name)) ||
-      !fresh.stream.Open(zorl::KFILE_READ | zorl::KFILE_WRITE |
-                             zorl::KFILE_CREATE | zorl::KFILE_NEW,
-                         fresh.name))
-    c.ui.Error(kMsgCannotWriteArchive);
+  if (!fresh.Create(c.game_dir, c.journal)) c.ui.Error(kMsgCannotWriteArchive);
   ProgressPacer& pacer = c.pacer;
   WriteProof* proof = c.proof;
   ResourceArchive::ContentSeen seen;
