@@ -83,20 +83,30 @@ bool internal::SetReadOnlyUnnoted(const char* path, bool read_only) {
   return ::chmod(native.c_str(), mode) == 0;
 }
 
-bool internal::FlushDirectoryUnnoted(const char* path) {
-  if (internal::ShouldFail()) return false;
+namespace {
+
+// Opens `path` read-only (with `flags` added) and calls `sync` on it;
+// errno is the sync's when it fails.
+bool SyncOpened(const char* path, int flags, int (*sync)(int)) {
   std::string native;
   if (!NativePath(path, &native)) return false;
   int fd;
   do {
-    fd = ::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    fd = ::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_CLOEXEC | flags);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) return false;
-  const bool ok = ::fsync(fd) == 0;
+  const bool ok = sync(fd) == 0;
   const int saved = errno;
   ::close(fd);
   errno = saved;
   return ok;
+}
+
+}  // namespace
+
+bool internal::FlushDirectoryUnnoted(const char* path) {
+  if (internal::ShouldFail()) return false;
+  return SyncOpened(path, O_DIRECTORY, ::fsync);
 }
 
 bool internal::RenameFileUnnoted(const char* from, const char* to) {
@@ -134,20 +144,9 @@ bool internal::RenameFileUnnoted(const char* from, const char* to) {
 bool internal::FlushFileSystemUnnoted(const char* path) {
   if (internal::ShouldFail()) return false;
 #if defined(__linux__)
-  std::string native;
-  if (!NativePath(path, &native)) return false;
-  int fd;
-  do {
-    fd = ::open(native.empty() ? "." : native.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  if (fd < 0) return false;
   // Since Linux 5.8 syncfs also reports a write-back error of any file on
   // the volume since the descriptor was opened.
-  const bool ok = ::syncfs(fd) == 0;
-  const int saved = errno;
-  ::close(fd);
-  errno = saved;
-  return ok;
+  return SyncOpened(path, 0, ::syncfs);
 #else
   (void)path;
   return false;  // sync() elsewhere need not wait for the disk
