@@ -644,6 +644,18 @@ TEST(UndoJournal, AChangeRecordedAheadThatNoLongerHoldsIsRecordedAfresh) {
   EXPECT_EQ(fixture::ReadBytes(dir / "a"), "old a");
   EXPECT_EQ(fixture::ReadBytes(dir / "b"), "b of another program");
   EXPECT_EQ(fixture::ReadBytes(dir / "c"), "c of another program");
+
+  // A run that fails before the command of a creation recorded ahead: what
+  // another program put under that name meanwhile stays.
+  UndoJournal failed;
+  ASSERT_TRUE(failed.Create(d.c_str()));
+  failed.Expect({{Kind::kCreate, dir / "d", 0}, {Kind::kCreate, dir / "e", 0}});
+  ASSERT_TRUE(Request(failed, dir / "d", false));
+  fixture::WriteBytes(dir / "d", "new d");
+  fixture::WriteBytes(dir / "e", "e of another program");
+  ASSERT_TRUE(failed.Undo());
+  EXPECT_FALSE(fixture::Exists(dir / "d"));
+  EXPECT_EQ(fixture::ReadBytes(dir / "e"), "e of another program");
 }
 
 }  // namespace

@@ -512,6 +512,18 @@ bool UndoJournal::PutBack(const JournalRecord& r, JournalReport* report) {
 
 bool UndoJournal::Undo(JournalReport* report) {
   if (file_ == platform::kInvalidFile) return false;
+  // Creations recorded ahead whose commands never ran made nothing: a file
+  // another program put under such a name meanwhile is not the run's. (A
+  // journal found after a kill cannot tell; it has no such list.)
+  for (const auto& a : announced_) {
+    if (a.second.kind == ExpectedChange::Kind::kDelete) continue;
+    JournalRecord cancel;
+    cancel.kind = JournalKind::kCancelled;
+    cancel.path = a.first;
+    Append(cancel);
+  }
+  announced_.clear();
+  Sync();  // on failure they are dropped, as if the run had been killed
   // Every step looks at what is there before it acts, so that undo can be
   // cut off anywhere (a kill, a power cut, one step that fails) and run
   // again from the start: no pass deletes what an earlier one put back.
