@@ -131,6 +131,23 @@ TEST(DeltaFrames, RebuildWhatWasEncoded) {
   EXPECT_LT(Frames(big, Edited(big, 40, 10), 1).size(), 64u * 1024);
 }
 
+TEST(DeltaLevels, TheStrongLevelOnlyWhereTheFastDeltaLeavesMuch) {
+  const struct {
+    std::uint32_t size;
+    std::size_t fast;
+    bool strong;
+  } kCases[] = {
+      {2u << 20, 400u << 10, true},            // a rebuilt executable
+      {8u << 20, 66u << 10, false},            // a few blocks of a table changed
+      {updater::kDeltaFrameBytes, 1u << 20, true},
+      {updater::kDeltaFrameBytes + 1, 4u << 20, false},  // more than one frame
+      {6400, 100, false},                      // exactly 1/64
+      {6400, 101, true},
+  };
+  for (const auto& c : kCases)
+    EXPECT_EQ(patchlib::StrongerLevelMayPay(c.size, c.fast), c.strong) << c.size << " " << c.fast;
+}
+
 TEST(DeltaFrames, BytesDoNotDependOnTheThreadCount) {
   const std::string reference = Random(18u << 20, 11);
   const std::string data = Edited(reference, 20, 12);
@@ -198,7 +215,9 @@ TEST(DeltaFrames, RefusesWhatIsNotItsReferenceOrItsSize) {
     const Rebuilt r = Rebuild(c.head, c.reference, c.frames);
     EXPECT_EQ(r.result, c.result);
     // Nothing of a wrong reference is handed out; never more than declared.
-    if (c.result == DeltaResult::kWrongReference) EXPECT_EQ(r.bytes, "");
+    if (c.result == DeltaResult::kWrongReference) {
+      EXPECT_EQ(r.bytes, "");
+    }
     EXPECT_LE(r.bytes.size(), c.head.new_size);
   }
   // A flipped byte in a frame is damage, or content the manifest's "after"

@@ -130,6 +130,44 @@ TEST(ProducerWorkflow, SampleGameOldBecomesNewByteForByte) {
   EXPECT_NE(r.out.find(raw.out), std::string::npos);
 }
 
+// Each changed item goes as a delta only where that pays: a large file
+// with a few blocks changed (its deflated size is only measured as far as
+// needed, so the summary says "over"), a small text edited; a file that
+// shares nothing with its old content goes whole.
+TEST(ProducerWorkflow, DeltasGoWhereTheyPay) {
+  Scratch s;
+  std::string noise;
+  for (std::uint32_t x = 7, i = 0; i < (1u << 20); ++i) {
+    x = x * 1103515245u + 12345u;
+    noise += static_cast<char>(x >> 23);
+  }
+  std::string edited = noise;
+  for (std::size_t at : {4096u, 500000u, 900000u}) edited.replace(at, 1000, 1000, 'e');
+  std::string text;
+  for (int i = 0; i < 60; ++i) text += "line " + std::to_string(i) + " of the script\n";
+  Write(s / "old/big.bin", noise);
+  Write(s / "new/big.bin", edited);
+  Write(s / "old/script.txt", text);
+  Write(s / "new/script.txt", text.substr(0, 300) + "a new line\n" + text.substr(300));
+  Write(s / "old/unrelated.bin", noise.substr(0, 65536));
+  Write(s / "new/unrelated.bin", noise.substr(600000, 65536));
+  fs::create_directories(s / "empty");
+  for (const char* archive : {"old/mareld.dat", "new/mareld.dat"})
+    ASSERT_EQ(Archive("create " + Quote(s / archive) + " " + Quote(s / "empty")).status, 0);
+  const tool_run::Result r = Patch("build " + Quote(s / "old") + " " + Quote(s / "new") + " -o " +
+                                   Quote(s / "patch.bin"));
+  ASSERT_EQ(r.status, 0) << r.err;
+  const auto line = [&r](const std::string& name) {
+    const std::size_t at = r.out.find(name + ": ");
+    return at == std::string::npos ? std::string() : r.out.substr(at, r.out.find('\n', at) - at);
+  };
+  EXPECT_NE(line("big.bin").find("1.0 MiB, over "), std::string::npos) << r.out;
+  EXPECT_NE(line("script.txt").find(" deflated -> "), std::string::npos) << r.out;
+  EXPECT_EQ(line("script.txt").find("over"), std::string::npos) << r.out;
+  EXPECT_EQ(line("unrelated.bin"), "") << r.out;
+  BuildPackApply(s);
+}
+
 TEST(ProducerWorkflow, ClearReorderAndFileDirectorySwap) {
   Scratch s;
   // OLD: a cache tree and a file that becomes a directory.

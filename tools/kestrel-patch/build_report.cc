@@ -53,17 +53,20 @@ std::vector<std::string> SummaryLines(const BuildSummary& s, bool exact_order) {
                            Plural(carried, "entry", "entries").c_str()));
   if (!s.deltas.empty()) {
     std::uint64_t whole = 0, delta = 0;
+    bool at_least = false;
     for (const DeltaItem& d : s.deltas) {
       whole += d.whole_deflated;
       delta += d.delta;
+      at_least = at_least || d.whole_at_least;
     }
-    lines.push_back(Format("deltas: %s, %s deflated whole -> %s as deltas",
+    lines.push_back(Format("deltas: %s, %s%s deflated whole -> %s as deltas",
                            Plural(s.deltas.size(), "item", "items").c_str(),
-                           patchlib::HumanBytes(whole).c_str(),
+                           at_least ? "over " : "", patchlib::HumanBytes(whole).c_str(),
                            patchlib::HumanBytes(delta).c_str()));
     for (const DeltaItem& d : s.deltas)
-      lines.push_back(Format("  %s %s: %s, %s deflated -> %s delta", d.entry ? "entry" : "file ",
+      lines.push_back(Format("  %s %s: %s, %s%s deflated -> %s delta", d.entry ? "entry" : "file ",
                              patchlib::Show(d.name).c_str(), patchlib::HumanBytes(d.size).c_str(),
+                             d.whole_at_least ? "over " : "",
                              patchlib::HumanBytes(d.whole_deflated).c_str(),
                              patchlib::HumanBytes(d.delta).c_str()));
   }

@@ -53,23 +53,35 @@ bool ReadWhole(zorl::KFile& content, std::uint32_t size, std::vector<unsigned ch
 }
 
 // What `data` deflates to at level 9 on its own: what the item costs sent
-// whole (the payload's stream also deflates at 9).
-std::uint64_t DeflatedSize(const std::vector<unsigned char>& data) {
+// whole (the payload's stream also deflates at 9). The deflating stops once
+// `enough` bytes are out (`*whole` is then a lower bound, and `*reached`
+// true): past that the answer is no longer in doubt.
+void DeflatedSize(const std::vector<unsigned char>& data, std::uint64_t enough,
+                  std::uint64_t* whole, bool* reached) {
+  *whole = data.size();
+  *reached = false;
   z_stream s{};
-  if (deflateInit(&s, 9) != Z_OK) return data.size();
-  std::vector<unsigned char> scratch(1u << 20);
-  s.next_in = const_cast<Bytef*>(data.data());
-  s.avail_in = static_cast<uInt>(data.size());
+  if (deflateInit(&s, 9) != Z_OK) return;
+  std::vector<unsigned char> scratch(64u << 10);
   std::uint64_t total = 0;
-  int result;
-  do {
+  std::size_t given = 0;
+  int result = Z_OK;
+  // Fed in pieces, so that the output can be counted as it grows.
+  while (result == Z_OK && total < enough) {
+    if (s.avail_in == 0 && given < data.size()) {
+      const std::size_t n = std::min<std::size_t>(data.size() - given, 256u << 10);
+      s.next_in = const_cast<Bytef*>(data.data() + given);
+      s.avail_in = static_cast<uInt>(n);
+      given += n;
+    }
     s.next_out = scratch.data();
     s.avail_out = static_cast<uInt>(scratch.size());
-    result = deflate(&s, Z_FINISH);
+    result = deflate(&s, given == data.size() ? Z_FINISH : Z_NO_FLUSH);
     total += scratch.size() - s.avail_out;
-  } while (result == Z_OK);
+  }
   deflateEnd(&s);
-  return total;
+  *whole = total;
+  *reached = result != Z_STREAM_END;
 }
 
 class Builder {
@@ -394,16 +406,26 @@ class Builder {
     if (!ReadWhole(old_content, static_cast<std::uint32_t>(old_size), &reference) ||
         !ReadWhole(new_content, static_cast<std::uint32_t>(new_size), &data))
       return Fail(shown + ": cannot read it to make a delta");
-    std::string frames;
-    if (!patchlib::EncodeDelta(reference.data(), static_cast<std::uint32_t>(old_size),
-                               data.data(), static_cast<std::uint32_t>(new_size),
-                               patchlib::DeltaLevel(static_cast<std::uint32_t>(new_size)),
-                               options_.jobs, &frames)) {
+    const auto encode = [&](int level, std::string* frames) {
+      if (patchlib::EncodeDelta(reference.data(), static_cast<std::uint32_t>(old_size),
+                                data.data(), static_cast<std::uint32_t>(new_size), level,
+                                options_.jobs, frames))
+        return true;
       tools::ThrowIfStopRequested();
       return Fail(shown + ": cannot make a delta (out of memory?)");
+    };
+    std::string frames;
+    if (!encode(patchlib::kFastDeltaLevel, &frames)) return false;
+    if (patchlib::StrongerLevelMayPay(static_cast<std::uint32_t>(new_size), frames.size())) {
+      std::string strong;
+      if (!encode(patchlib::kStrongDeltaLevel, &strong)) return false;
+      if (strong.size() < frames.size()) frames.swap(strong);
     }
-    const std::uint64_t whole = DeflatedSize(data);
     const std::uint64_t delta = updater::kDeltaHeadSize + frames.size();
+    // The delta pays when the whole deflates to at least delta / 0.9.
+    std::uint64_t whole = 0;
+    bool more = false;
+    DeflatedSize(data, (delta * 10 + 8) / 9, &whole, &more);
     if (delta * 10 > whole * 9) return true;
     updater::DeltaHead head;
     head.new_size = static_cast<std::uint32_t>(new_size);
@@ -411,7 +433,8 @@ class Builder {
     head.reference_hash = updater::HashBytes(reference.data(), reference.size());
     if (!(entry ? writer_.PatchEntry(name, head, frames) : writer_.PatchFile(name, head, frames)))
       return WriterFailed(shown);
-    summary_->deltas.push_back({name, entry, static_cast<std::uint64_t>(new_size), whole, delta});
+    summary_->deltas.push_back(
+        {name, entry, static_cast<std::uint64_t>(new_size), whole, more, delta});
     *sent = true;
     return true;
   }

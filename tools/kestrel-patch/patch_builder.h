@@ -76,7 +76,10 @@ struct DeltaItem {
   bool entry = false;
   std::uint64_t size = 0;           // the new content
   std::uint64_t whole_deflated = 0;  // that content deflated alone
-  std::uint64_t delta = 0;           // the delta record's head and frames
+  // The build stops deflating once the delta clearly pays: whole_deflated
+  // is then only what came out so far.
+  bool whole_at_least = false;
+  std::uint64_t delta = 0;  // the delta record's head and frames
 };
 
 struct BuildSummary {

@@ -48,8 +48,8 @@ bool EncodeFrame(ZSTD_CCtx* cctx, const unsigned char* reference, std::uint32_t 
 
 }  // namespace
 
-int DeltaLevel(std::uint32_t size) {
-  return size <= updater::kDeltaFrameBytes ? 22 : 6;
+bool StrongerLevelMayPay(std::uint32_t size, std::size_t fast_bytes) {
+  return size <= updater::kDeltaFrameBytes && fast_bytes > size / 64;
 }
 
 bool EncodeDelta(const unsigned char* reference, std::uint32_t reference_size,
