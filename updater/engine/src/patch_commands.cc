@@ -221,11 +221,13 @@ struct Command {
     SkipFrames(frames_at, head);
     if (c.proof && !c.proof->LooseFileWritten(name, hasher.bytes(), hasher.Digest()))
       c.ui.Error(kMsgCannotWriteArchive);
-    if (!fresh.stream.Flush()) c.ui.Error(kMsgCannotWrite);
+    // With a journal the new file is flushed at the commit, with every
+    // other file the run made; without one it must be on the disk before
+    // it replaces the old.
+    if (!c.journal && !fresh.stream.Flush()) c.ui.Error(kMsgCannotWrite);
     fresh.stream.Close();
     if (c.journal) {
-      if (!c.journal->MoveAside(path) || !c.journal->WillCreateFile(path) ||
-          !platform::RenameFile(fresh.name, path))
+      if (!c.journal->ReplaceWithNew(path) || !platform::RenameFile(fresh.name, path))
         c.ui.Error(kMsgCannotCreateFile, path);
     } else if (!platform::ReplaceFile(fresh.name, path)) {
       c.ui.Error(kMsgCannotCreateFile, path);
