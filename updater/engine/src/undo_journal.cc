@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <set>
 #include <string>
 
 #include "engine/file_steps.h"
@@ -252,12 +253,7 @@ bool UndoJournal::TakeAnnounced(const char* path, ExpectedChange::Kind kind,
   }
   // A move recorded ahead that never happened finds its slot empty; a
   // creation is cancelled, before the records that replace it.
-  if (a.kind != ExpectedChange::Kind::kDelete) {
-    JournalRecord cancel;
-    cancel.kind = JournalKind::kCancelled;
-    cancel.path = path;
-    Append(cancel);
-  }
+  if (a.kind != ExpectedChange::Kind::kDelete) AppendCancel(path);
   return false;
 }
 
@@ -276,20 +272,16 @@ std::vector<std::pair<std::string, UndoJournal::Announced>> UndoJournal::Announc
   // and none may make a directory (its removal on undo must come after
   // the files in it, which records written earlier would not allow).
   constexpr std::size_t kAheadLimit = 256;
-  std::vector<std::string> keys = {PathKey(path, true)};
+  std::set<std::string> keys = {PathKey(path, true)};
   while (next_expected_ < expected_.size() && ahead.size() < kAheadLimit) {
     const ExpectedChange& e = expected_[next_expected_];
-    if (e.batch != head.batch) break;
-    std::string key = PathKey(e.path.c_str(), true);
-    bool repeated = false;
-    for (const std::string& k : keys) repeated = repeated || k == key;
-    if (repeated || !IsDirectory(ParentOf(e.path).c_str()) ||
+    if (e.batch != head.batch || !keys.insert(PathKey(e.path.c_str(), true)).second ||
+        !IsDirectory(ParentOf(e.path).c_str()) ||
         (e.kind == ExpectedChange::Kind::kCreate) == Exists(e.path.c_str()))
       break;
     Announced a;
     if (!AppendChange(e.path, e.kind, &a)) break;
     ahead.emplace_back(e.path, a);
-    keys.push_back(std::move(key));
     ++next_expected_;
   }
   return ahead;
@@ -364,11 +356,15 @@ bool UndoJournal::CreateTemporary(const char* dir, char* out) {
   return false;
 }
 
-bool UndoJournal::NotCreated(const char* path) {
+void UndoJournal::AppendCancel(const std::string& path) {
   JournalRecord r;
   r.kind = JournalKind::kCancelled;
   r.path = path;
   Append(r);
+}
+
+bool UndoJournal::NotCreated(const char* path) {
+  AppendCancel(path);
   return Sync();
 }
 
@@ -515,13 +511,8 @@ bool UndoJournal::Undo(JournalReport* report) {
   // Creations recorded ahead whose commands never ran made nothing: a file
   // another program put under such a name meanwhile is not the run's. (A
   // journal found after a kill cannot tell; it has no such list.)
-  for (const auto& a : announced_) {
-    if (a.second.kind == ExpectedChange::Kind::kDelete) continue;
-    JournalRecord cancel;
-    cancel.kind = JournalKind::kCancelled;
-    cancel.path = a.first;
-    Append(cancel);
-  }
+  for (const auto& a : announced_)
+    if (a.second.kind != ExpectedChange::Kind::kDelete) AppendCancel(a.first);
   announced_.clear();
   Sync();  // on failure they are dropped, as if the run had been killed
   // Every step looks at what is there before it acts, so that undo can be

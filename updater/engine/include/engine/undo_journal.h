@@ -149,6 +149,9 @@ class UndoJournal {
   // Adds a record to the pending group; Sync writes the group and flushes
   // it (false: none of it counts).
   void Append(const JournalRecord& record);
+  // Appends a kCancelled record: the last creation recorded for `path`
+  // made nothing.
+  void AppendCancel(const std::string& path);
   bool Sync();
   bool Move(const char* path, bool then_create);
   // A change recorded ahead, waiting for its request.
