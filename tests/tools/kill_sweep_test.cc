@@ -205,18 +205,26 @@ TEST(KillSweep, RecoverOrTheNextApplyLeavesOldOrNewAndNothingElse) {
   }
 }
 
+// A folder for the model's own tests: "d" holding the files "old", "gone"
+// and "moved", and the empty holding folder for deleted files.
+struct ModelFolder {
+  fixture::TempDir root;
+  const std::string dir = root / "d", held = root / "held";
+  ModelFolder() {
+    std::filesystem::create_directories(dir);
+    std::filesystem::create_directories(held);
+    for (const char* name : {"old", "gone", "moved"}) fixture::WriteBytes(dir + "/" + name, name);
+  }
+};
+
 // The model itself: in a child process, data and names not flushed are
 // lost at the cut, flushed ones stay; with names kept only data is lost.
 TEST(PowerCutModel, LosesExactlyWhatWasNotFlushed) {
   for (const bool names_kept : {false, true}) {
     SCOPED_TRACE(names_kept ? "names kept" : "names lost");
-    fixture::TempDir root;
-    const std::string dir = root / "d", held = root / "held";
-    std::filesystem::create_directories(dir);
-    std::filesystem::create_directories(held);
-    fixture::WriteBytes(dir + "/old", "old");
-    fixture::WriteBytes(dir + "/gone", "gone");
-    fixture::WriteBytes(dir + "/moved", "moved");
+    const ModelFolder folder;
+    const std::string& dir = folder.dir;
+    const std::string& held = folder.held;
     const pid_t pid = ::fork();
     if (pid == 0) {
       platform::StartPowerCutModel(held.c_str(), platform::LostData::kDropped, names_kept);
@@ -256,12 +264,9 @@ TEST(PowerCutModel, LosesExactlyWhatWasNotFlushed) {
 // A flush of the whole volume keeps every change made before it, data and
 // names alike (and counts as a flush point); what follows it is lost.
 TEST(PowerCutModel, AFlushOfTheVolumeKeepsEverythingBeforeIt) {
-  fixture::TempDir root;
-  const std::string dir = root / "d", held = root / "held";
-  std::filesystem::create_directories(dir);
-  std::filesystem::create_directories(held);
-  fixture::WriteBytes(dir + "/old", "old");
-  fixture::WriteBytes(dir + "/gone", "gone");
+  const ModelFolder folder;
+  const std::string& dir = folder.dir;
+  const std::string& held = folder.held;
   const pid_t pid = ::fork();
   if (pid == 0) {
     platform::StartPowerCutModel(held.c_str(), platform::LostData::kDropped, false);
