@@ -15,11 +15,23 @@ FilesInUse FindFilesInUse(const std::vector<std::string>& paths) {
   return found;
 }
 
+namespace {
+
+// What fills kMsgFilesInUse's "%s": the programs' names separated by ", ",
+// or the first file when no program is named.
 std::string InUseDetail(const FilesInUse& found) {
   if (found.programs.empty()) return found.files.empty() ? std::string() : found.files.front();
   std::string names;
   for (const std::string& name : found.programs) names += (names.empty() ? "" : ", ") + name;
   return names;
+}
+
+}  // namespace
+
+std::string InUseMessage(const UpdateUi& ui, const FilesInUse& found) {
+  char text[2048];
+  std::snprintf(text, sizeof text, ui.Text(kMsgFilesInUse), InUseDetail(found).c_str());
+  return text;
 }
 
 bool WaitUntilFilesAreFree(UpdateUi& ui, const std::vector<std::string>& paths,
@@ -28,9 +40,7 @@ bool WaitUntilFilesAreFree(UpdateUi& ui, const std::vector<std::string>& paths,
     const FilesInUse found = FindFilesInUse(paths);
     if (found.Empty()) return true;
     if (told) told(found);
-    char text[2048];
-    std::snprintf(text, sizeof text, ui.Text(kMsgFilesInUse), InUseDetail(found).c_str());
-    if (!ui.AskRetry(text)) return false;
+    if (!ui.AskRetry(InUseMessage(ui, found).c_str())) return false;
   }
 }
 

@@ -158,10 +158,8 @@ class RunUi : public UpdateUi {
         FilesInUse found;
         found.files.push_back(failed.path);
         found.programs = platform::ProgramsUsing(found.files);
-        char held[2048];
-        std::snprintf(held, sizeof held, Text(kMsgFilesInUse), InUseDetail(found).c_str());
         s_.status = RunStatus::kFilesInUse;
-        return ui_.ShowMessage(held, MessageKind::kWarning);
+        return ui_.ShowMessage(InUseMessage(*this, found).c_str(), MessageKind::kWarning);
       }
     }
     ui_.ShowMessage(text, kind);

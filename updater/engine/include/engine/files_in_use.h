@@ -21,9 +21,9 @@ struct FilesInUse {
 // programs hold those found held.
 FilesInUse FindFilesInUse(const std::vector<std::string>& paths);
 
-// What fills kMsgFilesInUse's "%s": the programs' names separated by
-// ", ", or the first file when no program is named.
-std::string InUseDetail(const FilesInUse& found);
+// kMsgFilesInUse in `ui`'s language, naming what holds the files: the
+// programs separated by ", ", or the first file when no program is named.
+std::string InUseMessage(const UpdateUi& ui, const FilesInUse& found);
 
 // Until none of `paths` is held: asks the user (ui.AskRetry with
 // kMsgFilesInUse) to close the program and retry. `told`, when given, hears
